@@ -1,0 +1,179 @@
+#include "core/algorithms/hull/hull_tree.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace kaltrope {
+
+HullTree::HullTree(std::span<const double> values, std::vector<double> positions, std::vector<double> owned_values)
+    : positions_(std::move(positions)), owned_values_(std::move(owned_values)), values_(values) {
+    if (!owned_values_.empty()) values_ = owned_values_;
+    build_hulls();
+}
+
+HullTree HullTree::build(std::span<const double> values, std::vector<double> positions) {
+    return HullTree(values, std::move(positions), {});
+}
+
+HullTree HullTree::build_owned(std::vector<double> values, std::vector<double> positions) {
+    return HullTree({}, std::move(positions), std::move(values));
+}
+
+std::pair<std::size_t, std::size_t> HullTree::node_range(std::size_t node) const {
+    const std::size_t n = values_.size();
+    const int depth = std::bit_width(node) - 1;
+    const std::size_t width = leaf_count_ >> depth;
+    const std::size_t first_leaf = (node - (std::size_t{1} << depth)) * width;
+    return {std::min(n, kLeafSize * first_leaf), std::min(n, kLeafSize * (first_leaf + width))};
+}
+
+void HullTree::build_hulls() {
+    const std::size_t n = values_.size();
+    const std::size_t blocks = (n + kLeafSize - 1) / kLeafSize;
+    leaf_count_ = blocks < 2 ? 1 : std::bit_ceil(blocks);
+    const std::size_t nodes = 2 * leaf_count_;
+    for (std::size_t k = 0; k < n; ++k) {
+        largest_value_ = std::max(largest_value_, std::abs(values_[k]));
+        largest_position_ = std::max(largest_position_, std::abs(positions_[k]));
+    }
+
+    // Hulls are built bottom-up into a scratch array, then laid out in node order.
+    std::vector<std::uint32_t> built;
+    built.reserve(2 * n);
+    std::vector<std::size_t> start(nodes, 0);
+    std::vector<std::size_t> length(nodes, 0);
+    std::vector<std::uint32_t> chain;
+
+    // The upper hull of candidates given by ascending index; collinear middle
+    // points are not vertices.
+    auto upper_hull = [&](auto candidates, std::size_t node) {
+        chain.clear();
+        for (std::uint32_t j : candidates) {
+            while (chain.size() >= 2) {
+                const std::uint32_t u = chain[chain.size() - 2];
+                const std::uint32_t k = chain.back();
+                const double cross = (positions_[k] - positions_[u]) * (values_[j] - values_[u]) -
+                                     (positions_[j] - positions_[u]) * (values_[k] - values_[u]);
+                if (cross < 0) break;
+                chain.pop_back();
+            }
+            chain.push_back(j);
+        }
+        start[node] = built.size();
+        length[node] = chain.size();
+        built.insert(built.end(), chain.begin(), chain.end());
+    };
+
+    std::vector<std::uint32_t> candidates;
+    candidates.reserve(kLeafSize);
+    for (std::size_t block = 0; block < std::max<std::size_t>(blocks, 1); ++block) {
+        candidates.clear();
+        for (std::size_t j = kLeafSize * block; j < std::min(n, kLeafSize * (block + 1)); ++j) {
+            candidates.push_back(static_cast<std::uint32_t>(j));
+        }
+        upper_hull(candidates, leaf_count_ + block);
+    }
+    for (std::size_t node = leaf_count_ - 1; node >= 1; --node) {
+        candidates.assign(built.begin() + start[2 * node], built.begin() + start[2 * node] + length[2 * node]);
+        candidates.insert(candidates.end(), built.begin() + start[2 * node + 1],
+                          built.begin() + start[2 * node + 1] + length[2 * node + 1]);
+        upper_hull(candidates, node);
+    }
+
+    offsets_.reserve(nodes + 1);
+    indices_.reserve(built.size());
+    for (std::size_t node = 0; node < nodes; ++node) {
+        offsets_.push_back(static_cast<std::uint32_t>(indices_.size()));
+        indices_.insert(indices_.end(), built.begin() + start[node], built.begin() + start[node] + length[node]);
+    }
+    offsets_.push_back(static_cast<std::uint32_t>(indices_.size()));
+}
+
+double HullTree::node_max(std::size_t node, double a, double b) const {
+    const auto vertices = hull(node);
+    if (vertices.empty()) return -std::numeric_limits<double>::infinity();
+    auto f = [&](std::size_t at) {
+        const std::uint32_t k = vertices[at];
+        return positions_[k] * b + values_[k] * a;
+    };
+    std::size_t lo = 0;
+    std::size_t hi = vertices.size() - 1;
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (f(mid + 1) >= f(mid)) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    double best = f(lo);
+    if (lo > 0) best = std::max(best, f(lo - 1));
+    if (lo + 1 < vertices.size()) best = std::max(best, f(lo + 1));
+    return best;
+}
+
+double HullTree::tolerance(double dy, double dx) const {
+    return 1e-12 * (std::abs(dx) * (largest_value_ + 1) + std::abs(dy) * (largest_position_ + 1));
+}
+
+std::optional<HullTree::Resume> HullTree::left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v, bool budgeted,
+                                                    double dy, double dx, EdgeList& edges) const {
+    const double xi = positions_[i];
+    const double yi = values_[i];
+    std::uint64_t work_total = 0;
+    std::uint64_t distance = 0;
+    for (;;) {
+        auto above_line = [&](std::uint32_t k) { return (values_[k] - yi) * dx > (xi - positions_[k]) * dy; };
+        std::uint64_t work = 0;
+        const auto found =
+            rightmost(1, lo, v, above_line, work, dx, dy, xi * dy + yi * dx, tolerance(dy, dx));
+        if (!found) return std::nullopt;
+        const std::uint32_t k = *found;
+        edges.push_back({k, i});
+        work_total += work;
+        distance += v - k;
+        dy = values_[k] - yi;
+        dx = xi - positions_[k];
+        v = k;
+        if (budgeted && work_total > 2 * distance + 64) return Resume{k, dy, dx};
+    }
+}
+
+std::optional<HullTree::Resume> HullTree::right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v,
+                                                     bool budgeted, double dy, double dx, EdgeList& edges) const {
+    const double xi = positions_[i];
+    const double yi = values_[i];
+    std::uint64_t work_total = 0;
+    std::uint64_t distance = 0;
+    // Nothing lies beyond a visible point at least as high as point i.
+    while (dy < 0) {
+        auto above_line = [&](std::uint32_t k) { return (values_[k] - yi) * dx > (positions_[k] - xi) * dy; };
+        std::uint64_t work = 0;
+        const auto found = leftmost(1, std::size_t{v} + 1, std::size_t{hi} + 1, above_line, work, dx, -dy,
+                                    yi * dx - xi * dy, tolerance(dy, dx));
+        if (!found) return std::nullopt;
+        const std::uint32_t k = *found;
+        edges.push_back({i, k});
+        work_total += work;
+        distance += k - v;
+        dy = values_[k] - yi;
+        dx = positions_[k] - xi;
+        v = k;
+        if (budgeted && work_total > 2 * distance + 64) return Resume{k, dy, dx};
+    }
+    return std::nullopt;
+}
+
+void HullTree::scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const {
+    if (lo < i) {
+        edges.push_back({i - 1, i});
+        left_from(i, lo, i - 1, false, values_[i - 1] - values_[i], positions_[i] - positions_[i - 1], edges);
+    }
+    if (i < hi) {
+        edges.push_back({i, i + 1});
+        right_from(i, hi, i + 1, false, values_[i + 1] - values_[i], positions_[i + 1] - positions_[i], edges);
+    }
+}
+
+}  // namespace kaltrope

@@ -1,0 +1,141 @@
+#pragma once
+// An immutable index over the points (x_i, y_i) of one series that finds the
+// point of an index range nearest to one end that lies strictly above a line,
+// without looking at every point of the range.
+//
+// Points are grouped into leaf blocks of 16; the leaves sit at the bottom of
+// an implicit binary heap (node 1 is the root, node k has children 2k and
+// 2k + 1), and every node stores the upper convex hull of the points it covers.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "core/algorithms/edge_list.hpp"
+
+namespace kaltrope {
+
+class HullTree {
+public:
+    static constexpr std::uint32_t kLeafSize = 16;
+
+    // values must outlive the tree; positions holds x for every point.
+    static HullTree build(std::span<const double> values, std::vector<double> positions);
+
+    // As build, keeping its own copy of the values.
+    static HullTree build_owned(std::vector<double> values, std::vector<double> positions);
+
+    HullTree(HullTree&&) = default;
+    HullTree& operator=(HullTree&&) = default;
+    HullTree(const HullTree&) = delete;
+    HullTree& operator=(const HullTree&) = delete;
+
+    std::size_t size() const { return values_.size(); }
+    std::size_t leaf_count() const { return leaf_count_; }
+    std::span<const double> values() const { return values_; }
+    std::span<const double> positions() const { return positions_; }
+
+    // The index range [begin, end) that node covers; empty when begin >= end.
+    std::pair<std::size_t, std::size_t> node_range(std::size_t node) const;
+
+    // The hull vertices of node, by ascending index.
+    std::span<const std::uint32_t> hull(std::size_t node) const {
+        return {indices_.data() + offsets_[node], indices_.data() + offsets_[node + 1]};
+    }
+
+    // max of a*y_k + b*x_k over the hull vertices k of node (a > 0);
+    // negative infinity for an empty node.
+    double node_max(std::size_t node, double a, double b) const;
+
+    // The smallest (leftmost) or largest (rightmost) k in [lo, hi) within the
+    // subtree of node for which test(k) holds. Subtrees whose hull lies below
+    // the line a*y + b*x = c by more than eps are skipped; work grows by 8 per
+    // visited node and by every leaf point scanned.
+    template <class Test>
+    std::optional<std::uint32_t> leftmost(std::size_t node, std::size_t lo, std::size_t hi, Test&& test,
+                                          std::uint64_t& work, double a, double b, double c, double eps) const {
+        return search<false>(node, lo, hi, test, work, a, b, c, eps);
+    }
+
+    template <class Test>
+    std::optional<std::uint32_t> rightmost(std::size_t node, std::size_t lo, std::size_t hi, Test&& test,
+                                           std::uint64_t& work, double a, double b, double c, double eps) const {
+        return search<true>(node, lo, hi, test, work, a, b, c, eps);
+    }
+
+    // Where a budgeted search stopped: the last visible point found and the
+    // line from the searching point to it.
+    struct Resume {
+        std::uint32_t k;
+        double dy;
+        double dx;
+    };
+
+    // From point i whose nearest visible point on the left is v (dy = y_v - y_i,
+    // dx = x_i - x_v), appends (k, i) for every further visible k in [lo, v).
+    // With a budget, gives up once the search costs more than twice the
+    // distance it skipped plus 64, returning where to resume.
+    std::optional<Resume> left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v, bool budgeted, double dy,
+                                    double dx, EdgeList& edges) const;
+
+    // The mirror of left_from over (v, hi], appending (i, k); dx = x_v - x_i.
+    std::optional<Resume> right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v, bool budgeted, double dy,
+                                     double dx, EdgeList& edges) const;
+
+    // All edges of point i inside its window [lo, hi], using only the tree.
+    void scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const;
+
+private:
+    HullTree(std::span<const double> values, std::vector<double> positions, std::vector<double> owned_values);
+
+    void build_hulls();
+
+    // A tolerance that can only make pruning examine more nodes. It is
+    // relative to the largest coordinates of the whole tree, not only to
+    // those of point i: rounding in the hulls and in node_max grows with the
+    // coordinates of the vertices, which may be far larger than point i's.
+    double tolerance(double dy, double dx) const;
+
+    template <bool FromRight, class Test>
+    std::optional<std::uint32_t> search(std::size_t node, std::size_t lo, std::size_t hi, Test& test,
+                                        std::uint64_t& work, double a, double b, double c, double eps) const {
+        const auto [begin, end] = node_range(node);
+        if (begin >= end || begin >= hi || end <= lo) return std::nullopt;
+        work += 8;
+        if (begin >= lo && end <= hi && node_max(node, a, b) <= c - eps) return std::nullopt;
+        if (node < leaf_count_) {
+            const std::size_t first = FromRight ? 2 * node + 1 : 2 * node;
+            const std::size_t second = FromRight ? 2 * node : 2 * node + 1;
+            if (auto found = search<FromRight>(first, lo, hi, test, work, a, b, c, eps)) return found;
+            return search<FromRight>(second, lo, hi, test, work, a, b, c, eps);
+        }
+        const std::size_t from = std::max(begin, lo);
+        const std::size_t to = std::min(end, hi);
+        work += to - from;
+        if constexpr (FromRight) {
+            for (std::size_t k = to; k-- > from;) {
+                if (test(static_cast<std::uint32_t>(k))) return static_cast<std::uint32_t>(k);
+            }
+        } else {
+            for (std::size_t k = from; k < to; ++k) {
+                if (test(static_cast<std::uint32_t>(k))) return static_cast<std::uint32_t>(k);
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::vector<double> positions_;
+    std::vector<std::uint32_t> offsets_;  // node k's hull is indices_[offsets_[k] .. offsets_[k + 1])
+    std::vector<std::uint32_t> indices_;
+    std::vector<double> owned_values_;
+    std::span<const double> values_;
+    std::size_t leaf_count_ = 1;
+    double largest_value_ = 0;     // max |y|
+    double largest_position_ = 0;  // max |x|
+};
+
+}  // namespace kaltrope

@@ -1,0 +1,16 @@
+#pragma once
+// Batch entry points: take B series from a 2-D array or an iterable, run a
+// batch engine on them without the interpreter lock, return (edges, offsets).
+
+#include <span>
+
+#include "core/algorithms/fast/batch.hpp"
+#include "integrations/python/python.hpp"
+
+namespace kaltrope::python_fast {
+
+using BatchEngine = BatchEdges (*)(std::span<const Series> rows);
+
+PyObject* run_batch_entry(PyObject* rows, BatchEngine engine);
+
+}  // namespace kaltrope::python_fast

@@ -1,0 +1,36 @@
+#pragma once
+// Edge results as NumPy arrays that own the buffers filled for them.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/algorithms/edge_list.hpp"
+#include "integrations/python/python.hpp"
+
+namespace kaltrope::python_fast {
+
+// Edges widened to int64 pairs a0, b0, a1, b1, ...; filled without the
+// interpreter lock, then handed to NumPy without a copy.
+struct EdgeBuffer {
+    std::unique_ptr<std::int64_t[]> pairs;
+    std::size_t count = 0;
+};
+
+// All series of a batch end to end, with offsets[k] the first edge of series k.
+struct BatchBuffer {
+    EdgeBuffer edges;
+    std::unique_ptr<std::int64_t[]> offsets;
+    std::size_t series = 0;
+};
+
+EdgeBuffer widen(const EdgeList& edges);
+BatchBuffer widen(const std::vector<EdgeList>& series);
+
+// The (E, 2) int64 array; null with the error set.
+PyObject* edges_to_numpy(EdgeBuffer edges);
+
+// The tuple (edges (E, 2), offsets (B + 1,)); null with the error set.
+PyObject* batch_to_numpy(BatchBuffer batch);
+
+}  // namespace kaltrope::python_fast
