@@ -21,11 +21,8 @@ HullTree HullTree::build_owned(std::vector<double> values, std::vector<double> p
 }
 
 std::pair<std::size_t, std::size_t> HullTree::node_range(std::size_t node) const {
-    const std::size_t n = values_.size();
-    const int depth = std::bit_width(node) - 1;
-    const std::size_t width = leaf_count_ >> depth;
-    const std::size_t first_leaf = (node - (std::size_t{1} << depth)) * width;
-    return {std::min(n, kLeafSize * first_leaf), std::min(n, kLeafSize * (first_leaf + width))};
+    const auto [first_leaf, width] = leaves_of(node);
+    return {leaf_start(first_leaf), leaf_start(first_leaf + width)};
 }
 
 void HullTree::build_hulls() {
@@ -126,8 +123,7 @@ std::optional<HullTree::Resume> HullTree::left_from(std::uint32_t i, std::uint32
     for (;;) {
         auto above_line = [&](std::uint32_t k) { return (values_[k] - yi) * dx > (xi - positions_[k]) * dy; };
         std::uint64_t work = 0;
-        const auto found =
-            rightmost(1, lo, v, above_line, work, dx, dy, xi * dy + yi * dx, tolerance(dy, dx));
+        const auto found = nearest_before(lo, v, above_line, work, {dx, dy, xi * dy + yi * dx, tolerance(dy, dx)});
         if (!found) return std::nullopt;
         const std::uint32_t k = *found;
         edges.push_back({k, i});
@@ -150,8 +146,8 @@ std::optional<HullTree::Resume> HullTree::right_from(std::uint32_t i, std::uint3
     while (dy < 0) {
         auto above_line = [&](std::uint32_t k) { return (values_[k] - yi) * dx > (positions_[k] - xi) * dy; };
         std::uint64_t work = 0;
-        const auto found = leftmost(1, std::size_t{v} + 1, std::size_t{hi} + 1, above_line, work, dx, -dy,
-                                    yi * dx - xi * dy, tolerance(dy, dx));
+        const auto found = nearest_after(std::size_t{v} + 1, std::size_t{hi} + 1, above_line, work,
+                                         {dx, -dy, yi * dx - xi * dy, tolerance(dy, dx)});
         if (!found) return std::nullopt;
         const std::uint32_t k = *found;
         edges.push_back({i, k});

@@ -58,13 +58,15 @@ public:
     template <class Test>
     std::optional<std::uint32_t> leftmost(std::size_t node, std::size_t lo, std::size_t hi, Test&& test,
                                           std::uint64_t& work, double a, double b, double c, double eps) const {
-        return search<false>(node, lo, hi, test, work, a, b, c, eps);
+        const auto [first_leaf, width] = leaves_of(node);
+        return descend<false>({node, first_leaf, width}, lo, hi, test, work, {a, b, c, eps});
     }
 
     template <class Test>
     std::optional<std::uint32_t> rightmost(std::size_t node, std::size_t lo, std::size_t hi, Test&& test,
                                            std::uint64_t& work, double a, double b, double c, double eps) const {
-        return search<true>(node, lo, hi, test, work, a, b, c, eps);
+        const auto [first_leaf, width] = leaves_of(node);
+        return descend<true>({node, first_leaf, width}, lo, hi, test, work, {a, b, c, eps});
     }
 
     // Where a budgeted search stopped: the last visible point found and the
@@ -100,18 +102,43 @@ private:
     // coordinates of the vertices, which may be far larger than point i's.
     double tolerance(double dy, double dx) const;
 
+    // A node with the leaves it spans: [first_leaf, first_leaf + width).
+    struct Subtree {
+        std::size_t node;
+        std::size_t first_leaf;
+        std::size_t width;
+    };
+
+    // Skip a subtree when max a*y + b*x over its hull is at most c - eps.
+    struct Line {
+        double a;
+        double b;
+        double c;
+        double eps;
+    };
+
+    std::pair<std::size_t, std::size_t> leaves_of(std::size_t node) const {
+        const int depth = std::bit_width(node) - 1;
+        const std::size_t width = leaf_count_ >> depth;
+        return {(node - (std::size_t{1} << depth)) * width, width};
+    }
+
+    std::size_t leaf_start(std::size_t leaf) const { return std::min(values_.size(), kLeafSize * leaf); }
+
     template <bool FromRight, class Test>
-    std::optional<std::uint32_t> search(std::size_t node, std::size_t lo, std::size_t hi, Test& test,
-                                        std::uint64_t& work, double a, double b, double c, double eps) const {
-        const auto [begin, end] = node_range(node);
+    std::optional<std::uint32_t> descend(Subtree tree, std::size_t lo, std::size_t hi, Test& test,
+                                         std::uint64_t& work, const Line& line) const {
+        const std::size_t begin = leaf_start(tree.first_leaf);
+        const std::size_t end = leaf_start(tree.first_leaf + tree.width);
         if (begin >= end || begin >= hi || end <= lo) return std::nullopt;
         work += 8;
-        if (begin >= lo && end <= hi && node_max(node, a, b) <= c - eps) return std::nullopt;
-        if (node < leaf_count_) {
-            const std::size_t first = FromRight ? 2 * node + 1 : 2 * node;
-            const std::size_t second = FromRight ? 2 * node : 2 * node + 1;
-            if (auto found = search<FromRight>(first, lo, hi, test, work, a, b, c, eps)) return found;
-            return search<FromRight>(second, lo, hi, test, work, a, b, c, eps);
+        if (begin >= lo && end <= hi && node_max(tree.node, line.a, line.b) <= line.c - line.eps) return std::nullopt;
+        if (tree.width > 1) {
+            const std::size_t half = tree.width / 2;
+            const Subtree left{2 * tree.node, tree.first_leaf, half};
+            const Subtree right{2 * tree.node + 1, tree.first_leaf + half, half};
+            if (auto found = descend<FromRight>(FromRight ? right : left, lo, hi, test, work, line)) return found;
+            return descend<FromRight>(FromRight ? left : right, lo, hi, test, work, line);
         }
         const std::size_t from = std::max(begin, lo);
         const std::size_t to = std::min(end, hi);
@@ -123,6 +150,48 @@ private:
         } else {
             for (std::size_t k = from; k < to; ++k) {
                 if (test(static_cast<std::uint32_t>(k))) return static_cast<std::uint32_t>(k);
+            }
+        }
+        return std::nullopt;
+    }
+
+    // The largest k in [lo, end) passing test, searched outward from end:
+    // up from the leaf holding end - 1, into each left sibling on the way, so
+    // the cost grows with the distance to the answer, not with the tree.
+    template <class Test>
+    std::optional<std::uint32_t> nearest_before(std::size_t lo, std::size_t end, Test& test, std::uint64_t& work,
+                                                const Line& line) const {
+        if (end <= lo) return std::nullopt;
+        Subtree at{leaf_count_ + (end - 1) / kLeafSize, (end - 1) / kLeafSize, 1};
+        if (auto found = descend<true>(at, lo, end, test, work, line)) return found;
+        for (; at.node > 1; at.node /= 2, at.width *= 2) {
+            if (at.node % 2 == 1) {
+                at.first_leaf -= at.width;
+                if (leaf_start(at.first_leaf + at.width) <= lo) return std::nullopt;
+                if (auto found = descend<true>({at.node - 1, at.first_leaf, at.width}, lo, end, test, work, line)) {
+                    return found;
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+    // The smallest k in [begin, hi) passing test, searched outward from begin.
+    template <class Test>
+    std::optional<std::uint32_t> nearest_after(std::size_t begin, std::size_t hi, Test& test, std::uint64_t& work,
+                                               const Line& line) const {
+        if (begin >= hi) return std::nullopt;
+        Subtree at{leaf_count_ + begin / kLeafSize, begin / kLeafSize, 1};
+        if (auto found = descend<false>(at, begin, hi, test, work, line)) return found;
+        for (; at.node > 1; at.node /= 2, at.width *= 2) {
+            if (at.node % 2 == 0) {
+                const std::size_t sibling_first = at.first_leaf + at.width;
+                if (leaf_start(sibling_first) >= hi) return std::nullopt;
+                if (auto found = descend<false>({at.node + 1, sibling_first, at.width}, begin, hi, test, work, line)) {
+                    return found;
+                }
+            } else {
+                at.first_leaf -= at.width;
             }
         }
         return std::nullopt;
