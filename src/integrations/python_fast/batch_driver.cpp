@@ -69,7 +69,7 @@ PyObject* run_batch_entry(PyObject* object, BatchEngine engine) {
             if (auto series = engine(rows->series); !series) {
                 result = std::unexpected(series.error());
             } else {
-                result = widen(*series);
+                result = widen_batch(*series);
             }
         }
         if (!result) return python::to_value_error(result.error().message());

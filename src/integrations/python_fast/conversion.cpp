@@ -23,7 +23,13 @@ python::PyRef as_contiguous_f64(PyObject* object) {
     if (!numpy) return {};
     python::PyRef convert = python::PyRef::steal(PyObject_GetAttrString(numpy.get(), "ascontiguousarray"));
     if (!convert) return {};
-    return python::PyRef::steal(PyObject_CallFunction(convert.get(), "Os", object, "float64"));
+    python::PyRef converted = python::PyRef::steal(PyObject_CallFunction(convert.get(), "Os", object, "float64"));
+    // NumPy hands back a misaligned array unchanged; a copy of it is aligned.
+    if (converted && PyArray_Check(converted.get()) &&
+        !PyArray_ISALIGNED(reinterpret_cast<PyArrayObject*>(converted.get()))) {
+        return python::PyRef::steal(PyObject_CallMethod(converted.get(), "copy", nullptr));
+    }
+    return converted;
 }
 
 std::optional<F64Vec> to_f64(PyObject* object) {

@@ -27,7 +27,8 @@ PyObject* horizontal_visibility_edges(PyObject*, PyObject* args, PyObject* kwarg
             if (auto valid = validate_series(y->values()); !valid) {
                 result = std::unexpected(valid.error());
             } else {
-                result = widen(horizontal_edges(y->values()));
+                const EdgeList edges = horizontal_edges(y->values());
+                result = widen(std::span(&edges, 1));
             }
         }
         if (!result) return python::to_value_error(result.error().message());

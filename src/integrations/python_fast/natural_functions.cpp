@@ -16,9 +16,9 @@ namespace {
 
 std::expected<EdgeBuffer, InputError> natural_edges(Series y, std::optional<Series> x, Algorithm algorithm) {
     if (auto valid = validate_series(y); !valid) return std::unexpected(valid.error());
-    if (!x) return widen(natural_edges_with(y, UniformPositions{}, algorithm));
+    if (!x) return widen(natural_edge_parts(y, UniformPositions{}, algorithm));
     if (auto valid = validate_positions(y, *x); !valid) return std::unexpected(valid.error());
-    return widen(natural_edges_with(y, ExplicitPositions{x->data()}, algorithm));
+    return widen(natural_edge_parts(y, ExplicitPositions{x->data()}, algorithm));
 }
 
 PyObject* natural_visibility_edges(PyObject*, PyObject* args, PyObject* kwargs) {

@@ -2,6 +2,7 @@
 
 #include "integrations/python/numpy_api.hpp"
 #include "integrations/python/py_ref.hpp"
+#include "performance/parallel/worker_pool.hpp"
 
 namespace kaltrope::python_fast {
 namespace {
@@ -23,34 +24,36 @@ PyObject* owning_array(std::unique_ptr<std::int64_t[]> data, int dimensions, npy
     return array.release();
 }
 
-void write_pairs(const EdgeList& edges, std::int64_t* out) {
-    for (const Edge& edge : edges) {
-        *out++ = edge.a;
-        *out++ = edge.b;
-    }
-}
+// Below this many edges, one thread copies everything.
+constexpr std::size_t kParallelCopyEdges = 1 << 20;
 
 }  // namespace
 
-EdgeBuffer widen(const EdgeList& edges) {
-    EdgeBuffer buffer{std::make_unique_for_overwrite<std::int64_t[]>(2 * edges.size()), edges.size()};
-    write_pairs(edges, buffer.pairs.get());
+EdgeBuffer widen(std::span<const EdgeList> parts) {
+    std::vector<std::size_t> starts(parts.size() + 1, 0);
+    for (std::size_t k = 0; k < parts.size(); ++k) starts[k + 1] = starts[k] + parts[k].size();
+    EdgeBuffer buffer{std::make_unique_for_overwrite<std::int64_t[]>(2 * starts.back()), starts.back()};
+    auto copy_part = [&](std::size_t k) {
+        std::int64_t* out = buffer.pairs.get() + 2 * starts[k];
+        for (const Edge& edge : parts[k]) {
+            *out++ = edge.a;
+            *out++ = edge.b;
+        }
+    };
+    if (buffer.count < kParallelCopyEdges) {
+        for (std::size_t k = 0; k < parts.size(); ++k) copy_part(k);
+    } else {
+        parallel::for_each_index(parts.size(), copy_part);
+    }
     return buffer;
 }
 
-BatchBuffer widen(const std::vector<EdgeList>& series) {
-    std::size_t total = 0;
-    for (const EdgeList& edges : series) total += edges.size();
-    BatchBuffer batch{{std::make_unique_for_overwrite<std::int64_t[]>(2 * total), total},
-                      std::make_unique_for_overwrite<std::int64_t[]>(series.size() + 1),
+BatchBuffer widen_batch(std::span<const EdgeList> series) {
+    BatchBuffer batch{widen(series), std::make_unique_for_overwrite<std::int64_t[]>(series.size() + 1),
                       series.size()};
-    std::int64_t* pairs = batch.edges.pairs.get();
-    std::int64_t written = 0;
     batch.offsets[0] = 0;
     for (std::size_t k = 0; k < series.size(); ++k) {
-        write_pairs(series[k], pairs + 2 * written);
-        written += static_cast<std::int64_t>(series[k].size());
-        batch.offsets[k + 1] = written;
+        batch.offsets[k + 1] = batch.offsets[k] + static_cast<std::int64_t>(series[k].size());
     }
     return batch;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "core/algorithms/edge_list.hpp"
@@ -24,8 +25,11 @@ struct BatchBuffer {
     std::size_t series = 0;
 };
 
-EdgeBuffer widen(const EdgeList& edges);
-BatchBuffer widen(const std::vector<EdgeList>& series);
+// Copies the parts end to end, in parallel for large results.
+EdgeBuffer widen(std::span<const EdgeList> parts);
+
+// Each series' edges as one part, with the offsets between them.
+BatchBuffer widen_batch(std::span<const EdgeList> series);
 
 // The (E, 2) int64 array; null with the error set.
 PyObject* edges_to_numpy(EdgeBuffer edges);

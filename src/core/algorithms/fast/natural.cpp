@@ -24,7 +24,7 @@ std::vector<double> position_array(std::size_t n, UniformPositions) {
 std::vector<double> position_array(std::size_t n, ExplicitPositions x) { return {x.x, x.x + n}; }
 
 template <class Positions>
-EdgeList natural_edges(Series y, Positions x, Algorithm algorithm) {
+std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) {
     const std::size_t n = y.size();
     if (n <= 1) return {};
     const Segments windows = segments(y);
@@ -46,11 +46,11 @@ EdgeList natural_edges(Series y, Positions x, Algorithm algorithm) {
         }
     };
 
-    EdgeList edges;
     if (n < kParallelMinSamples) {
-        edges.reserve(3 * n);
-        scan_range(0, n, edges);
-        return edges;
+        std::vector<EdgeList> parts(1);
+        parts[0].reserve(3 * n);
+        scan_range(0, n, parts[0]);
+        return parts;
     }
     const std::size_t chunk = std::max(kMinChunk, n / (8 * parallel::thread_count()));
     std::vector<EdgeList> parts((n + chunk - 1) / chunk);
@@ -60,8 +60,14 @@ EdgeList natural_edges(Series y, Positions x, Algorithm algorithm) {
             scan_range(part * chunk, std::min(n, (part + 1) * chunk), parts[part]);
         }
     });
+    return parts;
+}
+
+EdgeList concatenate(std::vector<EdgeList> parts) {
+    if (parts.size() == 1) return std::move(parts[0]);
     std::size_t total = 0;
     for (const EdgeList& part : parts) total += part.size();
+    EdgeList edges;
     edges.reserve(total);
     for (EdgeList& part : parts) {
         edges.insert(edges.end(), part.begin(), part.end());
@@ -83,11 +89,19 @@ EdgeList natural_row(Series y) {
 }  // namespace
 
 EdgeList natural_edges_with(Series y, UniformPositions x, Algorithm algorithm) {
-    return natural_edges(y, x, algorithm);
+    return concatenate(natural_parts(y, x, algorithm));
 }
 
 EdgeList natural_edges_with(Series y, ExplicitPositions x, Algorithm algorithm) {
-    return natural_edges(y, x, algorithm);
+    return concatenate(natural_parts(y, x, algorithm));
+}
+
+std::vector<EdgeList> natural_edge_parts(Series y, UniformPositions x, Algorithm algorithm) {
+    return natural_parts(y, x, algorithm);
+}
+
+std::vector<EdgeList> natural_edge_parts(Series y, ExplicitPositions x, Algorithm algorithm) {
+    return natural_parts(y, x, algorithm);
 }
 
 BatchEdges natural_batch(std::span<const Series> rows) { return run_batch(rows, natural_row); }

@@ -16,6 +16,11 @@ namespace kaltrope {
 EdgeList natural_edges_with(Series y, UniformPositions x, Algorithm algorithm);
 EdgeList natural_edges_with(Series y, ExplicitPositions x, Algorithm algorithm);
 
+// The same edges as consecutive parts, one per chunk of samples, so that a
+// caller copying them elsewhere need not join them first.
+std::vector<EdgeList> natural_edge_parts(Series y, UniformPositions x, Algorithm algorithm);
+std::vector<EdgeList> natural_edge_parts(Series y, ExplicitPositions x, Algorithm algorithm);
+
 // The scan engine on every row, uniform positions, one worker per row.
 BatchEdges natural_batch(std::span<const Series> rows);
 
