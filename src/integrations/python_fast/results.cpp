@@ -1,5 +1,11 @@
 #include "integrations/python_fast/results.hpp"
 
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
 #include "integrations/python/numpy_api.hpp"
 #include "integrations/python/py_ref.hpp"
 #include "performance/parallel/worker_pool.hpp"
@@ -9,12 +15,14 @@ namespace {
 
 constexpr const char* kBufferCapsule = "kaltrope.int64_buffer";
 
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
 void free_buffer(PyObject* capsule) {
-    delete[] static_cast<std::int64_t*>(PyCapsule_GetPointer(capsule, kBufferCapsule));
+    FreeBuffer()(static_cast<std::int64_t*>(PyCapsule_GetPointer(capsule, kBufferCapsule)));
 }
 
 // An int64 array over data, which it then owns (through a capsule as its base).
-PyObject* owning_array(std::unique_ptr<std::int64_t[]> data, int dimensions, npy_intp* shape) {
+PyObject* owning_array(Int64Buffer data, int dimensions, npy_intp* shape) {
     python::PyRef owner = python::PyRef::steal(PyCapsule_New(data.get(), kBufferCapsule, free_buffer));
     if (!owner) return nullptr;
     std::int64_t* raw = data.release();
@@ -24,32 +32,57 @@ PyObject* owning_array(std::unique_ptr<std::int64_t[]> data, int dimensions, npy
     return array.release();
 }
 
-// Below this many edges, one thread copies everything.
-constexpr std::size_t kParallelCopyEdges = 1 << 20;
+// Large results are copied in blocks of this many edges, in parallel.
+constexpr std::size_t kCopyBlock = std::size_t{1} << 18;
 
 }  // namespace
 
-EdgeBuffer widen(std::span<const EdgeList> parts) {
-    std::vector<std::size_t> starts(parts.size() + 1, 0);
-    for (std::size_t k = 0; k < parts.size(); ++k) starts[k + 1] = starts[k] + parts[k].size();
-    EdgeBuffer buffer{std::make_unique_for_overwrite<std::int64_t[]>(2 * starts.back()), starts.back()};
-    auto copy_part = [&](std::size_t k) {
-        std::int64_t* out = buffer.pairs.get() + 2 * starts[k];
-        for (const Edge& edge : parts[k]) {
-            *out++ = edge.a;
-            *out++ = edge.b;
-        }
-    };
-    if (buffer.count < kParallelCopyEdges) {
-        for (std::size_t k = 0; k < parts.size(); ++k) copy_part(k);
+void FreeBuffer::operator()(std::int64_t* data) const { std::free(data); }
+
+Int64Buffer allocate_int64(std::size_t count) {
+    const std::size_t bytes = std::max<std::size_t>(count, 1) * sizeof(std::int64_t);
+    void* data = nullptr;
+    if (bytes >= 2 * kHugePage) {
+        const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        data = std::aligned_alloc(kHugePage, rounded);
+        if (data) madvise(data, rounded, MADV_HUGEPAGE);
     } else {
-        parallel::for_each_index(parts.size(), copy_part);
+        data = std::malloc(bytes);
     }
+    if (!data) throw std::bad_alloc();
+    return Int64Buffer(static_cast<std::int64_t*>(data));
+}
+
+EdgeBuffer widen(std::span<const EdgeList> parts) {
+    // Blocks of at most kCopyBlock edges, none straddling two parts.
+    struct Block {
+        const Edge* from;
+        std::size_t count;
+        std::size_t first;  // index of the block's first edge in the result
+    };
+    std::vector<Block> blocks;
+    std::size_t total = 0;
+    for (const EdgeList& part : parts) {
+        for (std::size_t begin = 0; begin < part.size(); begin += kCopyBlock) {
+            blocks.push_back({part.data() + begin, std::min(kCopyBlock, part.size() - begin), total + begin});
+        }
+        total += part.size();
+    }
+    EdgeBuffer buffer{allocate_int64(2 * total), total};
+    parallel::for_each_range(blocks.size(), 1, [&](std::size_t first, std::size_t last) {
+        for (const Block& block : std::span(blocks).subspan(first, last - first)) {
+            std::int64_t* out = buffer.pairs.get() + 2 * block.first;
+            for (const Edge& edge : std::span(block.from, block.count)) {
+                *out++ = edge.a;
+                *out++ = edge.b;
+            }
+        }
+    });
     return buffer;
 }
 
 BatchBuffer widen_batch(std::span<const EdgeList> series) {
-    BatchBuffer batch{widen(series), std::make_unique_for_overwrite<std::int64_t[]>(series.size() + 1),
+    BatchBuffer batch{widen(series), allocate_int64(series.size() + 1),
                       series.size()};
     batch.offsets[0] = 0;
     for (std::size_t k = 0; k < series.size(); ++k) {

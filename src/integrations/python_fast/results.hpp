@@ -13,15 +13,25 @@ namespace kaltrope::python_fast {
 
 // Edges widened to int64 pairs a0, b0, a1, b1, ...; filled without the
 // interpreter lock, then handed to NumPy without a copy.
+struct FreeBuffer {
+    void operator()(std::int64_t* data) const;
+};
+using Int64Buffer = std::unique_ptr<std::int64_t[], FreeBuffer>;
+
+// Uninitialised room for count values; large buffers are backed by huge
+// pages where the system allows, which saves most of the page faults of
+// first writing them.
+Int64Buffer allocate_int64(std::size_t count);
+
 struct EdgeBuffer {
-    std::unique_ptr<std::int64_t[]> pairs;
+    Int64Buffer pairs;
     std::size_t count = 0;
 };
 
 // All series of a batch end to end, with offsets[k] the first edge of series k.
 struct BatchBuffer {
     EdgeBuffer edges;
-    std::unique_ptr<std::int64_t[]> offsets;
+    Int64Buffer offsets;
     std::size_t series = 0;
 };
 

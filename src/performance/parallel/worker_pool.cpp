@@ -151,6 +151,11 @@ std::size_t thread_count() { return pool().size(); }
 
 void detail::run_range(std::size_t count, std::size_t grain, RangeBody body, void* context) {
     if (count == 0) return;
+    // A single claim gains nothing from waking the pool.
+    if (count <= grain) {
+        body(context, 0, count);
+        return;
+    }
     Job job(count, std::max<std::size_t>(1, grain), body, context);
     pool().run(job);
     if (job.failure) std::rethrow_exception(job.failure);
