@@ -58,8 +58,13 @@ std::optional<Rows> iterated_rows(PyObject* object) {
 
 }  // namespace
 
-PyObject* run_batch_entry(PyObject* object, BatchEngine engine) {
+PyObject* run_batch_entry(PyObject* args, PyObject* kwargs, const char* format, BatchEngine engine) {
     return python::guarded([&]() -> PyObject* {
+        static const char* keywords[] = {"rows", nullptr};
+        PyObject* object = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &object)) {
+            return nullptr;
+        }
         if (!python::ensure_numpy()) return nullptr;
         auto rows = is_float64_matrix(object) ? matrix_rows(object) : iterated_rows(object);
         if (!rows) return nullptr;

@@ -11,6 +11,8 @@ namespace kaltrope::python_fast {
 
 using BatchEngine = BatchEdges (*)(std::span<const Series> rows);
 
-PyObject* run_batch_entry(PyObject* rows, BatchEngine engine);
+// Parses the single argument `rows` with format (naming the function in
+// argument errors) and runs engine on the rows it holds.
+PyObject* run_batch_entry(PyObject* args, PyObject* kwargs, const char* format, BatchEngine engine);
 
 }  // namespace kaltrope::python_fast

@@ -37,13 +37,7 @@ PyObject* horizontal_visibility_edges(PyObject*, PyObject* args, PyObject* kwarg
 }
 
 PyObject* horizontal_visibility_batch(PyObject*, PyObject* args, PyObject* kwargs) {
-    static const char* keywords[] = {"rows", nullptr};
-    PyObject* rows = nullptr;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:horizontal_visibility_batch", const_cast<char**>(keywords),
-                                     &rows)) {
-        return nullptr;
-    }
-    return run_batch_entry(rows, horizontal_batch);
+    return run_batch_entry(args, kwargs, "O:horizontal_visibility_batch", horizontal_batch);
 }
 
 }  // namespace

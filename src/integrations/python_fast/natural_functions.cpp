@@ -90,13 +90,7 @@ PyObject* natural_visibility_plan(PyObject*, PyObject* args, PyObject* kwargs) {
 }
 
 PyObject* natural_visibility_batch(PyObject*, PyObject* args, PyObject* kwargs) {
-    static const char* keywords[] = {"rows", nullptr};
-    PyObject* rows = nullptr;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:natural_visibility_batch", const_cast<char**>(keywords),
-                                     &rows)) {
-        return nullptr;
-    }
-    return run_batch_entry(rows, natural_batch);
+    return run_batch_entry(args, kwargs, "O:natural_visibility_batch", natural_batch);
 }
 
 }  // namespace
