@@ -39,6 +39,7 @@ import gc
 import json
 import os
 import platform
+import resource
 import statistics
 import subprocess
 import sys
@@ -80,13 +81,18 @@ def warn(msg: str) -> None:
 
 
 class Timing:
-    def __init__(self, times: list[float], result):
+    def __init__(self, times: list[float], sys_times: list[float], result):
         self.times = times
+        self.sys_times = sys_times
         self.result = result
 
     @property
     def median(self) -> float:
         return statistics.median(self.times)
+
+    @property
+    def sys_median(self) -> float:
+        return statistics.median(self.sys_times)
 
     @property
     def runs(self) -> int:
@@ -95,9 +101,10 @@ class Timing:
 
 def measure(fn, repeat: int, budget: float = float("inf")) -> Timing:
     """Run fn() up to `repeat` times, stopping early once `budget` seconds
-    have been spent (at least one run). Returns the times and the result of
-    the last run."""
+    have been spent (at least one run). Returns the wall times, the kernel
+    CPU times (all threads of the process) and the result of the last run."""
     times: list[float] = []
+    sys_times: list[float] = []
     result = None
     spent = 0.0
     for _ in range(max(1, repeat)):
@@ -105,16 +112,19 @@ def measure(fn, repeat: int, budget: float = float("inf")) -> Timing:
         gc.collect()
         gc.disable()
         try:
+            r0 = resource.getrusage(resource.RUSAGE_SELF).ru_stime
             t0 = time.perf_counter()
             result = fn()
             dt = time.perf_counter() - t0
+            r1 = resource.getrusage(resource.RUSAGE_SELF).ru_stime
         finally:
             gc.enable()
         times.append(dt)
+        sys_times.append(r1 - r0)
         spent += dt
         if spent >= budget:
             break
-    return Timing(times, result)
+    return Timing(times, sys_times, result)
 
 
 def fmt_time(t: float) -> str:
@@ -162,6 +172,7 @@ def check_edges(name: str, e, n: int) -> bool:
     if e.dtype != np.int64 or e.ndim != 2 or e.shape[1] != 2:
         warn(f"{name}: result has dtype {e.dtype} and shape {e.shape}, expected int64 (E, 2)")
         return False
+    k = edge_keys(e, n)
     if len(e):
         if not np.all(e[:, 0] < e[:, 1]):
             warn(f"{name}: {int(np.sum(e[:, 0] >= e[:, 1]))} edges with a >= b")
@@ -169,16 +180,14 @@ def check_edges(name: str, e, n: int) -> bool:
         if e.min() < 0 or e.max() >= n:
             warn(f"{name}: node index out of range [0, {n})")
             ok = False
-        k = edge_keys(e, n)
         dup = int(np.sum(k[1:] == k[:-1]))
         if dup:
             warn(f"{name}: {dup} duplicate edges")
             ok = False
     if n >= 2:
         # consecutive samples always see each other, under both visibilities
-        k = edge_keys(e, n)
         adj = np.arange(n - 1, dtype=np.int64) * n + np.arange(1, n, dtype=np.int64)
-        missing = int(np.sum(~np.isin(adj, k, assume_unique=False)))
+        missing = len(not_in_sorted(adj, k))
         if missing:
             warn(f"{name}: {missing} pairs of consecutive samples missing")
             ok = False
@@ -189,7 +198,26 @@ def edge_keys(e, n: int) -> np.ndarray:
     e = np.asarray(e, dtype=np.int64).reshape(-1, 2)
     lo = np.minimum(e[:, 0], e[:, 1])
     hi = np.maximum(e[:, 0], e[:, 1])
-    return np.sort(lo * np.int64(n) + hi)
+    # timsort: fast on the long sorted runs both libraries produce
+    return np.sort(lo * np.int64(n) + hi, kind="stable")
+
+
+def unique_sorted(k: np.ndarray) -> np.ndarray:
+    if len(k) == 0:
+        return k
+    keep = np.empty(len(k), dtype=bool)
+    keep[0] = True
+    np.not_equal(k[1:], k[:-1], out=keep[1:])
+    return k[keep]
+
+
+def not_in_sorted(a: np.ndarray, b: np.ndarray) -> np.ndarray:
+    """Elements of sorted a that are absent from sorted b."""
+    if len(b) == 0:
+        return a
+    pos = np.searchsorted(b, a)
+    pos[pos == len(b)] = 0
+    return a[b[pos] != a]
 
 
 def visible_exact(y: np.ndarray, a: int, b: int, kind: str) -> bool:
@@ -234,12 +262,12 @@ def compare_sets(name: str, ours, theirs, n: int, peer: str, y=None, kind: str =
 
     With the series y, the differing edges (up to 200 on each side) are
     checked exactly, to tell which side is right."""
-    a = np.unique(edge_keys(ours, n))
-    b = np.unique(edge_keys(theirs, n))
+    a = unique_sorted(edge_keys(ours, n))
+    b = unique_sorted(edge_keys(theirs, n))
     if a.shape == b.shape and np.array_equal(a, b):
         return f"same edge set as {peer}"
-    only_ours = np.setdiff1d(a, b, assume_unique=True)
-    only_theirs = np.setdiff1d(b, a, assume_unique=True)
+    only_ours = not_in_sorted(a, b)
+    only_theirs = not_in_sorted(b, a)
     ex = []
     if len(only_ours):
         k = int(only_ours[0])
@@ -293,6 +321,7 @@ def add_row(workload, n, edges, ours: Timing, peer_name, peer: Timing | None, ta
         "peer_name": peer_name,
         "peer": peer.median if peer is not None else None,
         "peer_runs": peer.runs if peer is not None else 0,
+        "ours_sys": ours.sys_median,
         "target": target,
         "notes": notes,
     }
@@ -323,7 +352,9 @@ def print_table() -> None:
             tg = f"≥ {r['target']}× {'(met)' if met else '(**missed**)'}"
         nse = f"{r['ours'] * 1e9 / r['edges']:.2f}" if r["edges"] else "–"
         runs = f"runs {r['ours_runs']}/{r['peer_runs']}"
-        notes = "; ".join(x for x in (r["notes"], runs) if x)
+        # kernel time is mostly first-touch page faults on the result buffers
+        ksys = f"kernel CPU {fmt_time(r['ours_sys'])}/call" if r["ours_sys"] > 0.2 * r["ours"] else ""
+        notes = "; ".join(x for x in (r["notes"], ksys, runs) if x)
         print(
             f"| {r['workload']} | {fmt_n(r['n'])} | {r['edges']:,} | {fmt_time(r['ours'])} | {r['peer_name']} | "
             f"{fmt_time(r['peer']) if r['peer'] is not None else '–'} | {sp} | {tg} | {nse} | {notes} |"
@@ -594,10 +625,19 @@ def print_machine(cfg) -> None:
     print(f"- Python {platform.python_version()} ({platform.python_implementation()}), NumPy {np.__version__}, "
           f"ts2vg {getattr(ts2vg, '__version__', '?')}, networkx {getattr(nx, '__version__', 'absent')}, "
           f"kaltrope module {os.path.basename(getattr(kt, '__file__', '?'))}")
-    print(f"- mode: {'quick' if cfg.quick else 'full'}, seed {cfg.seed}; times are medians; "
+    print(f"- mode: {'quick' if cfg.quick else 'full'}, seed {cfg.seed}, "
+          f"{'all workloads in one process' if cfg.in_process else 'each workload in a fresh process'}; "
+          "times are medians; "
           "speed-up = peer time / kaltrope time in the same run; "
           "ns/edge = kaltrope time / edges")
     print()
+
+
+def warm_up() -> None:
+    """Start the worker pool and fault in the code before anything is timed."""
+    rng = np.random.default_rng(0)
+    kt.natural_visibility_edges(rng.random(100_000))
+    kt.horizontal_visibility_edges(rng.random(100_000))
 
 
 def main() -> int:
@@ -608,6 +648,10 @@ def main() -> int:
     ap.add_argument("--seed", type=int, default=20240601)
     ap.add_argument("--repeat", type=int, default=None, help="runs of each kaltrope measurement")
     ap.add_argument("--peer-repeat", type=int, default=None, help="runs of each peer measurement")
+    ap.add_argument("--in-process", action="store_true",
+                    help="run all workloads in this process (default: each in a fresh subprocess, so that "
+                         "one workload's memory state cannot affect the next)")
+    ap.add_argument("--worker", default=None, help=argparse.SUPPRESS)
     args = ap.parse_args()
 
     if args.list:
@@ -624,6 +668,7 @@ def main() -> int:
 
     cfg = argparse.Namespace()
     cfg.quick = args.quick
+    cfg.in_process = args.in_process
     QUICK[0] = args.quick
     cfg.seed = args.seed
     cfg.rng = np.random.default_rng(args.seed)
@@ -639,16 +684,42 @@ def main() -> int:
         cfg.peer_repeat = cfg.slow_peer_repeat = args.peer_repeat
         cfg.peer_budget = float("inf")
 
-    # Start the worker pool and fault in the code before anything is timed.
-    kt.natural_visibility_edges(cfg.rng.random(100_000))
-    kt.horizontal_visibility_edges(cfg.rng.random(100_000))
-
-    t0 = time.perf_counter()
-    for k in selected:
+    def run_here(k: str) -> None:
         # each workload draws from its own stream, so --only does not change the inputs
         cfg.rng = np.random.default_rng([args.seed, list(WORKLOADS).index(k)])
-        t1 = time.perf_counter()
         WORKLOADS[k](cfg)
+
+    if args.worker is not None:
+        warm_up()
+        run_here(args.worker)
+        print(json.dumps({"rows": ROWS, "warnings": WARNINGS, "memory": getattr(cfg, "memory", None)}))
+        return 0
+
+    t0 = time.perf_counter()
+    if args.in_process:
+        warm_up()
+    for k in selected:
+        t1 = time.perf_counter()
+        if args.in_process:
+            run_here(k)
+        else:
+            cmd = [sys.executable, os.path.abspath(__file__), "--worker", k, "--seed", str(args.seed)]
+            if args.quick:
+                cmd.append("--quick")
+            if args.repeat:
+                cmd += ["--repeat", str(args.repeat)]
+            if args.peer_repeat:
+                cmd += ["--peer-repeat", str(args.peer_repeat)]
+            p = subprocess.run(cmd, stdout=subprocess.PIPE, text=True)  # progress passes through stderr
+            lines = p.stdout.strip().splitlines()
+            if p.returncode != 0 or not lines:
+                warn(f"workload {k} failed in its subprocess (exit {p.returncode})")
+                continue
+            out = json.loads(lines[-1])
+            ROWS.extend(out["rows"])
+            WARNINGS.extend(out["warnings"])
+            if out["memory"] is not None:
+                cfg.memory = tuple(out["memory"])
         log(f"  ({k}: {time.perf_counter() - t1:.1f} s)")
     log(f"total {time.perf_counter() - t0:.1f} s")
 
