@@ -14,13 +14,19 @@ edges as a Python list of tuples; this is exactly what its own internal
 notes as well.
 
 The garbage collector is disabled during each timed call (as ``timeit``
-does), which can only make the Python-level peers look faster.
+does), which can only make the Python-level peers look faster. Each workload
+runs in a fresh subprocess (``--in-process`` runs them all in one), so the
+memory left behind by one workload does not change the next one's times.
+When kernel CPU time (mostly first-touch page faults on the result buffers)
+is a large share of kaltrope's time, the row notes it.
 
 Besides timing, the script checks the results: kaltrope's edge arrays must be
-(E, 2) int64 with a < b and no duplicates, and their edge sets are compared
-with the peer's (sorted). Any difference is printed as a WARNING line.
-ts2vg compares divided slopes with a tolerance, so on some inputs it may lose
-(or add) edges; such differences are counted, not hidden.
+(E, 2) int64 with a < b, no duplicates and every consecutive pair present,
+and their edge sets are compared with the peer's (sorted). Any difference is
+printed as a WARNING line, and up to 200 differing edges on each side are
+decided by an exact visibility test, to tell which library is right. ts2vg
+compares divided slopes with a tolerance, so on some inputs it loses edges;
+such differences are counted, not hidden.
 
 Usage:
     python benchmarks/bench_scalar.py                 # everything, a few minutes
@@ -624,7 +630,7 @@ def print_machine(cfg) -> None:
           f"{total_memory()} RAM, {platform.system()} {platform.release()} {platform.machine()}")
     print(f"- Python {platform.python_version()} ({platform.python_implementation()}), NumPy {np.__version__}, "
           f"ts2vg {getattr(ts2vg, '__version__', '?')}, networkx {getattr(nx, '__version__', 'absent')}, "
-          f"kaltrope module {os.path.basename(getattr(kt, '__file__', '?'))}")
+          f"kaltrope module {getattr(kt, '__file__', '?')}")
     print(f"- mode: {'quick' if cfg.quick else 'full'}, seed {cfg.seed}, "
           f"{'all workloads in one process' if cfg.in_process else 'each workload in a fresh process'}; "
           "times are medians; "
