@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/algorithms/large_allocation.hpp"
+
 namespace kaltrope {
 
 // An edge joins samples a < b, counted from 0 within one series.
@@ -13,6 +15,6 @@ struct Edge {
     friend bool operator==(const Edge&, const Edge&) = default;
 };
 
-using EdgeList = std::vector<Edge>;
+using EdgeList = std::vector<Edge, LargeAllocator<Edge>>;
 
 }  // namespace kaltrope

@@ -18,9 +18,7 @@ struct FreeBuffer {
 };
 using Int64Buffer = std::unique_ptr<std::int64_t[], FreeBuffer>;
 
-// Uninitialised room for count values; large buffers are backed by huge
-// pages where the system allows, which saves most of the page faults of
-// first writing them.
+// Uninitialised room for count values, from allocate_large.
 Int64Buffer allocate_int64(std::size_t count);
 
 struct EdgeBuffer {

@@ -1,0 +1,34 @@
+#include "core/algorithms/large_allocation.hpp"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace kaltrope {
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// Smaller blocks, such as the per-chunk edge lists of parallel runs, fault in
+// faster as ordinary pages when many grow at once.
+constexpr std::size_t kHugePageThreshold = 16 * kHugePage;
+
+}  // namespace
+
+void* allocate_large(std::size_t bytes) {
+    bytes = std::max<std::size_t>(bytes, 1);
+    void* data = nullptr;
+    if (bytes >= kHugePageThreshold) {
+        const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        data = std::aligned_alloc(kHugePage, rounded);
+        if (data) madvise(data, rounded, MADV_HUGEPAGE);
+    } else {
+        data = std::malloc(bytes);
+    }
+    if (!data) throw std::bad_alloc();
+    return data;
+}
+
+void free_large(void* data) noexcept { std::free(data); }
+
+}  // namespace kaltrope
