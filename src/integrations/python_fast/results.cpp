@@ -20,6 +20,7 @@ void free_buffer(PyObject* capsule) {
 
 // An int64 array over data, which it then owns (through a capsule as its base).
 PyObject* owning_array(Int64Buffer data, int dimensions, npy_intp* shape) {
+    if (!python::ensure_numpy()) return nullptr;
     python::PyRef owner = python::PyRef::steal(PyCapsule_New(data.get(), kBufferCapsule, free_buffer));
     if (!owner) return nullptr;
     std::int64_t* raw = data.release();
@@ -78,16 +79,22 @@ BatchBuffer widen_batch(std::span<const EdgeList> series) {
     return batch;
 }
 
-PyObject* edges_to_numpy(EdgeBuffer edges) {
-    npy_intp shape[2] = {static_cast<npy_intp>(edges.count), 2};
-    return owning_array(std::move(edges.pairs), 2, shape);
+PyObject* vector_to_numpy(Int64Buffer data, std::size_t length) {
+    npy_intp shape[1] = {static_cast<npy_intp>(length)};
+    return owning_array(std::move(data), 1, shape);
 }
+
+PyObject* pairs_to_numpy(Int64Buffer pairs, std::size_t rows) {
+    npy_intp shape[2] = {static_cast<npy_intp>(rows), 2};
+    return owning_array(std::move(pairs), 2, shape);
+}
+
+PyObject* edges_to_numpy(EdgeBuffer edges) { return pairs_to_numpy(std::move(edges.pairs), edges.count); }
 
 PyObject* batch_to_numpy(BatchBuffer batch) {
     python::PyRef edges = python::PyRef::steal(edges_to_numpy(std::move(batch.edges)));
     if (!edges) return nullptr;
-    npy_intp shape[1] = {static_cast<npy_intp>(batch.series + 1)};
-    python::PyRef offsets = python::PyRef::steal(owning_array(std::move(batch.offsets), 1, shape));
+    python::PyRef offsets = python::PyRef::steal(vector_to_numpy(std::move(batch.offsets), batch.series + 1));
     if (!offsets) return nullptr;
     return PyTuple_Pack(2, edges.get(), offsets.get());
 }

@@ -39,6 +39,12 @@ EdgeBuffer widen(std::span<const EdgeList> parts);
 // Each series' edges as one part, with the offsets between them.
 BatchBuffer widen_batch(std::span<const EdgeList> series);
 
+// A 1-D int64 array of length values; null with the error set.
+PyObject* vector_to_numpy(Int64Buffer data, std::size_t length);
+
+// An (rows, 2) int64 array over pairs; null with the error set.
+PyObject* pairs_to_numpy(Int64Buffer pairs, std::size_t rows);
+
 // The (E, 2) int64 array; null with the error set.
 PyObject* edges_to_numpy(EdgeBuffer edges);
 

@@ -110,8 +110,10 @@ double HullTree::node_max(std::size_t node, double a, double b) const {
     return best;
 }
 
-double HullTree::tolerance(double dy, double dx) const {
-    return 1e-12 * (std::abs(dx) * (largest_value_ + 1) + std::abs(dy) * (largest_position_ + 1));
+double HullTree::tolerance(double dy, double dx, double x_from, double y_from) const {
+    const double largest_value = std::max(largest_value_, std::abs(y_from));
+    const double largest_position = std::max(largest_position_, std::abs(x_from));
+    return 1e-12 * (std::abs(dx) * (largest_value + 1) + std::abs(dy) * (largest_position + 1));
 }
 
 std::optional<HullTree::Resume> HullTree::left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v, bool budgeted,
@@ -123,7 +125,7 @@ std::optional<HullTree::Resume> HullTree::left_from(std::uint32_t i, std::uint32
     for (;;) {
         auto above_line = [&](std::uint32_t k) { return (values_[k] - yi) * dx > (xi - positions_[k]) * dy; };
         std::uint64_t work = 0;
-        const auto found = nearest_before(lo, v, above_line, work, {dx, dy, xi * dy + yi * dx, tolerance(dy, dx)});
+        const auto found = nearest_before(lo, v, above_line, work, {dx, dy, xi * dy + yi * dx, tolerance(dy, dx, xi, yi)});
         if (!found) return std::nullopt;
         const std::uint32_t k = *found;
         edges.push_back({k, i});
@@ -147,7 +149,7 @@ std::optional<HullTree::Resume> HullTree::right_from(std::uint32_t i, std::uint3
         auto above_line = [&](std::uint32_t k) { return (values_[k] - yi) * dx > (positions_[k] - xi) * dy; };
         std::uint64_t work = 0;
         const auto found = nearest_after(std::size_t{v} + 1, std::size_t{hi} + 1, above_line, work,
-                                         {dx, -dy, yi * dx - xi * dy, tolerance(dy, dx)});
+                                         {dx, -dy, yi * dx - xi * dy, tolerance(dy, dx, xi, yi)});
         if (!found) return std::nullopt;
         const std::uint32_t k = *found;
         edges.push_back({i, k});

@@ -88,6 +88,13 @@ public:
     std::optional<Resume> right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v, bool budgeted, double dy,
                                      double dx, EdgeList& edges) const;
 
+    // The pruning tolerance for a line of slope dy/dx through (x_from, y_from):
+    // it can only make a search examine more nodes. It is relative to the
+    // largest coordinates of the tree and of that point, not only to the
+    // point's: rounding in the hulls and in node_max grows with the
+    // coordinates of the vertices, which may be far larger.
+    double tolerance(double dy, double dx, double x_from, double y_from) const;
+
     // All edges of point i inside its window [lo, hi], using only the tree.
     void scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const;
 
@@ -96,11 +103,6 @@ private:
 
     void build_hulls();
 
-    // A tolerance that can only make pruning examine more nodes. It is
-    // relative to the largest coordinates of the whole tree, not only to
-    // those of point i: rounding in the hulls and in node_max grows with the
-    // coordinates of the vertices, which may be far larger than point i's.
-    double tolerance(double dy, double dx) const;
 
     // A node with the leaves it spans: [first_leaf, first_leaf + width).
     struct Subtree {

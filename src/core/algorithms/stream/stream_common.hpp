@@ -1,0 +1,54 @@
+#pragma once
+// What the online engines share: the sliding window, and the positions of
+// arriving samples (given, or the sample's own index).
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "core/algorithms/fast/input.hpp"
+
+namespace kaltrope {
+
+// The sources of one new sample's edges.
+using Sources = std::vector<std::uint64_t>;
+
+// The earliest sample that sample n may connect to.
+inline std::size_t window_start(std::size_t n, std::optional<std::size_t> window) {
+    return window && n > *window ? n - *window : 0;
+}
+
+// Positions of samples first..first+count-1 arriving after a sample at
+// `previous` (none for an empty stream): each given one, or its index,
+// finite and strictly above the one before. Returns the first bad index.
+class PositionRun {
+public:
+    PositionRun(std::size_t first, std::optional<double> previous, std::optional<Series> given)
+        : first_(first), previous_(previous), given_(given) {}
+
+    double at(std::size_t i) const { return given_ ? (*given_)[i] : static_cast<double>(first_ + i); }
+
+    // Checks sample i of the run (called in order).
+    Validated check(std::size_t i) {
+        const double position = at(i);
+        if (!is_finite(position) || (previous_ && !(*previous_ < position))) {
+            return std::unexpected(InputError{InputError::Kind::BadPosition, first_ + i});
+        }
+        previous_ = position;
+        return {};
+    }
+
+private:
+    std::size_t first_;
+    std::optional<double> previous_;
+    std::optional<Series> given_;
+};
+
+inline std::optional<double> last_of(const std::vector<double>& values) {
+    if (values.empty()) return std::nullopt;
+    return values.back();
+}
+
+}  // namespace kaltrope

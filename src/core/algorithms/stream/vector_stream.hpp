@@ -1,0 +1,44 @@
+#pragma once
+// Online vector visibility: samples are vectors, compared through their
+// projections onto each earlier sample (its anchor). An anchor keeps what the
+// samples after it have shown so far, so each new sample is one dot product
+// per anchor.
+
+#include "core/algorithms/stream/stream_common.hpp"
+
+namespace kaltrope {
+
+class VectorStream {
+public:
+    VectorStream(std::optional<std::size_t> window, std::size_t dim, bool horizontal)
+        : window_(window), dim_(dim), horizontal_(horizontal) {}
+
+    std::size_t size() const { return positions_.size(); }
+    std::size_t dim() const { return dim_; }
+
+    // Checks rows samples of row_length values each (laid end to end in
+    // data), with their positions if given, as if pushed one by one.
+    Validated check_run(Series data, std::size_t row_length, std::size_t rows,
+                        std::optional<Series> positions) const;
+
+    // Appends a checked vector of dim values and its sources, by ascending
+    // index, to sources.
+    void push_checked(Series vector, std::optional<double> position, Sources& sources);
+
+private:
+    struct Anchor {
+        std::size_t index;
+        double norm2;     // the anchor's own squared length
+        double best_num;  // natural: height of the last visible sample; horizontal: highest projection since
+        double best_den;  // natural: its position difference
+    };
+
+    std::optional<std::size_t> window_;
+    std::size_t dim_;
+    bool horizontal_;
+    std::vector<double> data_;
+    std::vector<double> positions_;
+    std::vector<Anchor> anchors_;  // by index
+};
+
+}  // namespace kaltrope

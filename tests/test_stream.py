@@ -1,0 +1,263 @@
+"""VisibilityStream: online edges against brute-force graphs of the series so far."""
+import numpy as np
+import pytest
+from hypothesis import given, settings, strategies as st
+
+import _kaltrope as kt
+from conftest import horizontal_oracle, natural_oracle, pairs, series
+
+SCALAR_KINDS = ("natural", "horizontal")
+VECTOR_KINDS = ("vector_natural", "vector_horizontal")
+
+
+def vector_oracle(X, t, horizontal):
+    """Edges (a, j) seen forward from row a through projections onto X_a."""
+    X = np.asarray(X, dtype=np.float64)
+    t = np.arange(len(X), dtype=np.float64) if t is None else np.asarray(t, dtype=np.float64)
+    edges = set()
+    for a in range(len(X)):
+        p = X @ X[a]
+        h = float(X[a] @ X[a])
+        for j in range(a + 1, len(X)):
+            between = range(a + 1, j)
+            if horizontal:
+                ok = all(p[k] < h and p[k] < p[j] for k in between)
+            else:
+                s = p - h
+                ok = all(s[k] * (t[j] - t[a]) < s[j] * (t[k] - t[a]) for k in between)
+            if ok:
+                edges.add((a, j))
+    return edges
+
+
+def window_filter(edges, window):
+    return {(a, b) for a, b in edges if window is None or b - a <= window}
+
+
+def feed(stream, samples, positions, chunks):
+    """Push or extend the samples in the given run lengths; collect (source, index) pairs."""
+    got, start = [], 0
+    for size in chunks:
+        part = samples[start:start + size]
+        t = None if positions is None else positions[start:start + size]
+        if size == 1 and start % 2 == 0:
+            sources = stream.push(part[0], t=None if t is None else t[0])
+            assert sources.dtype == np.int64 and sources.ndim == 1
+            got += [(int(s), start) for s in sources]
+        else:
+            got += pairs(stream.extend(np.asarray(part), t=t))
+        start += size
+    return got
+
+
+@st.composite
+def runs(draw, max_size=30):
+    y = draw(series(max_size=max_size))
+    sizes, left = [], len(y)
+    while left:
+        sizes.append(draw(st.integers(1, left)))
+        left -= sizes[-1]
+    positions = None
+    if draw(st.booleans()):
+        steps = draw(st.lists(st.integers(1, 3), min_size=len(y), max_size=len(y)))
+        positions = [0.5 * s for s in np.cumsum(steps).tolist()]
+    window = draw(st.sampled_from([None, 1, 2, 5]))
+    return y, positions, sizes, window
+
+
+class TestOnlineEdges:
+    @settings(max_examples=150)
+    @given(runs(), st.sampled_from(["auto", "scan", "indexed"]))
+    def test_natural(self, case, mode):
+        y, positions, sizes, window = case
+        stream = kt.VisibilityStream("natural", window=window, mode=mode)
+        got = feed(stream, [float(v) for v in y], positions, sizes)
+        assert len(got) == len(set(got))
+        assert set(got) == window_filter(natural_oracle(y, positions), window)
+        # Sources of one sample: the predecessor first, then decreasing.
+        for b in range(len(y)):
+            sources = [a for a, c in got if c == b]
+            assert sources == sorted(sources, reverse=True)
+        assert len(stream) == len(y)
+
+    @settings(max_examples=150)
+    @given(runs())
+    def test_horizontal(self, case):
+        y, _, sizes, window = case
+        stream = kt.VisibilityStream("horizontal", window=window)
+        got = feed(stream, [float(v) for v in y], None, sizes)
+        assert got == [e for e in horizontal_oracle(y) if window is None or e[1] - e[0] <= window]
+
+    @settings(max_examples=80)
+    @given(st.data(), st.sampled_from(VECTOR_KINDS), st.integers(1, 3))
+    def test_vector(self, data, kind, dim):
+        rows = data.draw(st.integers(0, 14))
+        values = data.draw(st.lists(st.integers(-2, 2), min_size=rows * dim, max_size=rows * dim))
+        X = np.asarray(values, dtype=np.float64).reshape(rows, dim)
+        window = data.draw(st.sampled_from([None, 1, 3]))
+        t = None
+        if data.draw(st.booleans()):
+            t = np.cumsum(data.draw(st.lists(st.integers(1, 3), min_size=rows, max_size=rows))) * 0.5
+        stream = kt.VisibilityStream(kind, window=window, dim=dim)
+        got = []
+        for i in range(rows):
+            sources = stream.push(X[i], t=None if t is None else float(t[i])).tolist()
+            assert sources == sorted(sources)
+            got += [(s, i) for s in sources]
+        expected = window_filter(vector_oracle(X, t, kind == "vector_horizontal"), window)
+        assert len(got) == len(set(got)) and set(got) == expected
+        again = kt.VisibilityStream(kind, window=window, dim=dim)
+        assert pairs(again.extend(X, t=t)) == got
+
+
+class TestModes:
+    """The scan, the indexed search and their automatic choice agree exactly."""
+
+    @pytest.mark.parametrize("window", [None, 700])
+    @pytest.mark.parametrize("shape", ["increasing", "walk", "spiky"])
+    def test_modes_agree_where_blocks_are_built_and_searched(self, window, shape):
+        rng = np.random.default_rng(5)
+        n = 6000
+        y = {
+            "increasing": np.cumsum(rng.random(n)),
+            "walk": np.cumsum(rng.normal(size=n)),
+            "spiky": np.cumsum(rng.random(n)) + 40.0 * (rng.random(n) < 0.01),
+        }[shape]
+        results = {}
+        for mode in ("scan", "indexed", "auto"):
+            stream = kt.VisibilityStream("natural", window=window, mode=mode)
+            results[mode] = np.concatenate([stream.extend(y[s:s + 1000]) for s in range(0, n, 1000)])
+        assert np.array_equal(results["scan"], results["indexed"])
+        assert np.array_equal(results["scan"], results["auto"])
+        if window is None:
+            reference = kt.natural_visibility_edges(y)
+            assert set(map(tuple, results["auto"].tolist())) == set(map(tuple, reference.tolist()))
+
+    def test_explicit_positions_across_blocks(self):
+        rng = np.random.default_rng(6)
+        y = np.cumsum(rng.random(5000))
+        t = np.cumsum(rng.random(5000) + 0.01)
+        results = [kt.VisibilityStream(mode=mode).extend(y, t=t) for mode in ("scan", "indexed")]
+        assert np.array_equal(*results)
+        reference = kt.natural_visibility_edges(y, t)
+        assert set(map(tuple, results[0].tolist())) == set(map(tuple, reference.tolist()))
+
+
+class TestExamples:
+    @pytest.mark.parametrize("kind", SCALAR_KINDS)
+    def test_first_pushes(self, kind):
+        stream = kt.VisibilityStream(kind)
+        assert [stream.push(v).tolist() for v in (1.0, 3.0, 2.0, 4.0)] == [[], [0], [1], [2, 1]]
+
+    @pytest.mark.parametrize("kind, expected", [("natural", [1, 0]), ("horizontal", [1])])
+    def test_collinear_rise(self, kind, expected):
+        stream = kt.VisibilityStream(kind)
+        assert [stream.push(v).tolist() for v in (0.0, 1.0, 3.0)] == [[], [0], expected]
+
+    def test_equal_value_leaves_the_horizontal_stack(self):
+        stream = kt.VisibilityStream("horizontal")
+        assert [stream.push(v).tolist() for v in (2.0, 1.0, 2.0, 3.0)] == [[], [0], [1, 0], [2]]
+
+    @pytest.mark.parametrize("window, expected", [(None, [2, 1, 0]), (2, [2, 1])])
+    def test_window(self, window, expected):
+        stream = kt.VisibilityStream("natural", window=window)
+        assert [stream.push(v).tolist() for v in (1.0, 0.0, 0.0, 5.0)][-1] == expected
+
+    def test_extend_len_and_text(self):
+        stream = kt.VisibilityStream()
+        assert pairs(stream.extend([1.0, 3.0, 2.0])) == [(0, 1), (1, 2)]
+        assert len(stream) == 3
+        assert repr(stream) == "VisibilityStream(kind='natural', n=3)"
+        assert kt.VisibilityStream("natural").extend([]).shape == (0, 2)
+
+    def test_docstrings(self):
+        assert kt.VisibilityStream.__doc__.splitlines()[:3] == [
+            'VisibilityStream(kind="natural", window=None, dim=None, mode="auto")', "",
+            "Online visibility graph: `push(value, t=None)` appends one sample and returns"]
+        assert kt.VisibilityStream.push.__text_signature__ == "($self, value, t=None)"
+        assert kt.VisibilityStream.extend.__doc__ == (
+            "Pushes many samples; returns all new edges as an (E, 2) int64 array.")
+
+
+class TestErrors:
+    @pytest.mark.parametrize("kwargs, message", [
+        ({"window": 0}, "window must be >= 1"),
+        ({"mode": "fast"}, "unknown mode 'fast' (auto, scan, indexed)"),
+        ({"mode": "fast", "kind": "bogus"}, "unknown mode 'fast' (auto, scan, indexed)"),
+        ({"kind": "Natural"}, "unknown kind 'Natural'"),
+        ({"kind": "vector_natural"}, "dim is required for vector kinds"),
+        ({"kind": "vector_horizontal", "dim": 0}, "x and y must have the same length"),
+    ])
+    def test_construction(self, kwargs, message):
+        with pytest.raises(ValueError, match=f"^{__import__('re').escape(message)}$"):
+            kt.VisibilityStream(**kwargs)
+
+    @pytest.mark.parametrize("kwargs, error", [
+        ({"window": -1}, OverflowError), ({"dim": -2, "kind": "vector_natural"}, OverflowError),
+        ({"window": "3"}, TypeError), ({"kind": None}, TypeError), ({"mode": 1}, TypeError),
+    ])
+    def test_argument_types(self, kwargs, error):
+        with pytest.raises(error):
+            kt.VisibilityStream(**kwargs)
+
+    def test_sample_messages(self):
+        stream = kt.VisibilityStream()
+        stream.push(1.0, t=10.0)
+        with pytest.raises(ValueError, match=r"^x must be finite and strictly increasing \(index 1\)$"):
+            stream.push(2.0)
+        with pytest.raises(ValueError, match="^non-finite value at index 1$"):
+            stream.push(float("inf"), t=11.0)
+        with pytest.raises(ValueError, match="^horizontal visibility does not use t$"):
+            kt.VisibilityStream("horizontal").push(1.0, t=1.0)
+        with pytest.raises(ValueError, match="^t must have one entry per sample$"):
+            kt.VisibilityStream("horizontal").extend([1.0, 2.0], t=[1.0])
+        vector = kt.VisibilityStream("vector_natural", dim=2)
+        with pytest.raises(ValueError, match=r"^expected \(n, dim\) array$"):
+            vector.extend([1.0, 2.0])
+        with pytest.raises(ValueError, match="^x and y must have the same length$"):
+            vector.push([1.0, 2.0, 3.0])
+        with pytest.raises(ValueError, match="^x and y must have the same length$"):
+            vector.extend(np.ones((3, 3)))
+        with pytest.raises(ValueError, match="^non-finite value at index 0$"):
+            vector.push([1.0, float("nan")])
+        with pytest.raises(TypeError):
+            stream.push(1.0, t="soon")
+        assert len(stream) == 1 and len(vector) == 0
+
+    @pytest.mark.parametrize("kind, values, t, message", [
+        ("natural", [1.0, 2.0, np.nan, 4.0], None, "non-finite value at index 5"),
+        ("natural", [1.0, 2.0, 3.0], [5.0, 4.0, 6.0], r"x must be finite and strictly increasing \(index 4\)"),
+        ("natural", [1.0, 2.0, 3.0], [2.0, 4.0, 5.0], r"x must be finite and strictly increasing \(index 3\)"),
+        ("horizontal", [1.0, np.inf], None, "non-finite value at index 4"),
+        ("vector_natural", [[1.0, 1.0], [np.inf, 0.0]], None, "non-finite value at index 4"),
+    ])
+    def test_failed_extend_changes_nothing(self, kind, values, t, message):
+        dim = 2 if kind.startswith("vector") else None
+        head = [[0.5, 1.0], [2.0, 0.0], [1.0, 1.0]] if dim else [0.5, 2.0, 1.0]
+        rest = [[3.0, 1.0], [0.0, 2.0]] if dim else [3.0, 0.5]
+        stream = kt.VisibilityStream(kind, dim=dim)
+        fresh = kt.VisibilityStream(kind, dim=dim)
+        for s in (stream, fresh):
+            s.extend(np.asarray(head))
+        with pytest.raises(ValueError, match=f"^{message}$"):
+            stream.extend(np.asarray(values), t=t)
+        assert len(stream) == 3 and repr(stream) == repr(fresh)
+        assert np.array_equal(stream.extend(np.asarray(rest)), fresh.extend(np.asarray(rest)))
+
+    def test_reentrant_calls_are_refused(self):
+        stream = kt.VisibilityStream()
+
+        class Sneaky:
+            def __init__(self, action):
+                self.action = action
+
+            def __float__(self):
+                self.action()
+                return 1.0
+
+        with pytest.raises(RuntimeError, match="^Already borrowed$"):
+            stream.push(Sneaky(lambda: stream.push(2.0)))
+        with pytest.raises(RuntimeError, match="^Already mutably borrowed$"):
+            stream.push(Sneaky(lambda: len(stream)))
+        assert len(stream) == 0
+        assert stream.push(1.0).tolist() == []
