@@ -6,18 +6,22 @@
 
 namespace kaltrope {
 
-HullTree::HullTree(std::span<const double> values, std::vector<double> positions, std::vector<double> owned_values)
-    : positions_(std::move(positions)), owned_values_(std::move(owned_values)), values_(values) {
-    if (!owned_values_.empty()) values_ = owned_values_;
-    build_hulls();
-}
+HullTree::HullTree(std::span<const double> values, std::vector<double> positions)
+    : positions_(std::move(positions)), values_(values) {}
+
+HullTree::HullTree(std::vector<double> values, std::vector<double> positions)
+    : positions_(std::move(positions)), owned_values_(std::move(values)), values_(owned_values_) {}
 
 HullTree HullTree::build(std::span<const double> values, std::vector<double> positions) {
-    return HullTree(values, std::move(positions), {});
+    HullTree tree(values, std::move(positions));
+    tree.build_hulls();
+    return tree;
 }
 
 HullTree HullTree::build_owned(std::vector<double> values, std::vector<double> positions) {
-    return HullTree({}, std::move(positions), std::move(values));
+    HullTree tree(std::move(values), std::move(positions));
+    tree.build_hulls();
+    return tree;
 }
 
 std::pair<std::size_t, std::size_t> HullTree::node_range(std::size_t node) const {
@@ -25,15 +29,68 @@ std::pair<std::size_t, std::size_t> HullTree::node_range(std::size_t node) const
     return {leaf_start(first_leaf), leaf_start(first_leaf + width)};
 }
 
+void HullTree::upper_hull_of(std::span<const std::uint32_t> candidates, std::vector<std::uint32_t>& chain) const {
+    chain.clear();
+    for (std::uint32_t j : candidates) {
+        while (chain.size() >= 2) {
+            const std::uint32_t u = chain[chain.size() - 2];
+            const std::uint32_t k = chain.back();
+            const double cross = (positions_[k] - positions_[u]) * (values_[j] - values_[u]) -
+                                 (positions_[j] - positions_[u]) * (values_[k] - values_[u]);
+            if (cross < 0) break;
+            chain.pop_back();
+        }
+        chain.push_back(j);
+    }
+}
+
+void HullTree::measure_coordinates() {
+    for (std::size_t k = 0; k < values_.size(); ++k) {
+        largest_value_ = std::max(largest_value_, std::abs(values_[k]));
+        largest_position_ = std::max(largest_position_, std::abs(positions_[k]));
+    }
+}
+
+HullTree HullTree::joined(const HullTree& older, const HullTree& newer) {
+    std::vector<double> values(older.values_.begin(), older.values_.end());
+    values.insert(values.end(), newer.values_.begin(), newer.values_.end());
+    std::vector<double> positions(older.positions_);
+    positions.insert(positions.end(), newer.positions_.begin(), newer.positions_.end());
+    HullTree tree(std::move(values), std::move(positions));
+    tree.leaf_count_ = 2 * older.leaf_count_;
+    tree.largest_value_ = std::max(older.largest_value_, newer.largest_value_);
+    tree.largest_position_ = std::max(older.largest_position_, newer.largest_position_);
+
+    const auto shift = static_cast<std::uint32_t>(older.size());
+    std::vector<std::uint32_t> candidates(older.hull(1).begin(), older.hull(1).end());
+    for (std::uint32_t k : newer.hull(1)) candidates.push_back(k + shift);
+    std::vector<std::uint32_t> root;
+    tree.upper_hull_of(candidates, root);
+
+    tree.offsets_.reserve(2 * tree.leaf_count_ + 1);
+    tree.indices_.reserve(older.indices_.size() + newer.indices_.size() + root.size());
+    tree.offsets_.push_back(0);
+    tree.offsets_.push_back(0);
+    tree.indices_ = std::move(root);
+    // Below the root, each level holds the older tree's level, then the newer's.
+    for (std::size_t level = 1; level < older.offsets_.size() - 1; level *= 2) {
+        for (const auto& [half, offset] : {std::pair{&older, 0u}, std::pair{&newer, shift}}) {
+            for (std::size_t node = level; node < 2 * level; ++node) {
+                tree.offsets_.push_back(static_cast<std::uint32_t>(tree.indices_.size()));
+                for (std::uint32_t k : half->hull(node)) tree.indices_.push_back(k + offset);
+            }
+        }
+    }
+    tree.offsets_.push_back(static_cast<std::uint32_t>(tree.indices_.size()));
+    return tree;
+}
+
 void HullTree::build_hulls() {
     const std::size_t n = values_.size();
     const std::size_t blocks = (n + kLeafSize - 1) / kLeafSize;
     leaf_count_ = blocks < 2 ? 1 : std::bit_ceil(blocks);
     const std::size_t nodes = 2 * leaf_count_;
-    for (std::size_t k = 0; k < n; ++k) {
-        largest_value_ = std::max(largest_value_, std::abs(values_[k]));
-        largest_position_ = std::max(largest_position_, std::abs(positions_[k]));
-    }
+    measure_coordinates();
 
     // Hulls are built bottom-up into a scratch array, then laid out in node order.
     std::vector<std::uint32_t> built;
@@ -41,22 +98,8 @@ void HullTree::build_hulls() {
     std::vector<std::size_t> start(nodes, 0);
     std::vector<std::size_t> length(nodes, 0);
     std::vector<std::uint32_t> chain;
-
-    // The upper hull of candidates given by ascending index; collinear middle
-    // points are not vertices.
-    auto upper_hull = [&](auto candidates, std::size_t node) {
-        chain.clear();
-        for (std::uint32_t j : candidates) {
-            while (chain.size() >= 2) {
-                const std::uint32_t u = chain[chain.size() - 2];
-                const std::uint32_t k = chain.back();
-                const double cross = (positions_[k] - positions_[u]) * (values_[j] - values_[u]) -
-                                     (positions_[j] - positions_[u]) * (values_[k] - values_[u]);
-                if (cross < 0) break;
-                chain.pop_back();
-            }
-            chain.push_back(j);
-        }
+    auto upper_hull = [&](std::span<const std::uint32_t> candidates, std::size_t node) {
+        upper_hull_of(candidates, chain);
         start[node] = built.size();
         length[node] = chain.size();
         built.insert(built.end(), chain.begin(), chain.end());

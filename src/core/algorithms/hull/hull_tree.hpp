@@ -29,6 +29,11 @@ public:
     // As build, keeping its own copy of the values.
     static HullTree build_owned(std::vector<double> values, std::vector<double> positions);
 
+    // The tree over older's points followed by newer's, both full trees (a
+    // whole number of full leaves, a power of two of them) of the same size.
+    // Their node hulls are reused; only the new root is computed.
+    static HullTree joined(const HullTree& older, const HullTree& newer);
+
     HullTree(HullTree&&) = default;
     HullTree& operator=(HullTree&&) = default;
     HullTree(const HullTree&) = delete;
@@ -99,9 +104,15 @@ public:
     void scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const;
 
 private:
-    HullTree(std::span<const double> values, std::vector<double> positions, std::vector<double> owned_values);
+    HullTree(std::span<const double> values, std::vector<double> positions);
+    HullTree(std::vector<double> values, std::vector<double> positions);
 
     void build_hulls();
+    void measure_coordinates();
+
+    // The upper hull of candidates given by ascending index, into chain; only
+    // strict turns are vertices.
+    void upper_hull_of(std::span<const std::uint32_t> candidates, std::vector<std::uint32_t>& chain) const;
 
 
     // A node with the leaves it spans: [first_leaf, first_leaf + width).

@@ -1,6 +1,7 @@
 #include "core/algorithms/stream/natural_stream.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kaltrope {
 namespace {
@@ -9,8 +10,14 @@ namespace {
 constexpr std::size_t kScanOnlyCandidates = 4096;
 // The backward scan considers the blocks after each window of candidates
 // that held fewer than kSparseSources sources.
-constexpr std::size_t kScanWindow = 256;
+constexpr std::size_t kScanWindow = 64;
 constexpr std::size_t kSparseSources = 4;
+// History is indexed in whole units of this many samples (full leaves of a
+// hull tree), so blocks are few and two equal blocks join without a rebuild.
+// The unindexed rest is always shorter than a scan window, and the blocks
+// are searched only below a point the backward scan has passed.
+constexpr std::size_t kBlockUnit = 2 * HullTree::kLeafSize;
+static_assert(kBlockUnit <= kScanWindow);
 
 }  // namespace
 
@@ -60,7 +67,7 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
             }
             if (!indexed || ++tested < kScanWindow) continue;
             if (found < kSparseSources && k - earliest > kScanWindow) {
-                if (!search_blocks(sight, earliest, sources)) break;
+                if (!search_blocks(sight, earliest, k, sources)) break;
                 k = sight.v;
             }
             tested = 0;
@@ -69,19 +76,24 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
     }
     values_.push_back(value);
     positions_.push_back(sight.x);
+    largest_magnitude_ = std::max(largest_magnitude_, std::abs(value));
 }
 
 void NaturalStream::index_history(std::size_t n) {
-    for (; indexed_ < n; ++indexed_) {
-        blocks_.push_back({HullTree::build_owned({values_[indexed_]}, {positions_[indexed_]}), indexed_});
+    for (; indexed_ + kBlockUnit <= n; indexed_ += kBlockUnit) {
+        const auto from = static_cast<std::ptrdiff_t>(indexed_);
+        const auto to = from + static_cast<std::ptrdiff_t>(kBlockUnit);
+        const double highest = std::max(blocks_.empty() ? values_[indexed_] : blocks_.back().highest_so_far,
+                                        *std::max_element(values_.begin() + from, values_.begin() + to));
+        blocks_.push_back({HullTree::build_owned({values_.begin() + from, values_.begin() + to},
+                                                 {positions_.begin() + from, positions_.begin() + to}),
+                           indexed_, highest});
         // Like a binary counter: two blocks of one size become one of twice it.
         while (blocks_.size() >= 2 && blocks_.back().tree.size() == blocks_[blocks_.size() - 2].tree.size()) {
-            const std::size_t start = blocks_[blocks_.size() - 2].start;
-            const std::size_t end = blocks_.back().end();
+            Block& older = blocks_[blocks_.size() - 2];
+            older.tree = HullTree::joined(older.tree, blocks_.back().tree);
+            older.highest_so_far = blocks_.back().highest_so_far;
             blocks_.pop_back();
-            blocks_.back() = {HullTree::build_owned({values_.begin() + start, values_.begin() + end},
-                                                    {positions_.begin() + start, positions_.begin() + end}),
-                              start};
         }
     }
 }
@@ -92,33 +104,44 @@ void NaturalStream::drop_blocks_before(std::size_t earliest) {
     blocks_.erase(blocks_.begin(), first_kept);
 }
 
-bool NaturalStream::search_blocks(Sight& sight, std::size_t earliest, Sources& sources) const {
+bool NaturalStream::search_blocks(Sight& sight, std::size_t earliest, std::size_t scanned_to,
+                                  Sources& sources) const {
     std::uint64_t work_total = 0;
     std::uint64_t distance = 0;
+    // Between the scan position and v nothing lies above the current line.
+    std::size_t limit = scanned_to;
     for (;;) {
         std::uint64_t work = 0;
-        const auto found = nearest_in_blocks(sight, earliest, work);
+        const auto found = nearest_in_blocks(sight, earliest, limit, work);
         if (!found) return false;
         distance += sight.v - *found;
         work_total += work;
         look_at(sight, *found);
         sources.push_back(*found);
+        limit = *found;
         if (work_total > 2 * distance + 64) return true;
     }
 }
 
 std::optional<std::size_t> NaturalStream::nearest_in_blocks(const Sight& sight, std::size_t earliest,
-                                                            std::uint64_t& work) const {
+                                                            std::size_t limit, std::uint64_t& work) const {
+    const double threshold = sight.dy * sight.x + sight.dx * sight.y;
+    // Where the line rises into the past, a block and every older one lie
+    // below it once the highest value so far does at the block's last point.
+    const double tolerance =
+        1e-12 * (std::abs(sight.dx) * (std::max(largest_magnitude_, std::abs(sight.y)) + 1) +
+                 std::abs(sight.dy) * (std::max(std::abs(positions_.front()), std::abs(sight.x)) + 1));
     for (auto block = blocks_.rbegin(); block != blocks_.rend(); ++block) {
-        if (block->start >= sight.v) continue;
+        if (block->start >= limit) continue;
         if (block->end() <= earliest) break;
+        const double last_x = positions_[std::min(block->end(), limit) - 1];
+        if (sight.dy > 0 && sight.dx * block->highest_so_far + sight.dy * last_x <= threshold - tolerance) break;
         const std::size_t start = block->start;
         auto above_line = [&](std::uint32_t local) { return sees(sight, start + local); };
         const std::size_t lo = earliest > start ? earliest - start : 0;
-        const std::size_t hi = std::min(block->end(), sight.v) - start;
+        const std::size_t hi = std::min(block->end(), limit) - start;
         const auto local = block->tree.rightmost(1, lo, hi, above_line, work, sight.dx, sight.dy,
-                                                 sight.dy * sight.x + sight.dx * sight.y,
-                                                 block->tree.tolerance(sight.dy, sight.dx, sight.x, sight.y));
+                                                 threshold, block->tree.tolerance(sight.dy, sight.dx, sight.x, sight.y));
         if (local) return start + *local;
     }
     return std::nullopt;

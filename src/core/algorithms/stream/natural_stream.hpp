@@ -37,6 +37,7 @@ private:
     struct Block {
         HullTree tree;
         std::size_t start;
+        double highest_so_far;  // the highest value of samples [0, end)
         std::size_t end() const { return start + tree.size(); }
     };
 
@@ -58,10 +59,12 @@ private:
     void index_history(std::size_t n);
     void drop_blocks_before(std::size_t earliest);
 
-    // Searches the blocks from v towards earliest for as long as the search
-    // pays; false once every source is found.
-    bool search_blocks(Sight& sight, std::size_t earliest, Sources& sources) const;
-    std::optional<std::size_t> nearest_in_blocks(const Sight& sight, std::size_t earliest,
+    // Searches the blocks below scanned_to (the backward scan has tested
+    // everything from there up to v) towards earliest, for as long as the
+    // search pays; false once every source is found.
+    bool search_blocks(Sight& sight, std::size_t earliest, std::size_t scanned_to, Sources& sources) const;
+    // The nearest sample in [earliest, limit) above the line of sight.
+    std::optional<std::size_t> nearest_in_blocks(const Sight& sight, std::size_t earliest, std::size_t limit,
                                                  std::uint64_t& work) const;
 
     std::optional<std::size_t> window_;
@@ -69,7 +72,8 @@ private:
     std::vector<double> values_;
     std::vector<double> positions_;
     std::vector<Block> blocks_;  // by start, oldest first
-    std::size_t indexed_ = 0;    // samples [0, indexed_) have been put into blocks
+    double largest_magnitude_ = 0;  // max |y| over all samples
+    std::size_t indexed_ = 0;    // samples [0, indexed_) are in blocks, or were before the window passed them
 };
 
 }  // namespace kaltrope
