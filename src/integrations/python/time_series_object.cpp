@@ -149,13 +149,13 @@ PyObject* from_csv_file(PyObject*, PyObject* args, PyObject* kwargs) {
         if (!path) return nullptr;
         const auto columns = column_names(time_argument, value_argument);
         if (!columns) return nullptr;
-        std::expected<std::string, io::FileReadError> text;
+        std::optional<std::expected<io::TextFile, io::FileReadError>> file;
         {
             ThreadsReleased unlocked;
-            text = io::read_text_file(path->encoded);
+            file = io::read_text_file(path->encoded);
         }
-        if (!text) return file_error(path->shown.get(), text.error());
-        return import_by_header(*text, columns->time, columns->value);
+        if (!*file) return file_error(path->shown.get(), file->error());
+        return import_by_header((*file)->text(), columns->time, columns->value);
     });
 }
 

@@ -1,21 +1,17 @@
 #include "integrations/python_fast/results.hpp"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdlib>
-#include <new>
 
 #include "integrations/python/numpy_api.hpp"
 #include "integrations/python/py_ref.hpp"
+#include "performance/memory/large_buffer.hpp"
 #include "performance/parallel/worker_pool.hpp"
 
 namespace kaltrope::python_fast {
 namespace {
 
 constexpr const char* kBufferCapsule = "kaltrope.int64_buffer";
-
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 void free_buffer(PyObject* capsule) {
     FreeBuffer()(static_cast<std::int64_t*>(PyCapsule_GetPointer(capsule, kBufferCapsule)));
@@ -40,17 +36,7 @@ constexpr std::size_t kCopyBlock = std::size_t{1} << 18;
 void FreeBuffer::operator()(std::int64_t* data) const { std::free(data); }
 
 Int64Buffer allocate_int64(std::size_t count) {
-    const std::size_t bytes = std::max<std::size_t>(count, 1) * sizeof(std::int64_t);
-    void* data = nullptr;
-    if (bytes >= 2 * kHugePage) {
-        const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-        data = std::aligned_alloc(kHugePage, rounded);
-        if (data) madvise(data, rounded, MADV_HUGEPAGE);
-    } else {
-        data = std::malloc(bytes);
-    }
-    if (!data) throw std::bad_alloc();
-    return Int64Buffer(static_cast<std::int64_t*>(data));
+    return Int64Buffer(static_cast<std::int64_t*>(memory::allocate_large(count * sizeof(std::int64_t))));
 }
 
 EdgeBuffer widen(std::span<const EdgeList> parts) {

@@ -4,6 +4,7 @@
 
 #include "io/import/float_text.hpp"
 #include "io/import/utf8_text.hpp"
+#include "performance/parallel/worker_pool.hpp"
 
 namespace kaltrope::io {
 namespace {
@@ -39,6 +40,78 @@ std::optional<Cells> cells_of(std::string_view line, std::string_view delimiter,
     }
 }
 
+// Lines of the text, read on their own into the rows from first_row on.
+struct Chunk {
+    std::string_view text;
+    std::size_t rows = 0;  // one per line
+    std::size_t first_row = 0;
+    std::optional<CsvImportError> error{};
+};
+
+// Large texts are read in pieces of about this size, in parallel.
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
+// The text in chunks of whole lines: each but the last ends with a line break.
+std::vector<Chunk> chunks_of(std::string_view text) {
+    std::vector<Chunk> chunks;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = std::min(start + kChunkBytes, text.size());
+        if (end < text.size()) {
+            const std::size_t line_break = text.find('\n', end - 1);
+            end = line_break == std::string_view::npos ? text.size() : line_break + 1;
+        }
+        chunks.push_back({text.substr(start, end - start)});
+        start = end;
+    }
+    return chunks;
+}
+
+// A last line without a line break counts too.
+std::size_t lines_in(std::string_view text) {
+    const auto breaks = static_cast<std::size_t>(std::ranges::count(text, '\n'));
+    return breaks + (!text.empty() && !text.ends_with('\n') ? 1 : 0);
+}
+
+struct Reader {
+    const CsvImportOptions& options;
+    std::string delimiter;
+    std::size_t first_data_line;  // the number of the line of row 0
+
+    // The rows of chunk, up to its first bad line, which it records.
+    void read(Chunk& chunk, std::span<double> timestamps, std::span<Sample> values) const {
+        std::size_t row = chunk.first_row;
+        for (std::size_t start = 0; start < chunk.text.size(); ++row) {
+            const std::size_t line_break = chunk.text.find('\n', start);
+            const bool broken = line_break != std::string_view::npos;
+            std::string_view line = chunk.text.substr(start, broken ? line_break - start : line_break);
+            if (broken && line.ends_with('\r')) line.remove_suffix(1);
+            start = broken ? line_break + 1 : chunk.text.size();
+            const std::size_t line_number = first_data_line + row;
+
+            const auto cells = cells_of(line, delimiter, options);
+            if (!cells) {
+                chunk.error = CsvImportError{CsvImportError::Kind::TooFewFields, line_number};
+                return;
+            }
+            std::optional<double> timestamp = static_cast<double>(row);
+            if (options.time_column) timestamp = parse_float(cells->time);
+            if (!timestamp) {
+                chunk.error = CsvImportError{CsvImportError::Kind::BadTimestamp, line_number, std::string(cells->time)};
+                return;
+            }
+            const std::string_view value_cell = trim_white_space(cells->value);
+            if (value_cell != options.missing_marker) {
+                values[row] = parse_float(value_cell);
+                if (!values[row]) {
+                    chunk.error = CsvImportError{CsvImportError::Kind::BadValue, line_number, std::string(value_cell)};
+                    return;
+                }
+            }
+            timestamps[row] = *timestamp;
+        }
+    }
+};
+
 }  // namespace
 
 std::string CsvImportError::message() const { return TimeSeriesError{TimeSeriesError::Kind::Empty}.message(); }
@@ -55,43 +128,29 @@ std::string CsvImportError::detail() const {
 }
 
 std::expected<TimeSeries, CsvImportError> from_csv_string(std::string_view text, const CsvImportOptions& options) {
-    const std::string delimiter = encode_utf8(options.delimiter);
-    const std::size_t line_breaks = static_cast<std::size_t>(std::ranges::count(text, '\n'));
-    std::vector<double> timestamps;
-    std::vector<Sample> values;
-    timestamps.reserve(line_breaks + 1);
-    values.reserve(line_breaks + 1);
-
-    std::size_t line_number = 0;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t line_break = text.find('\n', start);
-        std::string_view line = text.substr(start, line_break == std::string_view::npos ? line_break : line_break - start);
-        if (line_break != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
-        start = line_break == std::string_view::npos ? text.size() : line_break + 1;
-        ++line_number;
-        if (line_number == 1 && options.has_header) continue;
-
-        const auto cells = cells_of(line, delimiter, options);
-        if (!cells) return std::unexpected(CsvImportError{CsvImportError::Kind::TooFewFields, line_number});
-        std::optional<double> timestamp = static_cast<double>(values.size());
-        if (options.time_column) timestamp = parse_float(cells->time);
-        if (!timestamp) {
-            return std::unexpected(CsvImportError{CsvImportError::Kind::BadTimestamp, line_number, std::string(cells->time)});
-        }
-        const std::string_view value_cell = trim_white_space(cells->value);
-        Sample value;
-        if (value_cell != options.missing_marker) {
-            value = parse_float(value_cell);
-            if (!value) {
-                return std::unexpected(CsvImportError{CsvImportError::Kind::BadValue, line_number, std::string(value_cell)});
-            }
-        }
-        timestamps.push_back(*timestamp);
-        values.push_back(value);
+    std::string_view body = text;
+    if (options.has_header) {
+        const std::size_t line_break = text.find('\n');
+        body = line_break == std::string_view::npos ? std::string_view() : text.substr(line_break + 1);
     }
-    auto series = TimeSeries::create(std::move(timestamps), std::move(values));
-    if (!series) return std::unexpected(CsvImportError{CsvImportError::Kind::NoRows});
-    return std::move(*series);
+    std::vector<Chunk> chunks = chunks_of(body);
+    parallel::for_each_index(chunks.size(), [&](std::size_t k) { chunks[k].rows = lines_in(chunks[k].text); });
+    std::size_t rows = 0;
+    for (Chunk& chunk : chunks) {
+        chunk.first_row = rows;
+        rows += chunk.rows;
+    }
+    if (rows == 0) return std::unexpected(CsvImportError{CsvImportError::Kind::NoRows});
+
+    const Reader reader{options, encode_utf8(options.delimiter), options.has_header ? 2u : 1u};
+    std::vector<double> timestamps(rows);
+    std::vector<Sample> values(rows);
+    parallel::for_each_index(chunks.size(), [&](std::size_t k) { reader.read(chunks[k], timestamps, values); });
+    // The first bad line of the text is the first one of the first chunk that has one.
+    for (const Chunk& chunk : chunks) {
+        if (chunk.error) return std::unexpected(*chunk.error);
+    }
+    return std::move(*TimeSeries::create(std::move(timestamps), std::move(values)));
 }
 
 }  // namespace kaltrope::io

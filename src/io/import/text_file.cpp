@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #include "io/import/utf8_text.hpp"
@@ -37,7 +38,7 @@ std::string FileReadError::message() const {
     return std::system_category().message(error_number) + " (os error " + std::to_string(error_number) + ")";
 }
 
-std::expected<std::string, FileReadError> read_text_file(const std::string& path) {
+std::expected<TextFile, FileReadError> read_text_file(const std::string& path) {
     FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) return system_error();
     struct stat status {};
@@ -45,12 +46,17 @@ std::expected<std::string, FileReadError> read_text_file(const std::string& path
 
     // The size is only a first guess: files that are not regular, or that
     // grow meanwhile, are read to their end.
-    std::string text;
+    std::size_t capacity = status.st_size > 0 ? static_cast<std::size_t>(status.st_size) + 1 : 4096;
+    auto bytes = memory::allocate_large_buffer<char>(capacity);
     std::size_t length = 0;
-    text.resize(status.st_size > 0 ? static_cast<std::size_t>(status.st_size) + 1 : 4096);
     for (;;) {
-        if (length == text.size()) text.resize(text.size() * 2);
-        const ssize_t count = read(file.get(), text.data() + length, text.size() - length);
+        if (length == capacity) {
+            auto larger = memory::allocate_large_buffer<char>(2 * capacity);
+            std::memcpy(larger.get(), bytes.get(), length);
+            bytes = std::move(larger);
+            capacity *= 2;
+        }
+        const ssize_t count = read(file.get(), bytes.get() + length, capacity - length);
         if (count < 0) {
             if (errno == EINTR) continue;
             return system_error();
@@ -58,8 +64,8 @@ std::expected<std::string, FileReadError> read_text_file(const std::string& path
         if (count == 0) break;
         length += static_cast<std::size_t>(count);
     }
-    text.resize(length);
-    if (const auto invalid = first_invalid_utf8(text)) return std::unexpected(FileReadError{0, *invalid});
+    TextFile text(std::move(bytes), length);
+    if (const auto invalid = first_invalid_utf8(text.text())) return std::unexpected(FileReadError{0, *invalid});
     return text;
 }
 

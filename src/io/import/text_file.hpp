@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <expected>
 #include <string>
+#include <string_view>
+
+#include "performance/memory/large_buffer.hpp"
 
 namespace kaltrope::io {
 
@@ -16,7 +19,17 @@ struct FileReadError {
     std::string message() const;
 };
 
+class TextFile {
+public:
+    TextFile(memory::LargeBuffer<char> bytes, std::size_t size) : bytes_(std::move(bytes)), size_(size) {}
+    std::string_view text() const { return {bytes_.get(), size_}; }
+
+private:
+    memory::LargeBuffer<char> bytes_;
+    std::size_t size_;
+};
+
 // The file's whole content, which must be well-formed UTF-8.
-std::expected<std::string, FileReadError> read_text_file(const std::string& path);
+std::expected<TextFile, FileReadError> read_text_file(const std::string& path);
 
 }  // namespace kaltrope::io

@@ -1,0 +1,29 @@
+#include "performance/memory/large_buffer.hpp"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <new>
+
+namespace kaltrope::memory {
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+}  // namespace
+
+void* allocate_large(std::size_t bytes) {
+    bytes = std::max<std::size_t>(bytes, 1);
+    void* data = nullptr;
+    if (bytes >= 2 * kHugePage) {
+        const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        data = std::aligned_alloc(kHugePage, rounded);
+        if (data) madvise(data, rounded, MADV_HUGEPAGE);
+    } else {
+        data = std::malloc(bytes);
+    }
+    if (!data) throw std::bad_alloc();
+    return data;
+}
+
+}  // namespace kaltrope::memory
