@@ -15,8 +15,14 @@ collector is disabled during each timed call.
 The results are compared: the present values, in order, and the number of
 rows. A difference is printed as a WARNING line.
 
+kaltrope reads large texts in parallel on its worker pool, which has a
+thread per CPU available to the process; pandas reads on one thread.
+--single-cpu restricts the process to one CPU, for the comparison thread for
+thread.
+
 Usage:
     python benchmarks/bench_csv_import.py            # 10^6 rows, 7 runs each
+    python benchmarks/bench_csv_import.py --single-cpu
     python benchmarks/bench_csv_import.py --rows 100000 --repeat 3
 """
 
@@ -72,7 +78,11 @@ def main() -> int:
     parser.add_argument("--missing", type=float, default=0.01, help="share of empty value cells")
     parser.add_argument("--repeat", type=int, default=7, help="runs of each reader")
     parser.add_argument("--seed", type=int, default=20240601)
+    parser.add_argument("--single-cpu", action="store_true", help="run on one CPU only")
     args = parser.parse_args()
+    if args.single_cpu:
+        # Before the first parallel call, which sizes kaltrope's worker pool.
+        os.sched_setaffinity(0, {min(os.sched_getaffinity(0))})
 
     with tempfile.TemporaryDirectory() as directory:
         path = os.path.join(directory, "series.csv")
@@ -104,7 +114,7 @@ def main() -> int:
     median = {name: statistics.median(runs) for name, runs in times.items()}
     print(f"CSV import of {args.rows:,} rows ({size / 2**20:.1f} MiB, {args.missing:.0%} empty value cells), "
           f"median of {args.repeat} alternating runs")
-    print(f"on {platform.processor() or platform.machine()}, {os.cpu_count()} CPUs, Python "
+    print(f"on {platform.processor() or platform.machine()}, {len(os.sched_getaffinity(0))} CPUs used, Python "
           f"{platform.python_version()}, pandas {pd.__version__}, NumPy {np.__version__}")
     print()
     print("| reader | median | runs (min to max) |")

@@ -7,6 +7,7 @@ import errno
 import math
 import pathlib
 
+import numpy as np
 import pytest
 from hypothesis import given, settings, strategies as st
 
@@ -168,3 +169,22 @@ def test_files_that_are_not_utf8(tmp_path, content, offset):
     with pytest.raises(OSError) as raised:
         TS.from_csv_file(path, "time", "value")
     assert str(raised.value) == f"{path}: not valid UTF-8 (invalid byte at offset {offset})"
+
+
+def test_large_texts_read_in_pieces():
+    rng = np.random.default_rng(3)
+    values = rng.normal(size=150_000)                  # about 5 MiB of text
+    gaps = rng.random(len(values)) < 0.1
+    lines = ["time,value"] + [f"{t},{'' if gap else repr(v)}"
+                              for t, (v, gap) in enumerate(zip(values.tolist(), gaps.tolist()))]
+    text = "\r\n".join(lines)
+    series = TS.from_csv_string(text, "time", "value")
+    assert len(series) == len(values)
+    assert np.array_equal(series.to_numpy(), values[~gaps])
+    for bad in ([140_000], [70_000, 140_000]):
+        broken = list(lines)
+        for row in bad:
+            broken[row + 1] = f"{row},oops"
+        with pytest.raises(ValueError, match=EMPTY) as raised:
+            TS.from_csv_string("\n".join(broken), "time", "value")
+        assert str(raised.value.__cause__) == f'line {bad[0] + 2}: value "oops" is not a number'

@@ -76,6 +76,9 @@ std::optional<std::size_t> first_invalid_utf8(std::string_view text) {
 }
 
 std::string_view trim_white_space(std::string_view text) {
+    // Most cells start and end with a visible ASCII character.
+    const auto visible = [](char c) { return c > ' ' && c < 0x7F; };
+    if (!text.empty() && visible(text.front()) && visible(text.back())) return text;
     std::size_t begin = 0;
     while (begin < text.size()) {
         const auto decoded = decode_at(text, begin);
