@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/algorithms/large_allocation.hpp"
+#include "performance/memory/large_buffer.hpp"
 
 namespace kaltrope {
 
@@ -15,6 +15,6 @@ struct Edge {
     friend bool operator==(const Edge&, const Edge&) = default;
 };
 
-using EdgeList = std::vector<Edge, LargeAllocator<Edge>>;
+using EdgeList = std::vector<Edge, memory::LargeAllocator<Edge>>;
 
 }  // namespace kaltrope

@@ -1,6 +1,10 @@
 // The extension module _kaltrope: creation and registration, in a fixed order.
 
+#include "integrations/python/builtin_feature_object.hpp"
+#include "integrations/python/feature_set_object.hpp"
+#include "integrations/python/missing_data_strategy_object.hpp"
 #include "integrations/python/python.hpp"
+#include "integrations/python/time_series_object.hpp"
 #include "integrations/python_extra/visibility_stream_object.hpp"
 #include "integrations/python_fast/register.hpp"
 
@@ -18,15 +22,32 @@ PyModuleDef module_definition = {
     nullptr,
 };
 
+using Registration = int (*)(PyObject* module);
+
+// The module's public names appear in this order: the classes of the object
+// interface (TimeSeries, VisibilityGraph, BuiltinFeature, FeatureSet,
+// MissingDataStrategy, GraphStatistics, MotifCounts), the graph functions
+// natural_visibility and horizontal_visibility, the array interface, then
+// VisibilityStream.
+constexpr Registration registrations[] = {
+    kaltrope::python::add_time_series_class,
+    kaltrope::python::add_builtin_feature_class,
+    kaltrope::python::add_feature_set_class,
+    kaltrope::python::add_missing_data_strategy_class,
+    kaltrope::python_fast::register_functions,
+    kaltrope::python_extra::add_visibility_stream,
+};
+
 }  // namespace
 
 PyMODINIT_FUNC PyInit__kaltrope() {
     PyObject* module = PyModule_Create(&module_definition);
     if (module == nullptr) return nullptr;
-    if (kaltrope::python_fast::register_functions(module) < 0 ||
-        kaltrope::python_extra::add_visibility_stream(module) < 0) {
-        Py_DECREF(module);
-        return nullptr;
+    for (Registration registration : registrations) {
+        if (registration(module) < 0) {
+            Py_DECREF(module);
+            return nullptr;
+        }
     }
     return module;
 }

@@ -14,6 +14,10 @@ namespace kaltrope::python {
 PyObject* to_value_error(std::string_view message);
 PyObject* to_runtime_error(std::string_view message);
 
+// Gives the exception being raised a cause: a new exception of cause_type
+// with message (as `raise ... from cause` would).
+void chain_cause(PyObject* cause_type, std::string_view message);
+
 // Runs a binding body; an escaping C++ exception becomes a Python one
 // (an allocation failure becomes MemoryError).
 template <class Body>

@@ -220,7 +220,7 @@ PyObject* stream_push(PyObject* self, PyObject* args, PyObject* kwargs) {
         auto valid = push_run(state.engine, values, 1, values.size(), positions,
                               [&](std::size_t, const Sources& sources) {
                                   count = sources.size();
-                                  result = python_fast::allocate_int64(count);
+                                  result = memory::allocate_large_buffer<std::int64_t>(count);
                                   std::copy(sources.begin(), sources.end(), result.get());
                               });
         if (!valid) return value_err(valid.error());
@@ -291,7 +291,7 @@ PyObject* stream_extend(PyObject* self, PyObject* args, PyObject* kwargs) {
                                   }
                               });
         if (!valid) return value_err(valid.error());
-        python_fast::Int64Buffer result = python_fast::allocate_int64(pairs.size());
+        python_fast::Int64Buffer result = memory::allocate_large_buffer<std::int64_t>(pairs.size());
         std::copy(pairs.begin(), pairs.end(), result.get());
         return python_fast::pairs_to_numpy(std::move(result), pairs.size() / 2);
     });

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <new>
 
-#include "core/algorithms/large_allocation.hpp"
 #include "integrations/python/numpy_api.hpp"
 #include "integrations/python/py_ref.hpp"
+#include "performance/memory/large_buffer.hpp"
 #include "performance/parallel/worker_pool.hpp"
 
 namespace kaltrope::python_fast {
@@ -15,7 +14,7 @@ namespace {
 constexpr const char* kBufferCapsule = "kaltrope.int64_buffer";
 
 void free_buffer(PyObject* capsule) {
-    FreeBuffer()(static_cast<std::int64_t*>(PyCapsule_GetPointer(capsule, kBufferCapsule)));
+    std::free(PyCapsule_GetPointer(capsule, kBufferCapsule));
 }
 
 // An int64 array over data, which it then owns (through a capsule as its base).
@@ -35,12 +34,6 @@ constexpr std::size_t kCopyBlock = std::size_t{1} << 18;
 
 }  // namespace
 
-void FreeBuffer::operator()(std::int64_t* data) const { free_large(data); }
-
-Int64Buffer allocate_int64(std::size_t count) {
-    return Int64Buffer(static_cast<std::int64_t*>(allocate_large(count * sizeof(std::int64_t))));
-}
-
 EdgeBuffer widen(std::span<const EdgeList> parts) {
     // Blocks of at most kCopyBlock edges, none straddling two parts.
     struct Block {
@@ -56,7 +49,7 @@ EdgeBuffer widen(std::span<const EdgeList> parts) {
         }
         total += part.size();
     }
-    EdgeBuffer buffer{allocate_int64(2 * total), total};
+    EdgeBuffer buffer{memory::allocate_large_buffer<std::int64_t>(2 * total), total};
     parallel::for_each_range(blocks.size(), 1, [&](std::size_t first, std::size_t last) {
         for (const Block& block : std::span(blocks).subspan(first, last - first)) {
             std::int64_t* out = buffer.pairs.get() + 2 * block.first;
@@ -70,7 +63,7 @@ EdgeBuffer widen(std::span<const EdgeList> parts) {
 }
 
 BatchBuffer widen_batch(std::span<const EdgeList> series) {
-    BatchBuffer batch{widen(series), allocate_int64(series.size() + 1),
+    BatchBuffer batch{widen(series), memory::allocate_large_buffer<std::int64_t>(series.size() + 1),
                       series.size()};
     batch.offsets[0] = 0;
     for (std::size_t k = 0; k < series.size(); ++k) {

@@ -7,19 +7,14 @@
 #include <vector>
 
 #include "core/algorithms/edge_list.hpp"
+#include "performance/memory/large_buffer.hpp"
 #include "integrations/python/python.hpp"
 
 namespace kaltrope::python_fast {
 
 // Edges widened to int64 pairs a0, b0, a1, b1, ...; filled without the
 // interpreter lock, then handed to NumPy without a copy.
-struct FreeBuffer {
-    void operator()(std::int64_t* data) const;
-};
-using Int64Buffer = std::unique_ptr<std::int64_t[], FreeBuffer>;
-
-// Uninitialised room for count values, from allocate_large.
-Int64Buffer allocate_int64(std::size_t count);
+using Int64Buffer = memory::LargeBuffer<std::int64_t>;
 
 struct EdgeBuffer {
     Int64Buffer pairs;

@@ -1,11 +1,11 @@
-#include "core/algorithms/large_allocation.hpp"
+#include "performance/memory/large_buffer.hpp"
 
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <new>
 
-namespace kaltrope {
+namespace kaltrope::memory {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
@@ -29,6 +29,4 @@ void* allocate_large(std::size_t bytes) {
     return data;
 }
 
-void free_large(void* data) noexcept { std::free(data); }
-
-}  // namespace kaltrope
+}  // namespace kaltrope::memory

@@ -1,0 +1,61 @@
+// FeatureSet: built up with add_builtin; computed on when a graph is built.
+
+#include "integrations/python/feature_set_object.hpp"
+
+#include "core/features/feature_set.hpp"
+#include "integrations/python/builtin_feature_object.hpp"
+#include "integrations/python/class_support.hpp"
+#include "integrations/python/py_error_helpers.hpp"
+
+namespace kaltrope::python {
+namespace {
+
+PyObject* create(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const char* keywords[] = {nullptr};
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, ":FeatureSet", const_cast<char**>(keywords))) return nullptr;
+        return wrap(type, FeatureSet());
+    });
+}
+
+PyObject* add_builtin(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const char* keywords[] = {"feature", nullptr};
+        PyObject* feature_argument = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:add_builtin", const_cast<char**>(keywords),
+                                         &feature_argument)) {
+            return nullptr;
+        }
+        const auto feature = builtin_feature_argument(feature_argument, "feature");
+        if (!feature) return nullptr;
+        held<FeatureSet>(self).add_builtin(*feature);
+        Py_INCREF(self);
+        return self;
+    });
+}
+
+PyObject* represent(PyObject*) { return PyUnicode_FromString("FeatureSet(...)"); }
+
+PyMethodDef methods[] = {
+    {"add_builtin", method_pointer(add_builtin),
+     METH_VARARGS | METH_KEYWORDS,
+     "add_builtin($self, feature)\n--\n\nAdd a builtin feature to the set (builder pattern - returns self)"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot slots[] = {
+    {Py_tp_doc, const_cast<char*>("FeatureSet()\n--\n\nPython wrapper for FeatureSet")},
+    {Py_tp_new, reinterpret_cast<void*>(create)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<FeatureSet>)},
+    {Py_tp_repr, reinterpret_cast<void*>(represent)},
+    {Py_tp_methods, methods},
+    {0, nullptr},
+};
+
+PyType_Spec spec = {"_kaltrope.FeatureSet", sizeof(Holder<FeatureSet>), 0, Py_TPFLAGS_DEFAULT, slots};
+
+}  // namespace
+
+int add_feature_set_class(PyObject* module) { return add_class(module, spec) != nullptr ? 0 : -1; }
+
+}  // namespace kaltrope::python

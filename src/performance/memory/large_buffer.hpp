@@ -1,0 +1,45 @@
+#pragma once
+// Memory for large buffers that are filled once, such as result arrays and
+// whole files.
+
+#include <cstddef>
+#include <cstdlib>
+#include <memory>
+
+namespace kaltrope::memory {
+
+struct FreeMemory {
+    void operator()(void* data) const { std::free(data); }
+};
+
+template <class T>
+using LargeBuffer = std::unique_ptr<T[], FreeMemory>;
+
+// Uninitialised room for bytes (at least one byte), released with std::free.
+// Results of hundreds of megabytes are written once, front to back; with
+// ordinary pages the kernel's page faults cost more than the writing, so
+// large blocks are backed by huge pages where the system allows.
+// Throws std::bad_alloc.
+void* allocate_large(std::size_t bytes);
+
+template <class T>
+LargeBuffer<T> allocate_large_buffer(std::size_t count) {
+    return LargeBuffer<T>(static_cast<T*>(allocate_large(count * sizeof(T))));
+}
+
+// An allocator for std::vector that takes its memory from allocate_large.
+template <class T>
+struct LargeAllocator {
+    using value_type = T;
+
+    LargeAllocator() = default;
+    template <class U>
+    LargeAllocator(const LargeAllocator<U>&) noexcept {}
+
+    T* allocate(std::size_t count) { return static_cast<T*>(allocate_large(count * sizeof(T))); }
+    void deallocate(T* data, std::size_t) noexcept { std::free(data); }
+
+    friend bool operator==(const LargeAllocator&, const LargeAllocator&) = default;
+};
+
+}  // namespace kaltrope::memory
