@@ -51,8 +51,7 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
         const bool indexed = mode_ == StreamMode::Indexed ||
                              (mode_ == StreamMode::Auto && n - earliest > kScanOnlyCandidates);
         if (indexed) {
-            index_history(n);
-            drop_blocks_before(earliest);
+            index_history(n, earliest);
         }
         look_at(sight, n - 1);
         sources.push_back(n - 1);
@@ -79,7 +78,7 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
     largest_magnitude_ = std::max(largest_magnitude_, std::abs(value));
 }
 
-void NaturalStream::index_history(std::size_t n) {
+void NaturalStream::index_history(std::size_t n, std::size_t earliest) {
     for (; indexed_ + kBlockUnit <= n; indexed_ += kBlockUnit) {
         const auto from = static_cast<std::ptrdiff_t>(indexed_);
         const auto to = from + static_cast<std::ptrdiff_t>(kBlockUnit);
@@ -88,6 +87,9 @@ void NaturalStream::index_history(std::size_t n) {
         blocks_.push_back({HullTree::build_owned({values_.begin() + from, values_.begin() + to},
                                                  {positions_.begin() + from, positions_.begin() + to}),
                            indexed_, highest});
+        // A block the window has left is dropped rather than joined, so the
+        // blocks never span much more than the window.
+        drop_blocks_before(earliest);
         // Like a binary counter: two blocks of one size become one of twice it.
         while (blocks_.size() >= 2 && blocks_.back().tree.size() == blocks_[blocks_.size() - 2].tree.size()) {
             Block& older = blocks_[blocks_.size() - 2];

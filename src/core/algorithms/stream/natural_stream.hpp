@@ -56,7 +56,8 @@ private:
     }
     void look_at(Sight& sight, std::size_t k) const;
 
-    void index_history(std::size_t n);
+    // Puts samples up to n into blocks; those before earliest are not kept.
+    void index_history(std::size_t n, std::size_t earliest);
     void drop_blocks_before(std::size_t earliest);
 
     // Searches the blocks below scanned_to (the backward scan has tested
