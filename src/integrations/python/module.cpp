@@ -1,6 +1,7 @@
 // The extension module _kaltrope: creation and registration, in a fixed order.
 
 #include "integrations/python/python.hpp"
+#include "integrations/python_extra/register.hpp"
 #include "integrations/python_fast/register.hpp"
 
 namespace {
@@ -22,7 +23,8 @@ PyModuleDef module_definition = {
 PyMODINIT_FUNC PyInit__kaltrope() {
     PyObject* module = PyModule_Create(&module_definition);
     if (module == nullptr) return nullptr;
-    if (kaltrope::python_fast::register_functions(module) < 0) {
+    if (kaltrope::python_fast::register_functions(module) < 0 ||
+        kaltrope::python_extra::register_functions(module) < 0) {
         Py_DECREF(module);
         return nullptr;
     }

@@ -13,20 +13,19 @@
 namespace kaltrope::python_fast {
 namespace {
 
-constexpr const char* kBufferCapsule = "kaltrope.int64_buffer";
+constexpr const char* kBufferCapsule = "kaltrope.result_buffer";
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
-void free_buffer(PyObject* capsule) {
-    FreeBuffer()(static_cast<std::int64_t*>(PyCapsule_GetPointer(capsule, kBufferCapsule)));
-}
+void free_buffer(PyObject* capsule) { FreeBuffer()(PyCapsule_GetPointer(capsule, kBufferCapsule)); }
 
-// An int64 array over data, which it then owns (through a capsule as its base).
-PyObject* owning_array(Int64Buffer data, int dimensions, npy_intp* shape) {
+// An array over data, which it then owns (through a capsule as its base).
+template <class Value>
+PyObject* owning_array(std::unique_ptr<Value[], FreeBuffer> data, int type, int dimensions, npy_intp* shape) {
     python::PyRef owner = python::PyRef::steal(PyCapsule_New(data.get(), kBufferCapsule, free_buffer));
     if (!owner) return nullptr;
-    std::int64_t* raw = data.release();
-    python::PyRef array = python::PyRef::steal(PyArray_SimpleNewFromData(dimensions, shape, NPY_INT64, raw));
+    Value* raw = data.release();
+    python::PyRef array = python::PyRef::steal(PyArray_SimpleNewFromData(dimensions, shape, type, raw));
     if (!array) return nullptr;
     if (PyArray_SetBaseObject(reinterpret_cast<PyArrayObject*>(array.get()), owner.release()) < 0) return nullptr;
     return array.release();
@@ -35,12 +34,9 @@ PyObject* owning_array(Int64Buffer data, int dimensions, npy_intp* shape) {
 // Large results are copied in blocks of this many edges, in parallel.
 constexpr std::size_t kCopyBlock = std::size_t{1} << 18;
 
-}  // namespace
-
-void FreeBuffer::operator()(std::int64_t* data) const { std::free(data); }
-
-Int64Buffer allocate_int64(std::size_t count) {
-    const std::size_t bytes = std::max<std::size_t>(count, 1) * sizeof(std::int64_t);
+// Room for count values of 8 bytes.
+void* allocate_words(std::size_t count) {
+    const std::size_t bytes = std::max<std::size_t>(count, 1) * 8;
     void* data = nullptr;
     if (bytes >= 2 * kHugePage) {
         const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
@@ -50,8 +46,16 @@ Int64Buffer allocate_int64(std::size_t count) {
         data = std::malloc(bytes);
     }
     if (!data) throw std::bad_alloc();
-    return Int64Buffer(static_cast<std::int64_t*>(data));
+    return data;
 }
+
+}  // namespace
+
+void FreeBuffer::operator()(void* data) const { std::free(data); }
+
+Int64Buffer allocate_int64(std::size_t count) { return Int64Buffer(static_cast<std::int64_t*>(allocate_words(count))); }
+
+Float64Buffer allocate_float64(std::size_t count) { return Float64Buffer(static_cast<double*>(allocate_words(count))); }
 
 EdgeBuffer widen(std::span<const EdgeList> parts) {
     // Blocks of at most kCopyBlock edges, none straddling two parts.
@@ -93,16 +97,21 @@ BatchBuffer widen_batch(std::span<const EdgeList> series) {
 
 PyObject* edges_to_numpy(EdgeBuffer edges) {
     npy_intp shape[2] = {static_cast<npy_intp>(edges.count), 2};
-    return owning_array(std::move(edges.pairs), 2, shape);
+    return owning_array(std::move(edges.pairs), NPY_INT64, 2, shape);
 }
 
 PyObject* batch_to_numpy(BatchBuffer batch) {
     python::PyRef edges = python::PyRef::steal(edges_to_numpy(std::move(batch.edges)));
     if (!edges) return nullptr;
     npy_intp shape[1] = {static_cast<npy_intp>(batch.series + 1)};
-    python::PyRef offsets = python::PyRef::steal(owning_array(std::move(batch.offsets), 1, shape));
+    python::PyRef offsets = python::PyRef::steal(owning_array(std::move(batch.offsets), NPY_INT64, 1, shape));
     if (!offsets) return nullptr;
     return PyTuple_Pack(2, edges.get(), offsets.get());
+}
+
+PyObject* float64_to_numpy(Float64Buffer values, std::size_t count) {
+    npy_intp shape[1] = {static_cast<npy_intp>(count)};
+    return owning_array(std::move(values), NPY_DOUBLE, 1, shape);
 }
 
 }  // namespace kaltrope::python_fast

@@ -14,14 +14,16 @@ namespace kaltrope::python_fast {
 // Edges widened to int64 pairs a0, b0, a1, b1, ...; filled without the
 // interpreter lock, then handed to NumPy without a copy.
 struct FreeBuffer {
-    void operator()(std::int64_t* data) const;
+    void operator()(void* data) const;
 };
 using Int64Buffer = std::unique_ptr<std::int64_t[], FreeBuffer>;
+using Float64Buffer = std::unique_ptr<double[], FreeBuffer>;
 
 // Uninitialised room for count values; large buffers are backed by huge
 // pages where the system allows, which saves most of the page faults of
 // first writing them.
 Int64Buffer allocate_int64(std::size_t count);
+Float64Buffer allocate_float64(std::size_t count);
 
 struct EdgeBuffer {
     Int64Buffer pairs;
@@ -46,5 +48,9 @@ PyObject* edges_to_numpy(EdgeBuffer edges);
 
 // The tuple (edges (E, 2), offsets (B + 1,)); null with the error set.
 PyObject* batch_to_numpy(BatchBuffer batch);
+
+// A one-dimensional float64 array of count values over values; null with the
+// error set.
+PyObject* float64_to_numpy(Float64Buffer values, std::size_t count);
 
 }  // namespace kaltrope::python_fast

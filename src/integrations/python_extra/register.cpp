@@ -1,0 +1,29 @@
+#include "integrations/python_extra/register.hpp"
+
+namespace kaltrope::python_extra {
+namespace {
+
+int add_functions(PyObject* module) {
+    static PyMethodDef methods[] = {
+        visibility_motifs_method,
+        {nullptr, nullptr, 0, nullptr},
+    };
+    return PyModule_AddFunctions(module, methods);
+}
+
+// Registration steps in order: classes first, then the functions.
+using Step = int (*)(PyObject* module);
+constexpr Step kSteps[] = {
+    add_functions,
+};
+
+}  // namespace
+
+int register_functions(PyObject* module) {
+    for (Step step : kSteps) {
+        if (step(module) < 0) return -1;
+    }
+    return 0;
+}
+
+}  // namespace kaltrope::python_extra
