@@ -11,4 +11,13 @@ bool has_avx2() {
 #endif
 }
 
+bool has_avx512() {
+#ifdef KALTROPE_X86_SIMD
+    static const bool supported = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("popcnt");
+    return supported;
+#else
+    return false;
+#endif
+}
+
 }  // namespace kaltrope::simd

@@ -12,4 +12,8 @@ namespace kaltrope::simd {
 // AVX2 (256-bit vectors) with the population count instruction.
 bool has_avx2();
 
+// AVX-512 Foundation (512-bit vectors, mask registers) with the population
+// count instruction.
+bool has_avx512();
+
 }  // namespace kaltrope::simd
