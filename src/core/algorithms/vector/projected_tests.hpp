@@ -49,10 +49,11 @@ inline double dot(const double* a, const double* b, Features<Dim> features) {
     return dot(a, b, features.size());
 }
 
-// Rows are examined four at a time: the four exact tests run side by side (in one instruction each where the processor has
-// 256-bit vectors). Each lane computes exactly what the test of its row
-// computes; when lanes pass, the first is visible, and the lanes after it are
-// tested again against the line through it.
+// Rows are examined four at a time: the four exact tests run side by side,
+// in one instruction each where the processor has 256-bit vectors. Each lane
+// computes exactly what the test of its row computes; when lanes pass, the
+// first is visible, and the lanes after it are tested again against the line
+// through it.
 inline constexpr std::size_t kGroup = 4;
 
 // Eight groups make a span: its 32 tests run without a branch, and the stop
@@ -68,8 +69,8 @@ using Lanes = double __attribute__((vector_size(kGroup * sizeof(double))));
     return lanes;
 }
 
-// Bit l set when lane l of a comparison holds; Wide code runs only where the
-// processor has AVX2 (see KALTROPE_VECTOR_KERNELS).
+// Bit l set when lane l of a comparison holds. Wide code is compiled only
+// into functions built for AVX2, which run where the processor has it.
 template <bool Wide, class Mask>
 [[gnu::always_inline]] inline std::uint32_t lane_bits(Mask passed) {
 #ifdef KALTROPE_X86_SIMD

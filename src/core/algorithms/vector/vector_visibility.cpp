@@ -4,8 +4,8 @@
 #include <type_traits>
 
 #include "core/algorithms/vector/projected_tests.hpp"
-#include "performance/simd/cpu_features.hpp"
 #include "performance/parallel/worker_pool.hpp"
+#include "performance/simd/cpu_features.hpp"
 
 namespace kaltrope::vector {
 namespace {
