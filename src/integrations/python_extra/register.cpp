@@ -11,7 +11,8 @@ int add_functions(PyObject* module) {
     return PyModule_AddFunctions(module, methods);
 }
 
-// Registration steps in order: classes first, then the functions.
+// Registration steps in order: the classes (VisibilityStream) first, each a
+// step of its own, then the functions.
 using Step = int (*)(PyObject* module);
 constexpr Step kSteps[] = {
     add_functions,
