@@ -202,6 +202,19 @@ def test_zero_row_and_identical_rows():
         assert pairs(fn(same)) == [(a, a + 1) for a in range(39)]
 
 
+def test_many_zero_rows():
+    rng = np.random.default_rng(12)
+    X = rng.integers(-3, 4, (1500, 2))
+    X[rng.random(1500) < 0.4] = 0
+    X[700:900] = 0
+    Xf = X.astype(np.float64)
+    assert pairs(NVE(Xf)) == record_oracle(X)
+    assert pairs(HVE(Xf)) == record_oracle(X, horizontal=True)
+    zeros = np.zeros((3000, 3))
+    for fn in (NVE, HVE):
+        assert pairs(fn(zeros)) == [(a, a + 1) for a in range(2999)]
+
+
 def test_documented_order_and_inputs_untouched():
     rng = np.random.default_rng(5)
     X = rng.standard_normal((700, 3))

@@ -126,6 +126,10 @@ template <std::size_t Dim = 0, bool Wide = false, class Positions>
     auto add_edge = [&](std::size_t j) { edges.push_back({source, static_cast<std::uint32_t>(j)}); };
 
     add_edge(a + 1);
+    // Onto a row of zeros every projected height is zero, so no later row
+    // rises above the line to row a + 1; the stop, whose bound stays above
+    // zero, would never show it.
+    if (std::all_of(xa, xa + dim.size(), [](double value) { return value == 0.0; })) return;
     // The last visible row v: its height and distance from row a.
     double sv = dot(x.row(a + 1), xa, dim) - h;
     double dv = positions[a + 1] - at;
