@@ -5,7 +5,7 @@
 #include "integrations/python/missing_data_strategy_object.hpp"
 #include "integrations/python/python.hpp"
 #include "integrations/python/time_series_object.hpp"
-#include "integrations/python_extra/visibility_stream_object.hpp"
+#include "integrations/python_extra/register.hpp"
 #include "integrations/python_fast/register.hpp"
 
 namespace {
@@ -28,14 +28,14 @@ using Registration = int (*)(PyObject* module);
 // interface (TimeSeries, VisibilityGraph, BuiltinFeature, FeatureSet,
 // MissingDataStrategy, GraphStatistics, MotifCounts), the graph functions
 // natural_visibility and horizontal_visibility, the array interface, then
-// VisibilityStream.
+// VisibilityStream and visibility_motifs.
 constexpr Registration registrations[] = {
     kaltrope::python::add_time_series_class,
     kaltrope::python::add_builtin_feature_class,
     kaltrope::python::add_feature_set_class,
     kaltrope::python::add_missing_data_strategy_class,
     kaltrope::python_fast::register_functions,
-    kaltrope::python_extra::add_visibility_stream,
+    kaltrope::python_extra::register_functions,
 };
 
 }  // namespace

@@ -9,6 +9,10 @@ int register_functions(PyObject* module) {
         horizontal_edges_method,
         natural_batch_method,
         horizontal_batch_method,
+        natural_vector_edges_method,
+        horizontal_vector_edges_method,
+        natural_vector_batch_method,
+        horizontal_vector_batch_method,
         {nullptr, nullptr, 0, nullptr},
     };
     return PyModule_AddFunctions(module, methods);

@@ -11,19 +11,20 @@
 namespace kaltrope::python_fast {
 namespace {
 
-constexpr const char* kBufferCapsule = "kaltrope.int64_buffer";
+constexpr const char* kBufferCapsule = "kaltrope.result_buffer";
 
 void free_buffer(PyObject* capsule) {
     std::free(PyCapsule_GetPointer(capsule, kBufferCapsule));
 }
 
-// An int64 array over data, which it then owns (through a capsule as its base).
-PyObject* owning_array(Int64Buffer data, int dimensions, npy_intp* shape) {
+// An array over data, which it then owns (through a capsule as its base).
+template <class Value>
+PyObject* owning_array(memory::LargeBuffer<Value> data, int type, int dimensions, npy_intp* shape) {
     if (!python::ensure_numpy()) return nullptr;
     python::PyRef owner = python::PyRef::steal(PyCapsule_New(data.get(), kBufferCapsule, free_buffer));
     if (!owner) return nullptr;
-    std::int64_t* raw = data.release();
-    python::PyRef array = python::PyRef::steal(PyArray_SimpleNewFromData(dimensions, shape, NPY_INT64, raw));
+    Value* raw = data.release();
+    python::PyRef array = python::PyRef::steal(PyArray_SimpleNewFromData(dimensions, shape, type, raw));
     if (!array) return nullptr;
     if (PyArray_SetBaseObject(reinterpret_cast<PyArrayObject*>(array.get()), owner.release()) < 0) return nullptr;
     return array.release();
@@ -74,12 +75,12 @@ BatchBuffer widen_batch(std::span<const EdgeList> series) {
 
 PyObject* vector_to_numpy(Int64Buffer data, std::size_t length) {
     npy_intp shape[1] = {static_cast<npy_intp>(length)};
-    return owning_array(std::move(data), 1, shape);
+    return owning_array(std::move(data), NPY_INT64, 1, shape);
 }
 
 PyObject* pairs_to_numpy(Int64Buffer pairs, std::size_t rows) {
     npy_intp shape[2] = {static_cast<npy_intp>(rows), 2};
-    return owning_array(std::move(pairs), 2, shape);
+    return owning_array(std::move(pairs), NPY_INT64, 2, shape);
 }
 
 PyObject* edges_to_numpy(EdgeBuffer edges) { return pairs_to_numpy(std::move(edges.pairs), edges.count); }
@@ -90,6 +91,11 @@ PyObject* batch_to_numpy(BatchBuffer batch) {
     python::PyRef offsets = python::PyRef::steal(vector_to_numpy(std::move(batch.offsets), batch.series + 1));
     if (!offsets) return nullptr;
     return PyTuple_Pack(2, edges.get(), offsets.get());
+}
+
+PyObject* float64_to_numpy(Float64Buffer values, std::size_t count) {
+    npy_intp shape[1] = {static_cast<npy_intp>(count)};
+    return owning_array(std::move(values), NPY_DOUBLE, 1, shape);
 }
 
 }  // namespace kaltrope::python_fast

@@ -15,6 +15,7 @@ namespace kaltrope::python_fast {
 // Edges widened to int64 pairs a0, b0, a1, b1, ...; filled without the
 // interpreter lock, then handed to NumPy without a copy.
 using Int64Buffer = memory::LargeBuffer<std::int64_t>;
+using Float64Buffer = memory::LargeBuffer<double>;
 
 struct EdgeBuffer {
     Int64Buffer pairs;
@@ -45,5 +46,9 @@ PyObject* edges_to_numpy(EdgeBuffer edges);
 
 // The tuple (edges (E, 2), offsets (B + 1,)); null with the error set.
 PyObject* batch_to_numpy(BatchBuffer batch);
+
+// A one-dimensional float64 array of count values over values; null with the
+// error set.
+PyObject* float64_to_numpy(Float64Buffer values, std::size_t count);
 
 }  // namespace kaltrope::python_fast

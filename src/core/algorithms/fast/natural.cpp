@@ -63,19 +63,6 @@ std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) 
     return parts;
 }
 
-EdgeList concatenate(std::vector<EdgeList> parts) {
-    if (parts.size() == 1) return std::move(parts[0]);
-    std::size_t total = 0;
-    for (const EdgeList& part : parts) total += part.size();
-    EdgeList edges;
-    edges.reserve(total);
-    for (EdgeList& part : parts) {
-        edges.insert(edges.end(), part.begin(), part.end());
-        EdgeList().swap(part);
-    }
-    return edges;
-}
-
 EdgeList natural_row(Series y) {
     const std::size_t n = y.size();
     if (n < 2) return {};
@@ -89,11 +76,11 @@ EdgeList natural_row(Series y) {
 }  // namespace
 
 EdgeList natural_edges_with(Series y, UniformPositions x, Algorithm algorithm) {
-    return concatenate(natural_parts(y, x, algorithm));
+    return join_parts(natural_parts(y, x, algorithm));
 }
 
 EdgeList natural_edges_with(Series y, ExplicitPositions x, Algorithm algorithm) {
-    return concatenate(natural_parts(y, x, algorithm));
+    return join_parts(natural_parts(y, x, algorithm));
 }
 
 std::vector<EdgeList> natural_edge_parts(Series y, UniformPositions x, Algorithm algorithm) {
