@@ -283,6 +283,7 @@ PyObject* stream_extend(PyObject* self, PyObject* args, PyObject* kwargs) {
 
         const std::size_t first = stream_size(state.engine);
         std::vector<std::int64_t> pairs;
+        pairs.reserve(6 * rows);
         auto valid = push_run(state.engine, values, rows, row_length, positions,
                               [&](std::size_t i, const Sources& sources) {
                                   for (std::uint64_t source : sources) {
