@@ -9,8 +9,10 @@ namespace {
 // Up to this many candidates, auto mode scans without an index.
 constexpr std::size_t kScanOnlyCandidates = 4096;
 // The backward scan considers the blocks after each window of candidates
-// that held fewer than kSparseSources sources.
-constexpr std::size_t kScanWindow = 64;
+// that held fewer than kSparseSources sources. A short window matters: on
+// noisy data most samples have their last source within a few steps, and
+// the block search that proves there are no more is cheap.
+constexpr std::size_t kScanWindow = 32;
 constexpr std::size_t kSparseSources = 4;
 // History is indexed in whole units of this many samples (full leaves of a
 // hull tree), so blocks are few and two equal blocks join without a rebuild.
