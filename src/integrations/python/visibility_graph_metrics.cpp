@@ -1,5 +1,5 @@
-// VisibilityGraph methods that measure the graph. Each runs without the
-// interpreter lock, so other threads go on meanwhile.
+// VisibilityGraph methods that measure the graph. Those that traverse it run
+// without the interpreter lock, so that other threads go on meanwhile.
 
 #include <optional>
 
