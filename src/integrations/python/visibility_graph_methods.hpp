@@ -30,4 +30,12 @@ extern const PyMethodDef get_node_feature_names_method, get_node_features_method
 // error set.
 std::optional<std::size_t> node_argument(PyObject* args, PyObject* kwargs, const char* format, const char* keyword);
 
+// The two node arguments of a method taking a pair, named first and second.
+struct NodePair {
+    std::size_t first;
+    std::size_t second;
+};
+std::optional<NodePair> node_pair_arguments(PyObject* args, PyObject* kwargs, const char* format, const char* first,
+                                            const char* second);
+
 }  // namespace kaltrope::python
