@@ -33,6 +33,13 @@ public:
         return present_[at] ? std::optional(values_[at]) : std::nullopt;
     }
 
+    // The number of features with a value at node.
+    std::size_t value_count(std::size_t node) const {
+        std::size_t count = 0;
+        for (std::size_t column = 0; column < names_.size(); ++column) count += present_[column * node_count_ + node];
+        return count;
+    }
+
     // Safe from several threads at once for different nodes.
     void set(std::size_t node, std::size_t column, double value) {
         const std::size_t at = column * node_count_ + node;

@@ -2,13 +2,17 @@
 
 #include "integrations/python/feature_set_object.hpp"
 
-#include "core/features/feature_set.hpp"
+#include <utility>
+
+#include "integrations/python/argument_conversion.hpp"
 #include "integrations/python/builtin_feature_object.hpp"
 #include "integrations/python/class_support.hpp"
 #include "integrations/python/py_error_helpers.hpp"
 
 namespace kaltrope::python {
 namespace {
+
+PyTypeObject* feature_set_type = nullptr;
 
 PyObject* create(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
@@ -56,6 +60,14 @@ PyType_Spec spec = {"_kaltrope.FeatureSet", sizeof(Holder<FeatureSet>), 0, Py_TP
 
 }  // namespace
 
-int add_feature_set_class(PyObject* module) { return add_class(module, spec) != nullptr ? 0 : -1; }
+int add_feature_set_class(PyObject* module) {
+    feature_set_type = add_class(module, spec);
+    return feature_set_type != nullptr ? 0 : -1;
+}
+
+std::optional<FeatureSet> take_feature_set(PyObject* object, const char* argument) {
+    if (!has_type(object, feature_set_type, argument)) return std::nullopt;
+    return std::exchange(held<FeatureSet>(object), FeatureSet());
+}
 
 }  // namespace kaltrope::python

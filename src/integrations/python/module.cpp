@@ -2,9 +2,12 @@
 
 #include "integrations/python/builtin_feature_object.hpp"
 #include "integrations/python/feature_set_object.hpp"
+#include "integrations/python/graph_functions.hpp"
+#include "integrations/python/graph_statistics_object.hpp"
 #include "integrations/python/missing_data_strategy_object.hpp"
 #include "integrations/python/python.hpp"
 #include "integrations/python/time_series_object.hpp"
+#include "integrations/python/visibility_graph_object.hpp"
 #include "integrations/python_extra/register.hpp"
 #include "integrations/python_fast/register.hpp"
 
@@ -31,9 +34,13 @@ using Registration = int (*)(PyObject* module);
 // VisibilityStream and visibility_motifs.
 constexpr Registration registrations[] = {
     kaltrope::python::add_time_series_class,
+    kaltrope::python::add_visibility_graph_class,
     kaltrope::python::add_builtin_feature_class,
     kaltrope::python::add_feature_set_class,
     kaltrope::python::add_missing_data_strategy_class,
+    kaltrope::python::add_graph_statistics_class,
+    // MotifCounts comes here.
+    kaltrope::python::add_graph_functions,
     kaltrope::python_fast::register_functions,
     kaltrope::python_extra::register_functions,
 };

@@ -50,4 +50,12 @@ private:
     PyThreadState* state_;
 };
 
+// compute() run without the interpreter lock; its result is handed back with
+// the lock held again.
+template <class Compute>
+auto without_lock(Compute&& compute) {
+    ThreadsReleased unlocked;
+    return compute();
+}
+
 }  // namespace kaltrope::python

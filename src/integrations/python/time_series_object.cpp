@@ -9,9 +9,11 @@
 #include "core/time_series/time_series.hpp"
 #include "integrations/python/argument_conversion.hpp"
 #include "integrations/python/class_support.hpp"
+#include "integrations/python/feature_set_object.hpp"
 #include "integrations/python/missing_data_strategy_object.hpp"
 #include "integrations/python/numpy_api.hpp"
 #include "integrations/python/py_error_helpers.hpp"
+#include "integrations/python/visibility_graph_object.hpp"
 #include "io/import/csv_header.hpp"
 #include "io/import/text_file.hpp"
 
@@ -191,6 +193,38 @@ PyObject* to_numpy(PyObject* self, PyObject*) {
     });
 }
 
+PyObject* natural_visibility(PyObject* self, PyObject*) {
+    return guarded([&] { return build_graph(series_of(self), std::nullopt, VisibilityKind::Natural); });
+}
+
+PyObject* horizontal_visibility(PyObject* self, PyObject*) {
+    return guarded([&] { return build_graph(series_of(self), std::nullopt, VisibilityKind::Horizontal); });
+}
+
+// The features argument is emptied even when the graph cannot be built.
+PyObject* graph_with_features(PyObject* self, PyObject* args, PyObject* kwargs, const char* format,
+                              VisibilityKind kind) {
+    return guarded([&]() -> PyObject* {
+        static const char* keywords[] = {"features", nullptr};
+        PyObject* features_argument = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &features_argument)) {
+            return nullptr;
+        }
+        auto features = take_feature_set(features_argument, "features");
+        if (!features) return nullptr;
+        return build_graph(series_of(self), std::move(features), kind);
+    });
+}
+
+PyObject* natural_visibility_with_features(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return graph_with_features(self, args, kwargs, "O:natural_visibility_with_features", VisibilityKind::Natural);
+}
+
+PyObject* horizontal_visibility_with_features(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return graph_with_features(self, args, kwargs, "O:horizontal_visibility_with_features",
+                               VisibilityKind::Horizontal);
+}
+
 PyMethodDef methods[] = {
     {"with_missing", method_pointer(with_missing), METH_VARARGS | METH_KEYWORDS | METH_STATIC,
      "with_missing(timestamps, values)\n--\n\n"
@@ -204,6 +238,18 @@ PyMethodDef methods[] = {
     {"handle_missing", method_pointer(handle_missing), METH_VARARGS | METH_KEYWORDS,
      "handle_missing($self, strategy)\n--\n\nHandle missing data using the specified strategy."},
     {"to_numpy", to_numpy, METH_NOARGS, "to_numpy($self)\n--\n\nReturns the values as a NumPy array."},
+    {"natural_visibility", natural_visibility, METH_NOARGS,
+     "natural_visibility($self)\n--\n\nCreates a natural visibility graph."},
+    {"horizontal_visibility", horizontal_visibility, METH_NOARGS,
+     "horizontal_visibility($self)\n--\n\nCreates a horizontal visibility graph."},
+    {"natural_visibility_with_features", method_pointer(natural_visibility_with_features),
+     METH_VARARGS | METH_KEYWORDS,
+     "natural_visibility_with_features($self, features)\n--\n\n"
+     "Creates a natural visibility graph with features.\nNote: This takes ownership of the FeatureSet"},
+    {"horizontal_visibility_with_features", method_pointer(horizontal_visibility_with_features),
+     METH_VARARGS | METH_KEYWORDS,
+     "horizontal_visibility_with_features($self, features)\n--\n\n"
+     "Creates a horizontal visibility graph with features.\nNote: This takes ownership of the FeatureSet"},
     {nullptr, nullptr, 0, nullptr},
 };
 
