@@ -2,6 +2,8 @@
 
 #include "integrations/python/feature_set_object.hpp"
 
+#include <utility>
+
 #include "integrations/python/argument_conversion.hpp"
 #include "integrations/python/builtin_feature_object.hpp"
 #include "integrations/python/class_support.hpp"

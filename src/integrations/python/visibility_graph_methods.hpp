@@ -38,4 +38,12 @@ extern const PyMethodDef to_json_method, to_edge_list_csv_method, to_adjacency_c
 // error set.
 std::optional<std::size_t> node_argument(PyObject* args, PyObject* kwargs, const char* format, const char* keyword);
 
+// The two node arguments of a method taking a pair, named first and second.
+struct NodePair {
+    std::size_t first;
+    std::size_t second;
+};
+std::optional<NodePair> node_pair_arguments(PyObject* args, PyObject* kwargs, const char* format, const char* first,
+                                            const char* second);
+
 }  // namespace kaltrope::python

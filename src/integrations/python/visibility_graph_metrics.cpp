@@ -1,5 +1,5 @@
-// VisibilityGraph methods that measure the graph. Each runs without the
-// interpreter lock, so other threads go on meanwhile.
+// VisibilityGraph methods that measure the graph. Those that traverse it run
+// without the interpreter lock, so that other threads go on meanwhile.
 
 #include <optional>
 
@@ -10,7 +10,6 @@
 #include "analysis/metrics/paths.hpp"
 #include "analysis/statistics/degree_statistics.hpp"
 #include "analysis/statistics/graph_statistics.hpp"
-#include "integrations/python/argument_conversion.hpp"
 #include "integrations/python/class_support.hpp"
 #include "integrations/python/graph_statistics_object.hpp"
 #include "integrations/python/py_error_helpers.hpp"
@@ -93,19 +92,10 @@ PyObject* node_clustering(PyObject* self, PyObject* args, PyObject* kwargs) {
 
 PyObject* path_length(PyObject* self, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        static const char* keywords[] = {"source", "target", nullptr};
-        PyObject* source_argument = nullptr;
-        PyObject* target_argument = nullptr;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO:shortest_path_length", const_cast<char**>(keywords),
-                                         &source_argument, &target_argument)) {
-            return nullptr;
-        }
-        const auto source = unsigned_size(source_argument, "source");
-        if (!source) return nullptr;
-        const auto target = unsigned_size(target_argument, "target");
-        if (!target) return nullptr;
+        const auto nodes = node_pair_arguments(args, kwargs, "OO:shortest_path_length", "source", "target");
+        if (!nodes) return nullptr;
         const VisibilityGraph& graph = graph_of(self);
-        return to_python(without_lock([&] { return shortest_path_length(graph, *source, *target); }));
+        return to_python(without_lock([&] { return shortest_path_length(graph, nodes->first, nodes->second); }));
     });
 }
 

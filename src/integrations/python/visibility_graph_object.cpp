@@ -119,4 +119,19 @@ std::optional<std::size_t> node_argument(PyObject* args, PyObject* kwargs, const
     return unsigned_size(node, keyword);
 }
 
+std::optional<NodePair> node_pair_arguments(PyObject* args, PyObject* kwargs, const char* format, const char* first,
+                                            const char* second) {
+    const char* keywords[] = {first, second, nullptr};
+    PyObject* first_node = nullptr;
+    PyObject* second_node = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &first_node, &second_node)) {
+        return std::nullopt;
+    }
+    const auto first_value = unsigned_size(first_node, first);
+    if (!first_value) return std::nullopt;
+    const auto second_value = unsigned_size(second_node, second);
+    if (!second_value) return std::nullopt;
+    return NodePair{*first_value, *second_value};
+}
+
 }  // namespace kaltrope::python

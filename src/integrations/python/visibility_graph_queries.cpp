@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "integrations/python/argument_conversion.hpp"
 #include "integrations/python/class_support.hpp"
 #include "integrations/python/numpy_api.hpp"
 #include "integrations/python/py_error_helpers.hpp"
@@ -79,18 +78,9 @@ PyObject* neighbors(PyObject* self, PyObject* args, PyObject* kwargs) {
 
 PyObject* has_edge(PyObject* self, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        static const char* keywords[] = {"from_node", "to_node", nullptr};
-        PyObject* from_argument = nullptr;
-        PyObject* to_argument = nullptr;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO:has_edge", const_cast<char**>(keywords), &from_argument,
-                                         &to_argument)) {
-            return nullptr;
-        }
-        const auto from_node = unsigned_size(from_argument, "from_node");
-        if (!from_node) return nullptr;
-        const auto to_node = unsigned_size(to_argument, "to_node");
-        if (!to_node) return nullptr;
-        return to_python(graph_of(self).has_edge(*from_node, *to_node));
+        const auto nodes = node_pair_arguments(args, kwargs, "OO:has_edge", "from_node", "to_node");
+        if (!nodes) return nullptr;
+        return to_python(graph_of(self).has_edge(nodes->first, nodes->second));
     });
 }
 
