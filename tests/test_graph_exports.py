@@ -311,6 +311,9 @@ def test_failed_saves(tmp_path, save, _, extra):
     with pytest.raises(RuntimeError, match=r"^Is a directory \(os error 21\)$"):
         getattr(graph, save)(str(tmp_path), *extra)
     assert list(tmp_path.iterdir()) == []
+    if os.path.exists("/dev/full"):                        # opens, but every write fails
+        with pytest.raises(RuntimeError, match=r"^No space left on device \(os error 28\)$"):
+            getattr(graph, save)("/dev/full", *extra)
 
 
 def test_argument_errors():

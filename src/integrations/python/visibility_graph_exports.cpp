@@ -32,11 +32,11 @@ PyObject* text_of(PyObject* self, PyObject*) {
     });
 }
 
-// None once the text that write_text makes is saved at path; else
+// None once the text that make_text makes is saved at path; else
 // RuntimeError with the system's error text.
-template <class WriteText>
-PyObject* save(const FilePath& path, WriteText&& write_text) {
-    const auto saved = without_lock([&] { return io::write_text_file(path.encoded, write_text()); });
+template <class MakeText>
+PyObject* save(const FilePath& path, MakeText&& make_text) {
+    const auto saved = without_lock([&] { return io::write_text_file(path.encoded, make_text()); });
     if (!saved) return to_runtime_error(saved.error().message());
     Py_RETURN_NONE;
 }
