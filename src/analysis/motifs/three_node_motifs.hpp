@@ -50,8 +50,6 @@ using TripleCount = unsigned __int128;
 struct MotifCounts {
     std::array<TripleCount, kMotifKindCount> by_kind{};  // indexed by MotifKind
     TripleCount total_subgraphs = 0;                     // n(n - 1)(n - 2)/6
-
-    TripleCount count(MotifKind kind) const { return by_kind[static_cast<std::size_t>(kind)]; }
 };
 
 // The motif counts of an undirected graph, as if every triple i < j < k were
