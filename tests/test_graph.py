@@ -180,7 +180,7 @@ def test_out_of_range_and_invalid_nodes():
 
 
 def test_classes_without_constructor():
-    for cls in (kt.VisibilityGraph, kt.GraphStatistics):
+    for cls in (kt.VisibilityGraph, kt.GraphStatistics, kt.MotifCounts):
         with pytest.raises(TypeError, match=f"^No constructor defined for {cls.__name__}$"):
             cls()
     assert kt.VisibilityGraph.__doc__ == "Python wrapper for VisibilityGraph."
@@ -189,10 +189,10 @@ def test_classes_without_constructor():
 
 def test_registration_order():
     names = [name for name in vars(kt) if not name.startswith("_")]
-    assert names[:8] == ["TimeSeries", "VisibilityGraph", "BuiltinFeature", "FeatureSet",
-                         "MissingDataStrategy", "GraphStatistics", "natural_visibility",
+    assert names[:9] == ["TimeSeries", "VisibilityGraph", "BuiltinFeature", "FeatureSet",
+                         "MissingDataStrategy", "GraphStatistics", "MotifCounts", "natural_visibility",
                          "horizontal_visibility"]
-    assert names[8] == "natural_visibility_edges"
+    assert names[9] == "natural_visibility_edges"
 
 
 def test_signatures_and_docstrings():

@@ -116,4 +116,10 @@ ClusteringSummary clustering_summary(const VisibilityGraph& graph) {
     return summary;
 }
 
+std::uint64_t triangle_count(const VisibilityGraph& graph) {
+    std::uint64_t corners = 0;
+    for (const std::uint64_t through_node : triangles_per_node(graph.adjacency())) corners += through_node;
+    return corners / 3;
+}
+
 }  // namespace kaltrope

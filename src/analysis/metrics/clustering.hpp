@@ -2,6 +2,7 @@
 // Clustering: how often the neighbours of a node are linked to each other.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 #include "core/visibility_graph/visibility_graph.hpp"
@@ -23,5 +24,8 @@ struct ClusteringSummary {
 
 // Counts every triangle once, from its lowest-degree corner, on the worker pool.
 ClusteringSummary clustering_summary(const VisibilityGraph& graph);
+
+// The number of triangles, each counted once, on the worker pool.
+std::uint64_t triangle_count(const VisibilityGraph& graph);
 
 }  // namespace kaltrope

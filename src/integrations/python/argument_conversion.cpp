@@ -126,6 +126,14 @@ std::optional<std::vector<Sample>> sample_sequence(PyObject* object, const char*
     return items_of<Sample>(object, argument, sample_item);
 }
 
+std::optional<bool> boolean(PyObject* object, const char* argument) {
+    if (PyBool_Check(object)) return object == Py_True;
+    if (!ensure_numpy()) return std::nullopt;
+    if (PyArray_IsScalar(object, Bool)) return PyObject_IsTrue(object) == 1;
+    cannot_convert(object, "PyBool", argument);
+    return std::nullopt;
+}
+
 std::optional<std::string> utf8_string(PyObject* object, const char* argument) {
     if (!PyUnicode_Check(object)) {
         cannot_convert(object, "str", argument);

@@ -21,6 +21,10 @@ std::optional<std::vector<double>> float_sequence(PyObject* object, const char* 
 // The same, with None for a missing sample.
 std::optional<std::vector<Sample>> sample_sequence(PyObject* object, const char* argument);
 
+// A bool (Python's or NumPy's); other objects are refused rather than
+// taken by their truth value.
+std::optional<bool> boolean(PyObject* object, const char* argument);
+
 // A str, as UTF-8.
 std::optional<std::string> utf8_string(PyObject* object, const char* argument);
 

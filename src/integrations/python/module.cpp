@@ -5,6 +5,7 @@
 #include "integrations/python/graph_functions.hpp"
 #include "integrations/python/graph_statistics_object.hpp"
 #include "integrations/python/missing_data_strategy_object.hpp"
+#include "integrations/python/motif_counts_object.hpp"
 #include "integrations/python/python.hpp"
 #include "integrations/python/time_series_object.hpp"
 #include "integrations/python/visibility_graph_object.hpp"
@@ -39,7 +40,7 @@ constexpr Registration registrations[] = {
     kaltrope::python::add_feature_set_class,
     kaltrope::python::add_missing_data_strategy_class,
     kaltrope::python::add_graph_statistics_class,
-    // MotifCounts comes here.
+    kaltrope::python::add_motif_counts_class,
     kaltrope::python::add_graph_functions,
     kaltrope::python_fast::register_functions,
     kaltrope::python_extra::register_functions,

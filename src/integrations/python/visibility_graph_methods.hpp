@@ -26,6 +26,14 @@ extern const PyMethodDef density_method, clustering_coefficient_method, diameter
 extern const PyMethodDef get_node_feature_names_method, get_node_features_method, get_all_features_method,
     has_features_method, feature_count_method, node_features_method;
 
+// visibility_graph_patterns.cpp: communities and three-node motifs.
+extern const PyMethodDef detect_communities_method, detect_motifs_method;
+
+// visibility_graph_exports.cpp: the graph as text and files.
+extern const PyMethodDef to_json_method, to_edge_list_csv_method, to_adjacency_csv_method, to_features_csv_method,
+    to_dot_method, to_graphml_method, save_edge_list_csv_method, save_adjacency_csv_method, save_dot_method,
+    save_graphml_method;
+
 // The node argument of a method taking one, named keyword; nothing with the
 // error set.
 std::optional<std::size_t> node_argument(PyObject* args, PyObject* kwargs, const char* format, const char* keyword);

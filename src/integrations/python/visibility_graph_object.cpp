@@ -32,8 +32,7 @@ PyObject* represent(PyObject* self) {
 
 int add_visibility_graph_class(PyObject* module) {
     // Filled here rather than at load time, since the methods are defined in
-    // other files, which may be initialised later. The exports, communities
-    // and motifs join the table as they are added.
+    // other files, which may be initialised later.
     static PyMethodDef methods[] = {
         node_count_method,
         edge_count_method,
@@ -43,12 +42,23 @@ int add_visibility_graph_class(PyObject* module) {
         degree_sequence_method,
         edges_method,
         adjacency_matrix_method,
+        to_json_method,
+        to_edge_list_csv_method,
+        to_adjacency_csv_method,
+        to_features_csv_method,
+        to_dot_method,
+        to_graphml_method,
+        save_edge_list_csv_method,
+        save_adjacency_csv_method,
+        save_dot_method,
+        save_graphml_method,
         get_node_feature_names_method,
         get_node_features_method,
         get_all_features_method,
         has_features_method,
         feature_count_method,
         betweenness_centrality_method,
+        detect_communities_method,
         shortest_path_length_method,
         average_path_length_method,
         radius_method,
@@ -65,6 +75,7 @@ int add_visibility_graph_class(PyObject* module) {
         betweenness_centrality_all_method,
         degree_centrality_method,
         compute_statistics_method,
+        detect_motifs_method,
         neighbors_method,
         has_edge_method,
         neighbor_indices_method,

@@ -6,9 +6,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
 #include "io/import/utf8_text.hpp"
+#include "io/os_error.hpp"
 
 namespace kaltrope::io {
 namespace {
@@ -35,7 +35,7 @@ std::string FileReadError::message() const {
     if (error_number == 0) {
         return "not valid UTF-8 (invalid byte at offset " + std::to_string(invalid_byte) + ")";
     }
-    return std::system_category().message(error_number) + " (os error " + std::to_string(error_number) + ")";
+    return os_error_message(error_number);
 }
 
 std::expected<TextFile, FileReadError> read_text_file(const std::string& path) {

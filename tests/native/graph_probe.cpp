@@ -1,0 +1,78 @@
+// Reaches, for the tests, what the Python interface does not: the class of
+// any directed triad, and the JSON options other than the default.
+//
+//   graph_probe triads < patterns
+//     One triad i < j < k per line, six characters 0 or 1 telling which of
+//     the arcs ij, ji, ik, ki, jk, kj are present; prints its class name.
+//
+//   graph_probe json WEIGHTS FEATURES PRETTY [FEATURE...] < samples
+//     WEIGHTS, FEATURES and PRETTY are 0 or 1. Prints the JSON text of the
+//     natural visibility graph of the samples (one number a line), with the
+//     node features named (variant names, "DeltaForward", ...).
+
+#include <iostream>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "analysis/motifs/three_node_motifs.hpp"
+#include "core/visibility_graph/visibility_graph_builder.hpp"
+#include "io/export/graph_text.hpp"
+#include "io/import/float_text.hpp"
+
+namespace {
+
+int print_triad_classes() {
+    for (std::string line; std::getline(std::cin, line);) {
+        if (line.size() != 6 || line.find_first_not_of("01") != std::string::npos) {
+            std::cerr << "not a triad: " << line << "\n";
+            return 2;
+        }
+        const kaltrope::TriadArcs arcs{line[0] == '1', line[1] == '1', line[2] == '1',
+                                       line[3] == '1', line[4] == '1', line[5] == '1'};
+        std::cout << kaltrope::motif_name(kaltrope::classify_triad(arcs)) << "\n";
+    }
+    return 0;
+}
+
+int print_json(char** flags, int feature_count, char** feature_names) {
+    kaltrope::FeatureSet features;
+    for (int k = 0; k < feature_count; ++k) {
+        const auto feature = kaltrope::builtin_feature_named(feature_names[k]);
+        if (!feature) {
+            std::cerr << "unknown feature " << feature_names[k] << "\n";
+            return 2;
+        }
+        features.add_builtin(*feature);
+    }
+    std::vector<double> samples;
+    for (std::string line; std::getline(std::cin, line);) {
+        const auto value = kaltrope::io::parse_float(line);
+        if (!value) {
+            std::cerr << "not a sample: " << line << "\n";
+            return 2;
+        }
+        samples.push_back(*value);
+    }
+    const auto series = kaltrope::TimeSeries::from_raw(samples);
+    if (!series) return 2;
+    std::optional<kaltrope::FeatureSet> feature_set;
+    if (feature_count != 0) feature_set = std::move(features);
+    auto graph = kaltrope::VisibilityGraphBuilder(*series, std::move(feature_set)).natural_visibility();
+    if (!graph) return 2;
+    const kaltrope::io::JsonOptions options{std::string(flags[0]) == "1", std::string(flags[1]) == "1",
+                                            std::string(flags[2]) == "1"};
+    std::cout << kaltrope::io::to_json(*graph, options);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "triads" && argc == 2) return print_triad_classes();
+    if (mode == "json" && argc >= 5) return print_json(argv + 2, argc - 5, argv + 5);
+    std::cerr << "usage: graph_probe triads | graph_probe json WEIGHTS FEATURES PRETTY [FEATURE...]\n";
+    return 2;
+}
