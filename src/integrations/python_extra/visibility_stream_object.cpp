@@ -282,19 +282,25 @@ PyObject* stream_extend(PyObject* self, PyObject* args, PyObject* kwargs) {
         if (t && !std::holds_alternative<HorizontalStream>(state.engine)) positions = t->values();
 
         const std::size_t first = stream_size(state.engine);
-        std::vector<std::int64_t> pairs;
-        pairs.reserve(6 * rows);
+        // The pairs go straight into the buffer the result array will own.
+        std::size_t capacity = 6 * rows + 2;
+        std::size_t used = 0;
+        python_fast::Int64Buffer pairs = memory::allocate_large_buffer<std::int64_t>(capacity);
         auto valid = push_run(state.engine, values, rows, row_length, positions,
                               [&](std::size_t i, const Sources& sources) {
+                                  if (used + 2 * sources.size() > capacity) {
+                                      capacity = 2 * (used + 2 * sources.size());
+                                      auto larger = memory::allocate_large_buffer<std::int64_t>(capacity);
+                                      std::copy(pairs.get(), pairs.get() + used, larger.get());
+                                      pairs = std::move(larger);
+                                  }
                                   for (std::uint64_t source : sources) {
-                                      pairs.push_back(static_cast<std::int64_t>(source));
-                                      pairs.push_back(static_cast<std::int64_t>(first + i));
+                                      pairs[used++] = static_cast<std::int64_t>(source);
+                                      pairs[used++] = static_cast<std::int64_t>(first + i);
                                   }
                               });
         if (!valid) return value_err(valid.error());
-        python_fast::Int64Buffer result = memory::allocate_large_buffer<std::int64_t>(pairs.size());
-        std::copy(pairs.begin(), pairs.end(), result.get());
-        return python_fast::pairs_to_numpy(std::move(result), pairs.size() / 2);
+        return python_fast::pairs_to_numpy(std::move(pairs), used / 2);
     });
 }
 
