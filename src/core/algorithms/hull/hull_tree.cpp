@@ -7,10 +7,10 @@
 namespace kaltrope {
 
 HullTree::HullTree(std::span<const double> values, std::vector<double> positions)
-    : positions_(std::move(positions)), values_(values) {}
+    : owned_positions_(std::move(positions)), positions_(owned_positions_), values_(values) {}
 
-HullTree::HullTree(std::vector<double> values, std::vector<double> positions)
-    : positions_(std::move(positions)), owned_values_(std::move(values)), values_(owned_values_) {}
+HullTree::HullTree(std::span<const double> values, std::span<const double> positions)
+    : positions_(positions), values_(values) {}
 
 HullTree HullTree::build(std::span<const double> values, std::vector<double> positions) {
     HullTree tree(values, std::move(positions));
@@ -18,8 +18,8 @@ HullTree HullTree::build(std::span<const double> values, std::vector<double> pos
     return tree;
 }
 
-HullTree HullTree::build_owned(std::vector<double> values, std::vector<double> positions) {
-    HullTree tree(std::move(values), std::move(positions));
+HullTree HullTree::build_over(std::span<const double> values, std::span<const double> positions) {
+    HullTree tree(values, positions);
     tree.build_hulls();
     return tree;
 }
@@ -52,11 +52,8 @@ void HullTree::measure_coordinates() {
 }
 
 HullTree HullTree::joined(const HullTree& older, const HullTree& newer) {
-    std::vector<double> values(older.values_.begin(), older.values_.end());
-    values.insert(values.end(), newer.values_.begin(), newer.values_.end());
-    std::vector<double> positions(older.positions_);
-    positions.insert(positions.end(), newer.positions_.begin(), newer.positions_.end());
-    HullTree tree(std::move(values), std::move(positions));
+    const std::size_t size = older.size() + newer.size();
+    HullTree tree(std::span(older.values_.data(), size), std::span(older.positions_.data(), size));
     tree.leaf_count_ = 2 * older.leaf_count_;
     tree.largest_value_ = std::max(older.largest_value_, newer.largest_value_);
     tree.largest_position_ = std::max(older.largest_position_, newer.largest_position_);

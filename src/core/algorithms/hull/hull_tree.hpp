@@ -26,13 +26,21 @@ public:
     // values must outlive the tree; positions holds x for every point.
     static HullTree build(std::span<const double> values, std::vector<double> positions);
 
-    // As build, keeping its own copy of the values.
-    static HullTree build_owned(std::vector<double> values, std::vector<double> positions);
+    // As build, reading both arrays in place; they must outlive the tree or
+    // be handed to rebind when they move.
+    static HullTree build_over(std::span<const double> values, std::span<const double> positions);
 
-    // The tree over older's points followed by newer's, both full trees (a
-    // whole number of full leaves, a power of two of them) of the same size.
-    // Their node hulls are reused; only the new root is computed.
+    // The tree over older's points followed by newer's: two trees built over
+    // adjacent ranges of the same arrays, both full (a whole number of full
+    // leaves, a power of two of them) and of the same size. Their node hulls
+    // are reused; only the new root is computed, and no point is copied.
     static HullTree joined(const HullTree& older, const HullTree& newer);
+
+    // The same points, now stored at values and positions.
+    void rebind(std::span<const double> values, std::span<const double> positions) {
+        values_ = values;
+        positions_ = positions;
+    }
 
     HullTree(HullTree&&) = default;
     HullTree& operator=(HullTree&&) = default;
@@ -105,7 +113,7 @@ public:
 
 private:
     HullTree(std::span<const double> values, std::vector<double> positions);
-    HullTree(std::vector<double> values, std::vector<double> positions);
+    HullTree(std::span<const double> values, std::span<const double> positions);
 
     void build_hulls();
     void measure_coordinates();
@@ -210,10 +218,10 @@ private:
         return std::nullopt;
     }
 
-    std::vector<double> positions_;
+    std::vector<double> owned_positions_;  // empty when positions are borrowed
+    std::span<const double> positions_;
     std::vector<std::uint32_t> offsets_;  // node k's hull is indices_[offsets_[k] .. offsets_[k + 1])
     std::vector<std::uint32_t> indices_;
-    std::vector<double> owned_values_;
     std::span<const double> values_;
     std::size_t leaf_count_ = 1;
     double largest_value_ = 0;     // max |y|

@@ -75,19 +75,30 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
             found = 0;
         }
     }
+    const double* stored_values = values_.data();
+    const double* stored_positions = positions_.data();
     values_.push_back(value);
     positions_.push_back(sight.x);
     largest_magnitude_ = std::max(largest_magnitude_, std::abs(value));
+    // The blocks read the samples in place: follow them when they move.
+    if (values_.data() != stored_values || positions_.data() != stored_positions) rebind_blocks();
+}
+
+void NaturalStream::rebind_blocks() {
+    for (Block& block : blocks_) {
+        block.tree.rebind(std::span(values_).subspan(block.start, block.tree.size()),
+                          std::span(positions_).subspan(block.start, block.tree.size()));
+    }
 }
 
 void NaturalStream::index_history(std::size_t n, std::size_t earliest) {
     for (; indexed_ + kBlockUnit <= n; indexed_ += kBlockUnit) {
-        const auto from = static_cast<std::ptrdiff_t>(indexed_);
-        const auto to = from + static_cast<std::ptrdiff_t>(kBlockUnit);
-        const double highest = std::max(blocks_.empty() ? values_[indexed_] : blocks_.back().highest_so_far,
-                                        *std::max_element(values_.begin() + from, values_.begin() + to));
-        blocks_.push_back({HullTree::build_owned({values_.begin() + from, values_.begin() + to},
-                                                 {positions_.begin() + from, positions_.begin() + to}),
+        const double highest =
+            std::max(blocks_.empty() ? values_[indexed_] : blocks_.back().highest_so_far,
+                     *std::max_element(values_.begin() + static_cast<std::ptrdiff_t>(indexed_),
+                                       values_.begin() + static_cast<std::ptrdiff_t>(indexed_ + kBlockUnit)));
+        blocks_.push_back({HullTree::build_over(std::span(values_).subspan(indexed_, kBlockUnit),
+                                                std::span(positions_).subspan(indexed_, kBlockUnit)),
                            indexed_, highest});
         // A block the window has left is dropped rather than joined, so the
         // blocks never span much more than the window.

@@ -33,7 +33,8 @@ public:
     void push_checked(double value, std::optional<double> position, Sources& sources);
 
 private:
-    // A hull tree over samples [start, start + tree.size()).
+    // A hull tree over samples [start, start + tree.size()), reading them in
+    // place from values_ and positions_.
     struct Block {
         HullTree tree;
         std::size_t start;
@@ -59,6 +60,7 @@ private:
     // Puts samples up to n into blocks; those before earliest are not kept.
     void index_history(std::size_t n, std::size_t earliest);
     void drop_blocks_before(std::size_t earliest);
+    void rebind_blocks();
 
     // Searches the blocks below scanned_to (the backward scan has tested
     // everything from there up to v) towards earliest, for as long as the
