@@ -167,6 +167,7 @@ Validated push_run(Engine& engine, Series values, std::size_t rows, std::size_t 
                 valid = stream.check_run(values);
             }
             if (!valid) return valid;
+            stream.reserve(rows);
             for (std::size_t i = 0; i < rows; ++i) {
                 sources.clear();
                 if constexpr (std::is_same_v<Stream, VectorStream>) {

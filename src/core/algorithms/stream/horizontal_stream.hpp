@@ -14,6 +14,9 @@ public:
 
     std::size_t size() const { return values_.size(); }
 
+    // Room for `more` samples, ahead of a run.
+    void reserve(std::size_t more) { make_room(values_, more); }
+
     // Checks a run of values as if pushed one by one; nothing changes.
     Validated check_run(Series values) const;
 

@@ -75,11 +75,17 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
             found = 0;
         }
     }
-    const double* stored_values = values_.data();
-    const double* stored_positions = positions_.data();
+    reserve(1);
     values_.push_back(value);
     positions_.push_back(sight.x);
     largest_magnitude_ = std::max(largest_magnitude_, std::abs(value));
+}
+
+void NaturalStream::reserve(std::size_t more) {
+    const double* stored_values = values_.data();
+    const double* stored_positions = positions_.data();
+    make_room(values_, more);
+    make_room(positions_, more);
     // The blocks read the samples in place: follow them when they move.
     if (values_.data() != stored_values || positions_.data() != stored_positions) rebind_blocks();
 }

@@ -24,6 +24,9 @@ public:
 
     std::size_t size() const { return values_.size(); }
 
+    // Room for `more` samples, ahead of a run.
+    void reserve(std::size_t more);
+
     // Checks a run of samples (and their positions, if given) as if pushed
     // one by one; nothing changes.
     Validated check_run(Series values, std::optional<Series> positions) const;

@@ -3,6 +3,7 @@
 // arriving samples (given, or the sample's own index).
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -45,6 +46,15 @@ private:
     std::optional<double> previous_;
     std::optional<Series> given_;
 };
+
+// Room for `more` elements, growing geometrically so that repeated calls
+// for single samples stay amortised O(1).
+template <class Vector>
+void make_room(Vector& vector, std::size_t more) {
+    if (vector.size() + more > vector.capacity()) {
+        vector.reserve(std::max(vector.size() + more, 2 * vector.capacity()));
+    }
+}
 
 inline std::optional<double> last_of(const std::vector<double>& values) {
     if (values.empty()) return std::nullopt;

@@ -14,6 +14,12 @@ public:
         : window_(window), dim_(dim), horizontal_(horizontal) {}
 
     std::size_t size() const { return positions_.size(); }
+
+    // Room for `more` samples, ahead of a run.
+    void reserve(std::size_t more) {
+        make_room(data_, more * dim_);
+        make_room(positions_, more);
+    }
     std::size_t dim() const { return dim_; }
 
     // Checks rows samples of row_length values each (laid end to end in
