@@ -113,15 +113,18 @@ class TestOnlineEdges:
 class TestModes:
     """The scan, the indexed search and their automatic choice agree exactly."""
 
-    @pytest.mark.parametrize("window", [None, 700])
-    @pytest.mark.parametrize("shape", ["increasing", "walk", "spiky"])
-    def test_modes_agree_where_blocks_are_built_and_searched(self, window, shape):
+    # 700 and 4500 leave the largest index nodes partly or wholly before the
+    # window; noise ends most scans early on the running maximum.
+    @pytest.mark.parametrize("window", [None, 700, 4500])
+    @pytest.mark.parametrize("shape", ["increasing", "walk", "spiky", "noise"])
+    def test_modes_agree_where_the_index_is_built_and_searched(self, window, shape):
         rng = np.random.default_rng(5)
         n = 6000
         y = {
             "increasing": np.cumsum(rng.random(n)),
             "walk": np.cumsum(rng.normal(size=n)),
             "spiky": np.cumsum(rng.random(n)) + 40.0 * (rng.random(n) < 0.01),
+            "noise": rng.random(n),
         }[shape]
         results = {}
         for mode in ("scan", "indexed", "auto"):
@@ -133,7 +136,23 @@ class TestModes:
             reference = kt.natural_visibility_edges(y)
             assert set(map(tuple, results["auto"].tolist())) == set(map(tuple, reference.tolist()))
 
-    def test_explicit_positions_across_blocks(self):
+    @settings(max_examples=60, deadline=None)
+    @given(st.data())
+    def test_indexed_search_agrees_with_the_scan(self, data):
+        # Long enough for the index to be searched; ties, plateaus (zero
+        # steps of a walk) and explicit positions, with windows of every size.
+        y = np.asarray(data.draw(series(min_size=40, max_size=600)), dtype=np.float64)
+        if data.draw(st.booleans()):
+            y = np.cumsum(np.abs(y))
+        t = None
+        if data.draw(st.booleans()):
+            t = 0.5 * np.cumsum(data.draw(st.lists(st.integers(1, 3), min_size=len(y), max_size=len(y))))
+        window = data.draw(st.sampled_from([None, 3, 40, 100]))
+        scan = kt.VisibilityStream(window=window, mode="scan").extend(y, t=t)
+        indexed = kt.VisibilityStream(window=window, mode="indexed").extend(y, t=t)
+        assert np.array_equal(scan, indexed)
+
+    def test_explicit_positions_across_the_index(self):
         rng = np.random.default_rng(6)
         y = np.cumsum(rng.random(5000))
         t = np.cumsum(rng.random(5000) + 0.01)

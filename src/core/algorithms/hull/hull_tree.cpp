@@ -7,10 +7,7 @@
 namespace kaltrope {
 
 HullTree::HullTree(std::span<const double> values, std::vector<double> positions)
-    : owned_positions_(std::move(positions)), positions_(owned_positions_), values_(values) {}
-
-HullTree::HullTree(std::span<const double> values, std::span<const double> positions)
-    : positions_(positions), values_(values) {}
+    : positions_(std::move(positions)), values_(values) {}
 
 HullTree HullTree::build(std::span<const double> values, std::vector<double> positions) {
     HullTree tree(values, std::move(positions));
@@ -18,68 +15,11 @@ HullTree HullTree::build(std::span<const double> values, std::vector<double> pos
     return tree;
 }
 
-HullTree HullTree::build_over(std::span<const double> values, std::span<const double> positions) {
-    HullTree tree(values, positions);
-    tree.build_hulls();
-    return tree;
-}
-
-std::pair<std::size_t, std::size_t> HullTree::node_range(std::size_t node) const {
-    const auto [first_leaf, width] = leaves_of(node);
-    return {leaf_start(first_leaf), leaf_start(first_leaf + width)};
-}
-
-void HullTree::upper_hull_of(std::span<const std::uint32_t> candidates, std::vector<std::uint32_t>& chain) const {
-    chain.clear();
-    for (std::uint32_t j : candidates) {
-        while (chain.size() >= 2) {
-            const std::uint32_t u = chain[chain.size() - 2];
-            const std::uint32_t k = chain.back();
-            const double cross = (positions_[k] - positions_[u]) * (values_[j] - values_[u]) -
-                                 (positions_[j] - positions_[u]) * (values_[k] - values_[u]);
-            if (cross < 0) break;
-            chain.pop_back();
-        }
-        chain.push_back(j);
-    }
-}
-
 void HullTree::measure_coordinates() {
     for (std::size_t k = 0; k < values_.size(); ++k) {
         largest_value_ = std::max(largest_value_, std::abs(values_[k]));
         largest_position_ = std::max(largest_position_, std::abs(positions_[k]));
     }
-}
-
-HullTree HullTree::joined(const HullTree& older, const HullTree& newer) {
-    const std::size_t size = older.size() + newer.size();
-    HullTree tree(std::span(older.values_.data(), size), std::span(older.positions_.data(), size));
-    tree.leaf_count_ = 2 * older.leaf_count_;
-    tree.largest_value_ = std::max(older.largest_value_, newer.largest_value_);
-    tree.largest_position_ = std::max(older.largest_position_, newer.largest_position_);
-
-    const auto shift = static_cast<std::uint32_t>(older.size());
-    std::vector<std::uint32_t> candidates(older.hull(1).begin(), older.hull(1).end());
-    for (std::uint32_t k : newer.hull(1)) candidates.push_back(k + shift);
-    std::vector<std::uint32_t> root;
-    tree.upper_hull_of(candidates, root);
-
-    tree.offsets_.reserve(2 * tree.leaf_count_ + 1);
-    tree.indices_.reserve(older.indices_.size() + newer.indices_.size() + root.size());
-    tree.offsets_.push_back(0);
-    tree.offsets_.push_back(0);
-    tree.indices_ = std::move(root);
-    // Below the root, each level holds the older tree's level, then the newer's.
-    for (std::size_t level = 1; level < older.offsets_.size() - 1; level *= 2) {
-        for (const auto& [half, offset] : {std::pair{&older, 0u}, std::pair{&newer, shift}}) {
-            for (std::size_t node = level; node < 2 * level; ++node) {
-                tree.offsets_.push_back(static_cast<std::uint32_t>(tree.indices_.size()));
-                for (std::uint32_t k : half->hull(node)) tree.indices_.push_back(k + offset);
-            }
-        }
-    }
-    tree.offsets_.push_back(static_cast<std::uint32_t>(tree.indices_.size()));
-    return tree;
 }
 
 void HullTree::build_hulls() {
@@ -96,7 +36,7 @@ void HullTree::build_hulls() {
     std::vector<std::size_t> length(nodes, 0);
     std::vector<std::uint32_t> chain;
     auto upper_hull = [&](std::span<const std::uint32_t> candidates, std::size_t node) {
-        upper_hull_of(candidates, chain);
+        upper_hull_of(candidates, values_.data(), positions_.data(), chain);
         start[node] = built.size();
         length[node] = chain.size();
         built.insert(built.end(), chain.begin(), chain.end());
@@ -125,35 +65,6 @@ void HullTree::build_hulls() {
         indices_.insert(indices_.end(), built.begin() + start[node], built.begin() + start[node] + length[node]);
     }
     offsets_.push_back(static_cast<std::uint32_t>(indices_.size()));
-}
-
-double HullTree::node_max(std::size_t node, double a, double b) const {
-    const auto vertices = hull(node);
-    if (vertices.empty()) return -std::numeric_limits<double>::infinity();
-    auto f = [&](std::size_t at) {
-        const std::uint32_t k = vertices[at];
-        return positions_[k] * b + values_[k] * a;
-    };
-    std::size_t lo = 0;
-    std::size_t hi = vertices.size() - 1;
-    while (lo < hi) {
-        const std::size_t mid = (lo + hi) / 2;
-        if (f(mid + 1) >= f(mid)) {
-            lo = mid + 1;
-        } else {
-            hi = mid;
-        }
-    }
-    double best = f(lo);
-    if (lo > 0) best = std::max(best, f(lo - 1));
-    if (lo + 1 < vertices.size()) best = std::max(best, f(lo + 1));
-    return best;
-}
-
-double HullTree::tolerance(double dy, double dx, double x_from, double y_from) const {
-    const double largest_value = std::max(largest_value_, std::abs(y_from));
-    const double largest_position = std::max(largest_position_, std::abs(x_from));
-    return 1e-12 * (std::abs(dx) * (largest_value + 1) + std::abs(dy) * (largest_position + 1));
 }
 
 std::optional<HullTree::Resume> HullTree::left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v, bool budgeted,

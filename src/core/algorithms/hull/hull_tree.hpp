@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/algorithms/edge_list.hpp"
+#include "core/algorithms/hull/upper_hull.hpp"
 
 namespace kaltrope {
 
@@ -26,61 +27,14 @@ public:
     // values must outlive the tree; positions holds x for every point.
     static HullTree build(std::span<const double> values, std::vector<double> positions);
 
-    // As build, reading both arrays in place; they must outlive the tree or
-    // be handed to rebind when they move.
-    static HullTree build_over(std::span<const double> values, std::span<const double> positions);
-
-    // The tree over older's points followed by newer's: two trees built over
-    // adjacent ranges of the same arrays, both full (a whole number of full
-    // leaves, a power of two of them) and of the same size. Their node hulls
-    // are reused; only the new root is computed, and no point is copied.
-    static HullTree joined(const HullTree& older, const HullTree& newer);
-
-    // The same points, now stored at values and positions.
-    void rebind(std::span<const double> values, std::span<const double> positions) {
-        values_ = values;
-        positions_ = positions;
-    }
-
     HullTree(HullTree&&) = default;
     HullTree& operator=(HullTree&&) = default;
     HullTree(const HullTree&) = delete;
     HullTree& operator=(const HullTree&) = delete;
 
     std::size_t size() const { return values_.size(); }
-    std::size_t leaf_count() const { return leaf_count_; }
     std::span<const double> values() const { return values_; }
     std::span<const double> positions() const { return positions_; }
-
-    // The index range [begin, end) that node covers; empty when begin >= end.
-    std::pair<std::size_t, std::size_t> node_range(std::size_t node) const;
-
-    // The hull vertices of node, by ascending index.
-    std::span<const std::uint32_t> hull(std::size_t node) const {
-        return {indices_.data() + offsets_[node], indices_.data() + offsets_[node + 1]};
-    }
-
-    // max of a*y_k + b*x_k over the hull vertices k of node (a > 0);
-    // negative infinity for an empty node.
-    double node_max(std::size_t node, double a, double b) const;
-
-    // The smallest (leftmost) or largest (rightmost) k in [lo, hi) within the
-    // subtree of node for which test(k) holds. Subtrees whose hull lies below
-    // the line a*y + b*x = c by more than eps are skipped; work grows by 8 per
-    // visited node and by every leaf point scanned.
-    template <class Test>
-    std::optional<std::uint32_t> leftmost(std::size_t node, std::size_t lo, std::size_t hi, Test&& test,
-                                          std::uint64_t& work, double a, double b, double c, double eps) const {
-        const auto [first_leaf, width] = leaves_of(node);
-        return descend<false>({node, first_leaf, width}, lo, hi, test, work, {a, b, c, eps});
-    }
-
-    template <class Test>
-    std::optional<std::uint32_t> rightmost(std::size_t node, std::size_t lo, std::size_t hi, Test&& test,
-                                           std::uint64_t& work, double a, double b, double c, double eps) const {
-        const auto [first_leaf, width] = leaves_of(node);
-        return descend<true>({node, first_leaf, width}, lo, hi, test, work, {a, b, c, eps});
-    }
 
     // Where a budgeted search stopped: the last visible point found and the
     // line from the searching point to it.
@@ -101,26 +55,30 @@ public:
     std::optional<Resume> right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v, bool budgeted, double dy,
                                      double dx, EdgeList& edges) const;
 
-    // The pruning tolerance for a line of slope dy/dx through (x_from, y_from):
-    // it can only make a search examine more nodes. It is relative to the
-    // largest coordinates of the tree and of that point, not only to the
-    // point's: rounding in the hulls and in node_max grows with the
-    // coordinates of the vertices, which may be far larger.
-    double tolerance(double dy, double dx, double x_from, double y_from) const;
 
     // All edges of point i inside its window [lo, hi], using only the tree.
     void scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const;
 
 private:
     HullTree(std::span<const double> values, std::vector<double> positions);
-    HullTree(std::span<const double> values, std::span<const double> positions);
 
     void build_hulls();
     void measure_coordinates();
 
-    // The upper hull of candidates given by ascending index, into chain; only
-    // strict turns are vertices.
-    void upper_hull_of(std::span<const std::uint32_t> candidates, std::vector<std::uint32_t>& chain) const;
+    double tolerance(double dy, double dx, double x_from, double y_from) const {
+        return pruning_tolerance(dy, dx, x_from, y_from, largest_value_, largest_position_);
+    }
+
+    // The hull vertices of node, by ascending index.
+    std::span<const std::uint32_t> hull(std::size_t node) const {
+        return {indices_.data() + offsets_[node], indices_.data() + offsets_[node + 1]};
+    }
+
+    // max of a*y_k + b*x_k over the hull vertices k of node (a > 0);
+    // negative infinity for an empty node.
+    double node_max(std::size_t node, double a, double b) const {
+        return hull_max(hull(node), values_.data(), positions_.data(), a, b);
+    }
 
 
     // A node with the leaves it spans: [first_leaf, first_leaf + width).
@@ -128,14 +86,6 @@ private:
         std::size_t node;
         std::size_t first_leaf;
         std::size_t width;
-    };
-
-    // Skip a subtree when max a*y + b*x over its hull is at most c - eps.
-    struct Line {
-        double a;
-        double b;
-        double c;
-        double eps;
     };
 
     std::pair<std::size_t, std::size_t> leaves_of(std::size_t node) const {
@@ -148,7 +98,7 @@ private:
 
     template <bool FromRight, class Test>
     std::optional<std::uint32_t> descend(Subtree tree, std::size_t lo, std::size_t hi, Test& test,
-                                         std::uint64_t& work, const Line& line) const {
+                                         std::uint64_t& work, const PruneLine& line) const {
         const std::size_t begin = leaf_start(tree.first_leaf);
         const std::size_t end = leaf_start(tree.first_leaf + tree.width);
         if (begin >= end || begin >= hi || end <= lo) return std::nullopt;
@@ -181,7 +131,7 @@ private:
     // the cost grows with the distance to the answer, not with the tree.
     template <class Test>
     std::optional<std::uint32_t> nearest_before(std::size_t lo, std::size_t end, Test& test, std::uint64_t& work,
-                                                const Line& line) const {
+                                                const PruneLine& line) const {
         if (end <= lo) return std::nullopt;
         Subtree at{leaf_count_ + (end - 1) / kLeafSize, (end - 1) / kLeafSize, 1};
         if (auto found = descend<true>(at, lo, end, test, work, line)) return found;
@@ -200,7 +150,7 @@ private:
     // The smallest k in [begin, hi) passing test, searched outward from begin.
     template <class Test>
     std::optional<std::uint32_t> nearest_after(std::size_t begin, std::size_t hi, Test& test, std::uint64_t& work,
-                                               const Line& line) const {
+                                               const PruneLine& line) const {
         if (begin >= hi) return std::nullopt;
         Subtree at{leaf_count_ + begin / kLeafSize, begin / kLeafSize, 1};
         if (auto found = descend<false>(at, begin, hi, test, work, line)) return found;
@@ -218,8 +168,7 @@ private:
         return std::nullopt;
     }
 
-    std::vector<double> owned_positions_;  // empty when positions are borrowed
-    std::span<const double> positions_;
+    std::vector<double> positions_;
     std::vector<std::uint32_t> offsets_;  // node k's hull is indices_[offsets_[k] .. offsets_[k + 1])
     std::vector<std::uint32_t> indices_;
     std::span<const double> values_;

@@ -2,13 +2,14 @@
 // Online natural visibility. A new sample n sees its predecessor, and then
 // every earlier sample strictly above the line from n through the last one
 // it saw. The backward scan is linear; in the indexed mode it hands over to
-// hull-tree searches over blocks of history where sources are sparse.
+// searches of a hull index of the history where sources are sparse.
 
 #include <expected>
+#include <limits>
 #include <string>
 #include <string_view>
 
-#include "core/algorithms/hull/hull_tree.hpp"
+#include "core/algorithms/stream/growing_hull_index.hpp"
 #include "core/algorithms/stream/stream_common.hpp"
 
 namespace kaltrope {
@@ -36,15 +37,6 @@ public:
     void push_checked(double value, std::optional<double> position, Sources& sources);
 
 private:
-    // A hull tree over samples [start, start + tree.size()), reading them in
-    // place from values_ and positions_.
-    struct Block {
-        HullTree tree;
-        std::size_t start;
-        double highest_so_far;  // the highest value of samples [0, end)
-        std::size_t end() const { return start + tree.size(); }
-    };
-
     // The line from the new sample n through its last visible sample v.
     struct Sight {
         std::size_t n;
@@ -58,28 +50,41 @@ private:
     bool sees(const Sight& sight, std::size_t k) const {
         return (values_[k] - sight.y) * sight.dx > sight.dy * (sight.x - positions_[k]);
     }
-    void look_at(Sight& sight, std::size_t k) const;
+    void look_at(Sight& sight, std::size_t k) const {
+        sight.v = k;
+        sight.dy = values_[k] - sight.y;
+        sight.dx = sight.x - positions_[k];
+    }
 
-    // Puts samples up to n into blocks; those before earliest are not kept.
-    void index_history(std::size_t n, std::size_t earliest);
-    void drop_blocks_before(std::size_t earliest);
-    void rebind_blocks();
+    // An upper bound on the values of samples [0, k].
+    double highest_through(std::size_t k) const {
+        const std::size_t unit = k / kHighestUnit;
+        return unit < unit_highest_.size() ? unit_highest_[unit] : highest_;
+    }
+    // True when no sample at or before k lies above the line of sight: the
+    // line rises (or stays level) into the past and already clears the
+    // highest of them at k. Exact in floating point, since rounding is
+    // monotone and bounds every candidate's own test by this one.
+    bool hidden_through(const Sight& sight, std::size_t k) const {
+        return sight.dy >= 0 && (highest_through(k) - sight.y) * sight.dx <= sight.dy * (sight.x - positions_[k]);
+    }
+    void record_sample(double value, double position);
 
-    // Searches the blocks below scanned_to (the backward scan has tested
+    // Searches the index below scanned_to (the backward scan has tested
     // everything from there up to v) towards earliest, for as long as the
     // search pays; false once every source is found.
-    bool search_blocks(Sight& sight, std::size_t earliest, std::size_t scanned_to, Sources& sources) const;
-    // The nearest sample in [earliest, limit) above the line of sight.
-    std::optional<std::size_t> nearest_in_blocks(const Sight& sight, std::size_t earliest, std::size_t limit,
-                                                 std::uint64_t& work) const;
+    bool search_index(Sight& sight, std::size_t earliest, std::size_t scanned_to, Sources& sources) const;
 
     std::optional<std::size_t> window_;
     StreamMode mode_;
     std::vector<double> values_;
     std::vector<double> positions_;
-    std::vector<Block> blocks_;  // by start, oldest first
-    double largest_magnitude_ = 0;  // max |y| over all samples
-    std::size_t indexed_ = 0;    // samples [0, indexed_) are in blocks, or were before the window passed them
+    GrowingHullIndex index_;  // used once the search is indexed
+    // unit_highest_[u] is the highest value of samples [0, (u + 1) * kHighestUnit);
+    // highest_ that of all samples.
+    static constexpr std::size_t kHighestUnit = 32;
+    std::vector<double> unit_highest_;
+    double highest_ = -std::numeric_limits<double>::infinity();
 };
 
 }  // namespace kaltrope
