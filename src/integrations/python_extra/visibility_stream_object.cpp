@@ -291,9 +291,7 @@ PyObject* stream_extend(PyObject* self, PyObject* args, PyObject* kwargs) {
                               [&](std::size_t i, const Sources& sources) {
                                   if (used + 2 * sources.size() > capacity) {
                                       capacity = 2 * (used + 2 * sources.size());
-                                      auto larger = memory::allocate_large_buffer<std::int64_t>(capacity);
-                                      std::copy(pairs.get(), pairs.get() + used, larger.get());
-                                      pairs = std::move(larger);
+                                      memory::resize_large_buffer(pairs, capacity);
                                   }
                                   for (std::uint64_t source : sources) {
                                       pairs[used++] = static_cast<std::int64_t>(source);

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "io/import/utf8_text.hpp"
 #include "io/os_error.hpp"
@@ -51,10 +50,8 @@ std::expected<TextFile, FileReadError> read_text_file(const std::string& path) {
     std::size_t length = 0;
     for (;;) {
         if (length == capacity) {
-            auto larger = memory::allocate_large_buffer<char>(2 * capacity);
-            std::memcpy(larger.get(), bytes.get(), length);
-            bytes = std::move(larger);
             capacity *= 2;
+            memory::resize_large_buffer(bytes, capacity);
         }
         const ssize_t count = read(file.get(), bytes.get() + length, capacity - length);
         if (count < 0) {

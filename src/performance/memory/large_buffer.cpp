@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 namespace kaltrope::memory {
@@ -27,6 +28,21 @@ void* allocate_large(std::size_t bytes) {
     }
     if (!data) throw std::bad_alloc();
     return data;
+}
+
+void* reallocate_large(void* data, std::size_t bytes) {
+    bytes = std::max<std::size_t>(bytes, 1);
+    void* moved = std::realloc(data, bytes);
+    if (!moved) throw std::bad_alloc();
+    if (bytes >= kHugePageThreshold) {
+        // The block may have come from malloc or moved: ask again for huge
+        // pages over its aligned interior.
+        const auto begin = reinterpret_cast<std::uintptr_t>(moved);
+        const std::uintptr_t first = (begin + kHugePage - 1) / kHugePage * kHugePage;
+        const std::uintptr_t last = (begin + bytes) / kHugePage * kHugePage;
+        if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+    return moved;
 }
 
 }  // namespace kaltrope::memory

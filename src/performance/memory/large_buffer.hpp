@@ -27,6 +27,19 @@ LargeBuffer<T> allocate_large_buffer(std::size_t count) {
     return LargeBuffer<T>(static_cast<T*>(allocate_large(count * sizeof(T))));
 }
 
+// data (from allocate_large, or null) enlarged or shrunk to bytes, keeping
+// its contents. Large blocks are remapped by the system rather than copied.
+// Throws std::bad_alloc, leaving data as it was.
+void* reallocate_large(void* data, std::size_t bytes);
+
+// The buffer with room for count elements, keeping its contents.
+template <class T>
+void resize_large_buffer(LargeBuffer<T>& buffer, std::size_t count) {
+    T* resized = static_cast<T*>(reallocate_large(buffer.get(), count * sizeof(T)));
+    (void)buffer.release();  // realloc has taken over the old block
+    buffer.reset(resized);
+}
+
 // An allocator for std::vector that takes its memory from allocate_large.
 template <class T>
 struct LargeAllocator {

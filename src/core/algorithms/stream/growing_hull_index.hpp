@@ -19,7 +19,7 @@ namespace kaltrope {
 
 class GrowingHullIndex {
 public:
-    static constexpr std::size_t kLeafSize = 16;
+    static constexpr std::size_t kLeafSize = 32;
 
     // Samples [0, indexed()) lie in complete leaves.
     std::size_t indexed() const { return indexed_; }
@@ -90,7 +90,7 @@ private:
         std::uint64_t& work;
     };
 
-    static constexpr int kLeafShift = 4;
+    static constexpr int kLeafShift = 5;
     static_assert(kLeafSize == std::size_t{1} << kLeafShift);
     static std::size_t start_of(Node node) { return node.j << (kLeafShift + node.level); }
     static std::size_t end_of(Node node) { return (node.j + 1) << (kLeafShift + node.level); }
