@@ -5,7 +5,9 @@ line reads at all; values show through len() and to_numpy().
 """
 import errno
 import math
+import os
 import pathlib
+import threading
 
 import numpy as np
 import pytest
@@ -143,6 +145,20 @@ def test_files(tmp_path):
         series = TS.from_csv_file(given, "time", "value")
         assert len(series) == 3 and series.to_numpy().tolist() == [1.0, 3.0]
     assert len(TS.from_csv_file(path=path, time_col="time", value_col="value")) == 3
+
+
+def test_a_pipe_is_read_to_its_end(tmp_path):
+    # A pipe has no size to start from, so the buffer grows many times.
+    path = tmp_path / "pipe.csv"
+    os.mkfifo(path)
+    text = "time,value\n" + "".join(f"{t},{t % 7}\n" for t in range(20_000))
+    writer = threading.Thread(target=path.write_text, args=(text,))
+    writer.start()
+    try:
+        series = TS.from_csv_file(path, "time", "value")
+    finally:
+        writer.join()
+    assert series.to_numpy().tolist() == [float(t % 7) for t in range(20_000)]
 
 
 def test_unreadable_files(tmp_path):
