@@ -7,7 +7,7 @@ import numpy as np
 import pytest
 
 import _kaltrope as kt
-from conftest import natural_oracle, horizontal_oracle, pairs
+from conftest import natural_oracle, horizontal_oracle, pairs, run_python
 
 NAT = kt.natural_visibility_edges
 HOR = kt.horizontal_visibility_edges
@@ -249,3 +249,30 @@ def test_batch_of_zero_series(fn, rows):
     edges, offsets = fn(rows)
     assert edges.shape == (0, 2) and edges.dtype == np.int64
     assert offsets.dtype == np.int64 and offsets.tolist() == [0]
+
+
+# NumPy's C interface is fetched on first use, so each of these runs as the
+# very first call of a fresh interpreter.
+FIRST_CALLS = [
+    "kt.natural_visibility_edges([1.0, 3.0, 2.0])",
+    "kt.horizontal_visibility_edges(np.array([1.0, 3.0, 2.0]))",
+    "kt.natural_visibility_plan(np.array([1.0, 3.0, 2.0]))",
+    "kt.natural_visibility_batch(np.ones((2, 3)))",
+    "kt.horizontal_visibility_batch([[1.0, 3.0, 2.0]])",
+    "kt.natural_vector_visibility_edges(np.ones((3, 2)))",
+    "kt.horizontal_vector_visibility_batch(np.ones((2, 3, 2)))",
+    "kt.visibility_motifs(np.arange(5.0))",
+    "kt.VisibilityStream().push(1.0)",
+    "kt.VisibilityStream().extend(np.array([1.0, 3.0]))",
+    "kt.VisibilityStream('vector_natural', dim=2).extend(np.ones((3, 2)))",
+    "kt.VisibilityStream('vector_horizontal', dim=2).push(np.ones(2))",
+    "kt.TimeSeries(np.array([1.0, 2.0])).to_numpy()",
+    "kt.TimeSeries.with_missing(np.arange(2.0), [1.0, None]).to_numpy()",
+    "kt.natural_visibility(np.array([1.0, 3.0, 2.0])).adjacency_matrix()",
+    "kt.horizontal_visibility([1.0, 3.0, 2.0]).degree_sequence()",
+]
+
+
+@pytest.mark.parametrize("call", FIRST_CALLS)
+def test_every_entry_point_works_as_the_first_call(call):
+    run_python(f"import numpy as np\nimport _kaltrope as kt\n{call}")

@@ -19,6 +19,7 @@ std::optional<F64Vec> in_place(PyObject* object) {
 }  // namespace
 
 python::PyRef as_contiguous_f64(PyObject* object) {
+    if (!python::ensure_numpy()) return {};
     python::PyRef numpy = python::PyRef::steal(PyImport_ImportModule("numpy"));
     if (!numpy) return {};
     python::PyRef convert = python::PyRef::steal(PyObject_GetAttrString(numpy.get(), "ascontiguousarray"));
