@@ -1,10 +1,12 @@
 """VisibilityStream: online edges against brute-force graphs of the series so far."""
+import os
+
 import numpy as np
 import pytest
 from hypothesis import given, settings, strategies as st
 
 import _kaltrope as kt
-from conftest import horizontal_oracle, natural_oracle, pairs, series
+from conftest import horizontal_oracle, natural_oracle, pairs, run_python, series
 
 SCALAR_KINDS = ("natural", "horizontal")
 VECTOR_KINDS = ("vector_natural", "vector_horizontal")
@@ -262,6 +264,48 @@ class TestErrors:
             stream.extend(np.asarray(values), t=t)
         assert len(stream) == 3 and repr(stream) == repr(fresh)
         assert np.array_equal(stream.extend(np.asarray(rest)), fresh.extend(np.asarray(rest)))
+
+    @pytest.mark.skipif("libasan" in os.environ.get("LD_PRELOAD", ""),
+                        reason="the sanitizer's allocator reserves its address space up front")
+    @pytest.mark.parametrize("kind, window", [
+        ("natural", None), ("natural", 5000), ("vector_natural", None), ("horizontal", None)])
+    def test_running_out_of_memory_changes_nothing(self, kind, window):
+        # A run whose edges outgrow a capped address space: the natural kinds
+        # see every earlier sample of a convex run (with a window, after a
+        # history long enough to be indexed); the horizontal run's second
+        # sample sees a long falling history, after its first sample has
+        # already changed the stack.
+        run_python("""
+            import resource, sys
+            import numpy as np
+            import _kaltrope as kt
+            kind, window = sys.argv[1], None if sys.argv[2] == "None" else int(sys.argv[2])
+            rng = np.random.default_rng(0)
+            if kind == "horizontal":
+                head, run, rest = np.arange(4e6, 0, -1), np.array([1.5, 1e9]), rng.random(50)
+            else:
+                head = rng.random(100 if window is None else 6000)
+                run, rest = 1 + np.linspace(0, 1, 30000) ** 2, rng.random(5000)
+                if kind == "vector_natural":
+                    head, run, rest = head[:, None] + 1, run[:, None], rest[:, None] + 1
+            make = lambda: kt.VisibilityStream(kind, window=window, dim=1 if kind.startswith("vector") else None)
+            stream, fresh = make(), make()
+            for s in (stream, fresh):  # in two runs, leaving room for more samples
+                s.extend(head[:-10])
+                s.extend(head[-10:])
+            size = next(int(l.split()[1]) for l in open("/proc/self/status") if l.startswith("VmSize:")) * 1024
+            soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+            resource.setrlimit(resource.RLIMIT_AS, (size + (48 << 20), hard))
+            try:
+                stream.extend(run)
+                raise AssertionError("the run fitted")
+            except MemoryError:
+                pass
+            finally:
+                resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
+            assert repr(stream) == repr(fresh)
+            assert np.array_equal(stream.extend(rest), fresh.extend(rest))
+        """, kind, window)
 
     def test_reentrant_calls_are_refused(self):
         stream = kt.VisibilityStream()

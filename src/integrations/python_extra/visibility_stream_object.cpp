@@ -149,7 +149,8 @@ bool position_argument(PyObject* t, std::optional<double>& position) {
 }
 
 // Validates a run, then pushes it; on_sample(i, sources) sees each sample's
-// sources. Either every sample is taken or, on an error, none.
+// sources. Either every sample is taken or, on an error (also one thrown,
+// such as running out of memory), none.
 template <class OnSample>
 Validated push_run(Engine& engine, Series values, std::size_t rows, std::size_t row_length,
                    std::optional<Series> positions, OnSample&& on_sample) {
@@ -167,17 +168,23 @@ Validated push_run(Engine& engine, Series values, std::size_t rows, std::size_t 
                 valid = stream.check_run(values);
             }
             if (!valid) return valid;
-            stream.reserve(rows);
-            for (std::size_t i = 0; i < rows; ++i) {
-                sources.clear();
-                if constexpr (std::is_same_v<Stream, VectorStream>) {
-                    stream.push_checked(values.subspan(i * row_length, row_length), position(i), sources);
-                } else if constexpr (std::is_same_v<Stream, NaturalStream>) {
-                    stream.push_checked(values[i], position(i), sources);
-                } else {
-                    stream.push_checked(values[i], sources);
+            auto mark = stream.mark();
+            try {
+                stream.reserve(rows);
+                for (std::size_t i = 0; i < rows; ++i) {
+                    sources.clear();
+                    if constexpr (std::is_same_v<Stream, VectorStream>) {
+                        stream.push_checked(values.subspan(i * row_length, row_length), position(i), sources);
+                    } else if constexpr (std::is_same_v<Stream, NaturalStream>) {
+                        stream.push_checked(values[i], position(i), sources);
+                    } else {
+                        stream.push_checked(values[i], sources);
+                    }
+                    on_sample(i, sources);
                 }
-                on_sample(i, sources);
+            } catch (...) {
+                stream.roll_back(std::move(mark));
+                throw;
             }
             return {};
         },

@@ -16,6 +16,19 @@ constexpr std::size_t kLevels = 28;
 void GrowingHullIndex::grow(std::span<const double> values, std::span<const double> positions,
                             std::size_t earliest) {
     if (indexed_ + kLeafSize > values.size()) return;
+    try {
+        add_leaves(values, positions, earliest);
+    } catch (...) {
+        // A node whose parent could not be added would leave the levels
+        // out of step; an empty index is regrown at the next call.
+        *this = GrowingHullIndex();
+        throw;
+    }
+    if (earliest > 0) forget_before(earliest);
+}
+
+void GrowingHullIndex::add_leaves(std::span<const double> values, std::span<const double> positions,
+                                  std::size_t earliest) {
     for (; indexed_ + kLeafSize <= values.size(); indexed_ += kLeafSize) {
         for (std::size_t k = indexed_; k < indexed_ + kLeafSize; ++k) {
             largest_value_ = std::max(largest_value_, std::abs(values[k]));
@@ -40,7 +53,6 @@ void GrowingHullIndex::grow(std::span<const double> values, std::span<const doub
             append_node(parent.level, candidates_, with_hull, values, positions);
         }
     }
-    if (earliest > 0) forget_before(earliest);
 }
 
 void GrowingHullIndex::append_node(std::size_t level, std::span<const std::uint32_t> candidates, bool with_hull,

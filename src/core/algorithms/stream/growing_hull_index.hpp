@@ -100,6 +100,7 @@ private:
     void append_node(std::size_t level, std::span<const std::uint32_t> candidates, bool with_hull,
                      std::span<const double> values, std::span<const double> positions);
 
+    void add_leaves(std::span<const double> values, std::span<const double> positions, std::size_t earliest);
     void forget_before(std::size_t earliest);
 
     // The largest k in [lo, hi) within node passing the test.

@@ -2,8 +2,6 @@
 // Online horizontal visibility: a stack of the samples that may still see a
 // future one, their values strictly decreasing from oldest to newest.
 
-#include <deque>
-
 #include "core/algorithms/stream/stream_common.hpp"
 
 namespace kaltrope {
@@ -21,12 +19,22 @@ public:
     Validated check_run(Series values) const;
 
     // Appends a checked value and its sources, nearest first, to sources.
+    // If it throws, the stream is unchanged.
     void push_checked(double value, Sources& sources);
+
+    // What undoing a run needs (the sample count before it), and the undoing:
+    // the samples pushed since are forgotten as if never pushed.
+    std::size_t mark() const { return size(); }
+    void roll_back(std::size_t size);
 
 private:
     std::optional<std::size_t> window_;
     std::vector<double> values_;
-    std::deque<std::uint64_t> stack_;
+    // Entries [front_, end) are the stack; those before front_ have left the
+    // window. A vector never gives back its room, so undoing a run can
+    // rebuild an earlier stack without allocating.
+    std::vector<std::uint64_t> stack_;
+    std::size_t front_ = 0;
 };
 
 }  // namespace kaltrope

@@ -72,11 +72,23 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
 }
 
 void NaturalStream::record_sample(double value, double position) {
+    // All room first, so that nothing is half-recorded.
     reserve(1);
+    make_room(unit_highest_, 1);
     values_.push_back(value);
     positions_.push_back(position);
     highest_ = std::max(highest_, value);
     if (size() % kHighestUnit == 0) unit_highest_.push_back(highest_);
+}
+
+void NaturalStream::roll_back(std::size_t size) {
+    values_.resize(size);
+    positions_.resize(size);
+    unit_highest_.resize(size / kHighestUnit);
+    highest_ = unit_highest_.empty() ? -std::numeric_limits<double>::infinity() : unit_highest_.back();
+    for (std::size_t k = unit_highest_.size() * kHighestUnit; k < size; ++k) highest_ = std::max(highest_, values_[k]);
+    // The index is regrown from the samples at the next indexed push.
+    index_ = GrowingHullIndex();
 }
 
 void NaturalStream::reserve(std::size_t more) {

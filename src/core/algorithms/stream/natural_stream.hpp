@@ -33,8 +33,13 @@ public:
     Validated check_run(Series values, std::optional<Series> positions) const;
 
     // Appends a checked sample and its sources (the predecessor first, then
-    // by decreasing index) to sources.
+    // by decreasing index) to sources. If it throws, the stream is unchanged.
     void push_checked(double value, std::optional<double> position, Sources& sources);
+
+    // What undoing a run needs (the sample count before it), and the undoing:
+    // the samples pushed since are forgotten as if never pushed.
+    std::size_t mark() const { return size(); }
+    void roll_back(std::size_t size);
 
 private:
     // The line from the new sample n through its last visible sample v.

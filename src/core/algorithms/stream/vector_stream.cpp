@@ -35,6 +35,10 @@ void VectorStream::push_checked(Series vector, std::optional<double> position, S
     const auto first_kept = std::find_if(anchors_.begin(), anchors_.end(),
                                          [earliest](const Anchor& anchor) { return anchor.index >= earliest; });
     anchors_.erase(anchors_.begin(), first_kept);
+    // All room first: the anchors change in place below.
+    sources.reserve(sources.size() + anchors_.size());
+    make_room(anchors_, 1);
+    reserve(1);
 
     std::size_t kept = 0;
     for (Anchor anchor : anchors_) {
@@ -61,6 +65,12 @@ void VectorStream::push_checked(Series vector, std::optional<double> position, S
     anchors_.push_back({n, dot(vector.data(), vector.data(), dim_), -std::numeric_limits<double>::infinity(), 1.0});
     data_.insert(data_.end(), vector.begin(), vector.end());
     positions_.push_back(x);
+}
+
+void VectorStream::roll_back(Mark mark) {
+    anchors_.swap(mark.anchors);
+    data_.resize(mark.size * dim_);
+    positions_.resize(mark.size);
 }
 
 }  // namespace kaltrope

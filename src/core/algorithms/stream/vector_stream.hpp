@@ -28,10 +28,10 @@ public:
                         std::optional<Series> positions) const;
 
     // Appends a checked vector of dim values and its sources, by ascending
-    // index, to sources.
+    // index, to sources. If it throws, the stream is unchanged.
     void push_checked(Series vector, std::optional<double> position, Sources& sources);
 
-private:
+    // One per earlier sample that may still see later ones.
     struct Anchor {
         std::size_t index;
         double norm2;     // the anchor's own squared length
@@ -39,6 +39,16 @@ private:
         double best_den;  // natural: its position difference
     };
 
+    // What undoing a run needs: the sample count and the anchors before it.
+    struct Mark {
+        std::size_t size;
+        std::vector<Anchor> anchors;
+    };
+    Mark mark() const { return {size(), anchors_}; }
+    // Forgets the samples pushed since mark, as if never pushed.
+    void roll_back(Mark mark);
+
+private:
     std::optional<std::size_t> window_;
     std::size_t dim_;
     bool horizontal_;
