@@ -48,12 +48,16 @@ private:
 };
 
 // Room for `more` elements, growing geometrically so that repeated calls
-// for single samples stay amortised O(1).
+// for single samples stay amortised O(1). Called once per sample, so only
+// the check is inlined.
 template <class Vector>
-void make_room(Vector& vector, std::size_t more) {
-    if (vector.size() + more > vector.capacity()) {
-        vector.reserve(std::max(vector.size() + more, 2 * vector.capacity()));
-    }
+[[gnu::noinline]] void grow_room(Vector& vector, std::size_t more) {
+    vector.reserve(std::max(vector.size() + more, 2 * vector.capacity()));
+}
+
+template <class Vector>
+[[gnu::always_inline]] inline void make_room(Vector& vector, std::size_t more) {
+    if (vector.size() + more > vector.capacity()) [[unlikely]] grow_room(vector, more);
 }
 
 inline std::optional<double> last_of(const std::vector<double>& values) {
