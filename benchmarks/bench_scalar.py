@@ -475,6 +475,23 @@ def bench_natural_convex(cfg) -> None:
     add_row("natural, convex (i − n/2)², all pairs", n, len(e), ours, "ts2vg", peer, 10, note)
 
 
+def bench_natural_ramp(cfg) -> None:
+    # Every sample lies exactly on one line and sees only its neighbours; in
+    # whole numbers the hull searches skip the line without a tolerance.
+    n = cfg.increasing_n
+    y = np.arange(n, dtype=np.float64)
+    log(f"[natural-ramp] y = 0, 1, ..., n - 1, n={n}")
+    _, pn = plan_note(y)
+    ours = measure(lambda: kt.natural_visibility_edges(y), cfg.fast_repeat)
+    e = ours.result
+    check_edges("natural ramp", e, n)
+    if len(e) != n - 1:
+        warn(f"natural ramp: {len(e)} edges, expected only the n - 1 neighbours")
+    peer = measure(lambda: ts2vg_natural(y), cfg.slow_peer_repeat, cfg.peer_budget)
+    note = pn + "; " + compare_sets("natural ramp", e, peer.result, n, "ts2vg", y)
+    add_row("natural, exactly collinear ramp", n, len(e), ours, "ts2vg", peer, None, note)
+
+
 def bench_networkx(cfg) -> None:
     if nx is None or not hasattr(nx, "visibility_graph"):
         warn("networkx with visibility_graph is not installed; networkx workload skipped")
@@ -588,6 +605,7 @@ WORKLOADS = {
     "natural-walk": bench_natural_walk,
     "natural-increasing": bench_natural_increasing,
     "natural-convex": bench_natural_convex,
+    "natural-ramp": bench_natural_ramp,
     "networkx": bench_networkx,
     "memory": bench_memory,
 }

@@ -122,3 +122,32 @@ def test_forced_hull_around_the_hybrid_threshold(n):
         scan = NAT(y, algorithm="scan")
         assert np.array_equal(NAT(y, algorithm="hull"), scan)
         assert np.array_equal(NAT(y, algorithm="auto"), scan)
+
+
+def _integer_ramps(n, rng):
+    """Exactly collinear runs of whole numbers, with now and then a bump of one."""
+    steps = np.concatenate([np.full(int(rng.integers(50, 400)), int(rng.integers(-3, 4)))
+                            for _ in range(n // 50)])[:n]
+    y = np.cumsum(steps).astype(np.float64)
+    y[rng.choice(n, 8, replace=False)] += 1.0
+    return y
+
+
+# Whole numbers this small are searched without a tolerance, so points lying
+# exactly on a line of sight are skipped. Scaling and offsetting put the
+# largest product below and above the bound of that exact mode; beyond it, a
+# bump of one on a large offset is finer than the rounding of the hulls.
+@pytest.mark.parametrize("how, power", [
+    ("scale", 0), ("scale", 20), ("scale", 37), ("scale", 45), ("offset", 34), ("offset", 50)])
+def test_collinear_whole_numbers_on_both_sides_of_the_exact_bound(how, power):
+    rng = np.random.default_rng(power)
+    n = 3000
+    y = _integer_ramps(n, rng)
+    y = y * 2.0 ** power if how == "scale" else y + 2.0 ** power
+    for x in (None, np.cumsum(rng.integers(1, 3, n)).astype(np.float64)):
+        scan = NAT(y, x, "scan")
+        assert np.array_equal(NAT(y, x, "hull"), scan)
+        assert np.array_equal(NAT(-y, x, "hull"), NAT(-y, x, "scan"))
+        streamed = kt.VisibilityStream(mode="indexed").extend(y, t=x)
+        assert np.array_equal(streamed, kt.VisibilityStream(mode="scan").extend(y, t=x))
+        assert np.array_equal(np.sort(streamed[:, 0] * n + streamed[:, 1]), np.sort(scan[:, 0] * n + scan[:, 1]))

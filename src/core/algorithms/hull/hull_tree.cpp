@@ -17,8 +17,7 @@ HullTree HullTree::build(std::span<const double> values, std::vector<double> pos
 
 void HullTree::measure_coordinates() {
     for (std::size_t k = 0; k < values_.size(); ++k) {
-        largest_value_ = std::max(largest_value_, std::abs(values_[k]));
-        largest_position_ = std::max(largest_position_, std::abs(positions_[k]));
+        coordinates_.include(values_[k], positions_[k]);
     }
 }
 

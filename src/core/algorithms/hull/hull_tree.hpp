@@ -66,7 +66,7 @@ private:
     void measure_coordinates();
 
     double tolerance(double dy, double dx, double x_from, double y_from) const {
-        return pruning_tolerance(dy, dx, x_from, y_from, largest_value_, largest_position_);
+        return pruning_tolerance(dy, dx, x_from, y_from, coordinates_);
     }
 
     // The hull vertices of node, by ascending index.
@@ -173,8 +173,7 @@ private:
     std::vector<std::uint32_t> indices_;
     std::span<const double> values_;
     std::size_t leaf_count_ = 1;
-    double largest_value_ = 0;     // max |y|
-    double largest_position_ = 0;  // max |x|
+    CoordinateRange coordinates_;
 };
 
 }  // namespace kaltrope

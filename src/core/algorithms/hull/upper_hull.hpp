@@ -63,16 +63,31 @@ struct PruneLine {
     double eps;
 };
 
-// The pruning tolerance for a line of slope dy/dx through (x_from, y_from):
-// it can only make a search examine more points. It is relative to the
-// largest coordinates of the indexed points and of that point, not only to
-// the point's: rounding in the hulls and in hull_max grows with the
-// coordinates of the vertices, which may be far larger.
-inline double pruning_tolerance(double dy, double dx, double x_from, double y_from, double largest_value,
-                                double largest_position) {
-    largest_value = std::max(largest_value, std::abs(y_from));
-    largest_position = std::max(largest_position, std::abs(x_from));
-    return 1e-12 * (std::abs(dx) * (largest_value + 1) + std::abs(dy) * (largest_position + 1));
+// The extent of a set of points, which bounds the rounding in their hulls.
+struct CoordinateRange {
+    double largest_value = 0;     // max |y|
+    double largest_position = 0;  // max |x|
+    bool whole = true;            // every coordinate a whole number
+
+    void include(double value, double position) {
+        largest_value = std::max(largest_value, std::abs(value));
+        largest_position = std::max(largest_position, std::abs(position));
+        whole = whole && value == std::trunc(value) && position == std::trunc(position);
+    }
+};
+
+// The pruning tolerance for a line of slope dy/dx through (x_from, y_from)
+// over points of the given range: it can only make a search examine more
+// points. It is relative to the largest coordinates of the points and of
+// (x_from, y_from), not only to the latter's: rounding in the hulls and in
+// hull_max grows with the coordinates of the vertices, which may be far
+// larger. Whole numbers this small make every product in the hulls, in
+// hull_max and in the visibility test exact, so there is nothing to allow
+// for, and a search can skip points that lie exactly on the line.
+inline double pruning_tolerance(double dy, double dx, double x_from, double y_from, CoordinateRange range) {
+    range.include(y_from, x_from);
+    if (range.whole && (range.largest_value + 1) * (range.largest_position + 1) <= 0x1p49) return 0;
+    return 1e-12 * (std::abs(dx) * (range.largest_value + 1) + std::abs(dy) * (range.largest_position + 1));
 }
 
 }  // namespace kaltrope

@@ -30,10 +30,6 @@ void GrowingHullIndex::grow(std::span<const double> values, std::span<const doub
 void GrowingHullIndex::add_leaves(std::span<const double> values, std::span<const double> positions,
                                   std::size_t earliest) {
     for (; indexed_ + kLeafSize <= values.size(); indexed_ += kLeafSize) {
-        for (std::size_t k = indexed_; k < indexed_ + kLeafSize; ++k) {
-            largest_value_ = std::max(largest_value_, std::abs(values[k]));
-            largest_position_ = std::max(largest_position_, std::abs(positions[k]));
-        }
         candidates_.resize(kLeafSize);
         std::iota(candidates_.begin(), candidates_.end(), 0u);
         append_node(0, candidates_, indexed_ >= earliest, values, positions);

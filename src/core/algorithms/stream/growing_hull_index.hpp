@@ -30,12 +30,6 @@ public:
     // never reach before the window start, which only moves on.
     void grow(std::span<const double> values, std::span<const double> positions, std::size_t earliest);
 
-    // The pruning tolerance for a line through (x_from, y_from) over the
-    // indexed samples.
-    double tolerance(double dy, double dx, double x_from, double y_from) const {
-        return pruning_tolerance(dy, dx, x_from, y_from, largest_value_, largest_position_);
-    }
-
     // The largest k in [lo, end) passing test (end <= indexed()), searched
     // outward from end so the cost grows with the distance to the answer.
     // Nodes whose hull lies below the line by more than its eps are skipped,
@@ -134,8 +128,6 @@ private:
 
     std::vector<Level> levels_;
     std::size_t indexed_ = 0;
-    double largest_value_ = 0;     // max |y| over the indexed samples
-    double largest_position_ = 0;  // max |x| over the indexed samples
     std::vector<std::uint32_t> candidates_;
     std::vector<std::uint32_t> chain_;
 };

@@ -79,6 +79,7 @@ void NaturalStream::record_sample(double value, double position) {
     positions_.push_back(position);
     highest_ = std::max(highest_, value);
     if (size() % kHighestUnit == 0) unit_highest_.push_back(highest_);
+    coordinates_.include(value, position);
 }
 
 void NaturalStream::roll_back(std::size_t size) {
@@ -89,6 +90,8 @@ void NaturalStream::roll_back(std::size_t size) {
     for (std::size_t k = unit_highest_.size() * kHighestUnit; k < size; ++k) highest_ = std::max(highest_, values_[k]);
     // The index is regrown from the samples at the next indexed push.
     index_ = GrowingHullIndex();
+    coordinates_ = CoordinateRange();
+    for (std::size_t k = 0; k < size; ++k) coordinates_.include(values_[k], positions_[k]);
 }
 
 void NaturalStream::reserve(std::size_t more) {
@@ -106,7 +109,7 @@ bool NaturalStream::search_index(Sight& sight, std::size_t earliest, std::size_t
         auto above_line = [&](std::size_t k) { return sees(sight, k); };
         auto hidden = [&](std::size_t k) { return hidden_through(sight, k); };
         const PruneLine line{sight.dx, sight.dy, sight.dy * sight.x + sight.dx * sight.y,
-                             index_.tolerance(sight.dy, sight.dx, sight.x, sight.y)};
+                             pruning_tolerance(sight.dy, sight.dx, sight.x, sight.y, coordinates_)};
         std::uint64_t work = 0;
         const auto found = index_.nearest_before(earliest, limit, values_, positions_, line, above_line, hidden, work);
         if (!found) return false;

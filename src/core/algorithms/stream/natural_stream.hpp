@@ -85,6 +85,7 @@ private:
     std::vector<double> values_;
     std::vector<double> positions_;
     GrowingHullIndex index_;  // used once the search is indexed
+    CoordinateRange coordinates_;  // of every sample, for the index's pruning tolerance
     // unit_highest_[u] is the highest value of samples [0, (u + 1) * kHighestUnit);
     // highest_ that of all samples.
     static constexpr std::size_t kHighestUnit = 32;
