@@ -7,9 +7,10 @@
 namespace kaltrope {
 namespace {
 
-// Node offsets are counted from the node's start in 32 bits, so nodes stop
-// growing at 2^31 samples; above that the search walks the top level.
+// Hull vertices are counted from their node's start in 32 bits, so nodes
+// stop growing at 2^32 samples; above that the search walks the top level.
 constexpr std::size_t kLevels = 28;
+static_assert((GrowingHullIndex::kLeafSize << (kLevels - 1)) <= (std::size_t{1} << 32));
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 #pragma once
 // A hull index over a series that grows at its end. Level L holds aligned
-// nodes of kLeafSize << L samples; node j covers [j << (4 + L), (j + 1) << (4 + L))
-// and stores the upper convex hull of its samples. A node is built once,
+// nodes of s = kLeafSize << L samples; node j covers [j * s, (j + 1) * s) and
+// stores the upper convex hull of its samples. A node is built once,
 // from its children's hulls, as soon as its last sample arrives, so a
 // sample takes part in one hull per level and nothing is ever copied or
 // rebuilt. The complete nodes not covered by a complete parent are exactly
