@@ -168,7 +168,7 @@ Validated push_run(Engine& engine, Series values, std::size_t rows, std::size_t 
                 valid = stream.check_run(values);
             }
             if (!valid) return valid;
-            auto mark = stream.mark();
+            auto mark = stream.mark(rows);
             try {
                 stream.reserve(rows);
                 for (std::size_t i = 0; i < rows; ++i) {

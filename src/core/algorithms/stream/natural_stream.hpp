@@ -38,7 +38,7 @@ public:
 
     // What undoing a run needs (the sample count before it), and the undoing:
     // the samples pushed since are forgotten as if never pushed.
-    std::size_t mark() const { return size(); }
+    std::size_t mark(std::size_t /*run_length*/) const { return size(); }
     void roll_back(std::size_t size);
 
 private:

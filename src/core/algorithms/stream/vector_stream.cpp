@@ -34,14 +34,16 @@ void VectorStream::push_checked(Series vector, std::optional<double> position, S
     const std::size_t earliest = window_start(n, window_);
     const auto first_kept = std::find_if(anchors_.begin(), anchors_.end(),
                                          [earliest](const Anchor& anchor) { return anchor.index >= earliest; });
-    anchors_.erase(anchors_.begin(), first_kept);
-    // All room first: the anchors change in place below.
-    sources.reserve(sources.size() + anchors_.size());
-    make_room(anchors_, 1);
+    // All room first, so that nothing changes if it cannot be had.
+    spare_.clear();
+    make_room(spare_, anchors_.size() + 1);
+    make_room(sources, anchors_.size());
     reserve(1);
 
-    std::size_t kept = 0;
-    for (Anchor anchor : anchors_) {
+    // The anchors after this sample go to spare_; the ones before it stay
+    // as they were, for undoing the push.
+    for (auto it = first_kept; it != anchors_.end(); ++it) {
+        Anchor anchor = *it;
         const double e = dot(data_.data() + anchor.index * dim_, vector.data(), dim_);
         const bool predecessor = anchor.index + 1 == n;
         if (horizontal_) {
@@ -58,17 +60,26 @@ void VectorStream::push_checked(Series vector, std::optional<double> position, S
                 anchor.best_den = delta;
             }
         }
-        anchors_[kept++] = anchor;
+        spare_.push_back(anchor);
     }
-    anchors_.resize(kept);
-
-    anchors_.push_back({n, dot(vector.data(), vector.data(), dim_), -std::numeric_limits<double>::infinity(), 1.0});
+    spare_.push_back({n, dot(vector.data(), vector.data(), dim_), -std::numeric_limits<double>::infinity(), 1.0});
     data_.insert(data_.end(), vector.begin(), vector.end());
     positions_.push_back(x);
+    anchors_.swap(spare_);
+}
+
+VectorStream::Mark VectorStream::mark(std::size_t run_length) const {
+    // The anchors before a single push are kept by the push itself.
+    if (run_length <= 1) return {size(), std::nullopt};
+    return {size(), anchors_};
 }
 
 void VectorStream::roll_back(Mark mark) {
-    anchors_.swap(mark.anchors);
+    if (mark.anchors) {
+        anchors_.swap(*mark.anchors);
+    } else if (size() > mark.size) {
+        anchors_.swap(spare_);
+    }
     data_.resize(mark.size * dim_);
     positions_.resize(mark.size);
 }

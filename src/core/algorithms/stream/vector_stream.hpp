@@ -39,12 +39,13 @@ public:
         double best_den;  // natural: its position difference
     };
 
-    // What undoing a run needs: the sample count and the anchors before it.
+    // What undoing a run of run_length samples needs: the sample count and,
+    // for more than one sample, a copy of the anchors before it.
     struct Mark {
         std::size_t size;
-        std::vector<Anchor> anchors;
+        std::optional<std::vector<Anchor>> anchors;
     };
-    Mark mark() const { return {size(), anchors_}; }
+    Mark mark(std::size_t run_length) const;
     // Forgets the samples pushed since mark, as if never pushed.
     void roll_back(Mark mark);
 
@@ -55,6 +56,7 @@ private:
     std::vector<double> data_;
     std::vector<double> positions_;
     std::vector<Anchor> anchors_;  // by index
+    std::vector<Anchor> spare_;    // after a push: the anchors before it
 };
 
 }  // namespace kaltrope
