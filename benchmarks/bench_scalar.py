@@ -458,38 +458,35 @@ def bench_natural_increasing(cfg) -> None:
     add_row("natural, increasing random walk", n, len(e), ours, "ts2vg", peer, 100, note)
 
 
-def bench_natural_convex(cfg) -> None:
-    n = cfg.convex_n
-    i = np.arange(n, dtype=np.float64)
-    y = (i - n / 2) ** 2
-    log(f"[natural-convex] y = (i - n/2)^2, n={n}")
+def bench_natural_shape(cfg, tag, workload, y, want_edges, want_text, peer_repeat, target) -> None:
+    """A series whose edge count is known in advance, against ts2vg."""
+    n = len(y)
     _, pn = plan_note(y)
     ours = measure(lambda: kt.natural_visibility_edges(y), cfg.fast_repeat)
     e = ours.result
-    check_edges("natural convex", e, n)
-    want = n * (n - 1) // 2
-    if len(e) != want:
-        warn(f"natural convex: {len(e)} edges, expected every pair visible ({want})")
-    peer = measure(lambda: ts2vg_natural(y), cfg.peer_repeat, cfg.peer_budget)
-    note = pn + "; " + compare_sets("natural convex", e, peer.result, n, "ts2vg", y)
-    add_row("natural, convex (i − n/2)², all pairs", n, len(e), ours, "ts2vg", peer, 10, note)
+    check_edges(tag, e, n)
+    if len(e) != want_edges:
+        warn(f"{tag}: {len(e)} edges, expected {want_text} ({want_edges})")
+    peer = measure(lambda: ts2vg_natural(y), peer_repeat, cfg.peer_budget)
+    note = pn + "; " + compare_sets(tag, e, peer.result, n, "ts2vg", y)
+    add_row(workload, n, len(e), ours, "ts2vg", peer, target, note)
+
+
+def bench_natural_convex(cfg) -> None:
+    n = cfg.convex_n
+    log(f"[natural-convex] y = (i - n/2)^2, n={n}")
+    y = (np.arange(n, dtype=np.float64) - n / 2) ** 2
+    bench_natural_shape(cfg, "natural convex", "natural, convex (i − n/2)², all pairs", y,
+                        n * (n - 1) // 2, "every pair visible", cfg.peer_repeat, 10)
 
 
 def bench_natural_ramp(cfg) -> None:
     # Every sample lies exactly on one line and sees only its neighbours; in
     # whole numbers the hull searches skip the line without a tolerance.
     n = cfg.increasing_n
-    y = np.arange(n, dtype=np.float64)
     log(f"[natural-ramp] y = 0, 1, ..., n - 1, n={n}")
-    _, pn = plan_note(y)
-    ours = measure(lambda: kt.natural_visibility_edges(y), cfg.fast_repeat)
-    e = ours.result
-    check_edges("natural ramp", e, n)
-    if len(e) != n - 1:
-        warn(f"natural ramp: {len(e)} edges, expected only the n - 1 neighbours")
-    peer = measure(lambda: ts2vg_natural(y), cfg.slow_peer_repeat, cfg.peer_budget)
-    note = pn + "; " + compare_sets("natural ramp", e, peer.result, n, "ts2vg", y)
-    add_row("natural, exactly collinear ramp", n, len(e), ours, "ts2vg", peer, None, note)
+    bench_natural_shape(cfg, "natural ramp", "natural, exactly collinear ramp", np.arange(n, dtype=np.float64),
+                        n - 1, "only the neighbours", cfg.slow_peer_repeat, None)
 
 
 def bench_networkx(cfg) -> None:

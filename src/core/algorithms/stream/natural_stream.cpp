@@ -17,6 +17,10 @@ constexpr std::size_t kSparseSources = 4;
 // The index holds whole leaves; the unindexed rest is shorter than a scan
 // window, and the index is searched only below a point the scan has passed.
 static_assert(GrowingHullIndex::kLeafSize <= kScanWindow);
+// The scan asks whether the line of sight has cleared the highest sample yet
+// at every this many candidates: often enough to stop soon, seldom enough to
+// cost little next to the tests themselves.
+constexpr std::size_t kHiddenCheckEvery = 4;
 
 }  // namespace
 
@@ -53,7 +57,7 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
         const bool bounded = mode_ != StreamMode::Scan;
         for (std::size_t k = n - 1; k > earliest;) {
             --k;
-            if (bounded && k % 4 == 0 && hidden_through(sight, k)) break;
+            if (bounded && k % kHiddenCheckEvery == 0 && hidden_through(sight, k)) break;
             if (sees(sight, k)) {
                 look_at(sight, k);
                 sources.push_back(k);
@@ -86,12 +90,14 @@ void NaturalStream::roll_back(std::size_t size) {
     values_.resize(size);
     positions_.resize(size);
     unit_highest_.resize(size / kHighestUnit);
-    highest_ = unit_highest_.empty() ? -std::numeric_limits<double>::infinity() : unit_highest_.back();
-    for (std::size_t k = unit_highest_.size() * kHighestUnit; k < size; ++k) highest_ = std::max(highest_, values_[k]);
+    highest_ = -std::numeric_limits<double>::infinity();
+    coordinates_ = CoordinateRange();
+    for (std::size_t k = 0; k < size; ++k) {
+        highest_ = std::max(highest_, values_[k]);
+        coordinates_.include(values_[k], positions_[k]);
+    }
     // The index is regrown from the samples at the next indexed push.
     index_ = GrowingHullIndex();
-    coordinates_ = CoordinateRange();
-    for (std::size_t k = 0; k < size; ++k) coordinates_.include(values_[k], positions_[k]);
 }
 
 void NaturalStream::reserve(std::size_t more) {
