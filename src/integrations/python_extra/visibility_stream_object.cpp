@@ -149,12 +149,10 @@ bool position_argument(PyObject* t, std::optional<double>& position) {
 }
 
 // Validates a run, then pushes it; on_sample(i, sources) sees each sample's
-// sources. Either every sample is taken or, on an error (also one thrown,
-// such as running out of memory), none.
+// sources. Either every sample is taken or, on any error, none.
 template <class OnSample>
 Validated push_run(Engine& engine, Series values, std::size_t rows, std::size_t row_length,
                    std::optional<Series> positions, OnSample&& on_sample) {
-    Sources sources;
     auto position = [&](std::size_t i) { return positions ? std::optional((*positions)[i]) : std::nullopt; };
     return std::visit(
         [&](auto& stream) -> Validated {
@@ -168,11 +166,9 @@ Validated push_run(Engine& engine, Series values, std::size_t rows, std::size_t 
                 valid = stream.check_run(values);
             }
             if (!valid) return valid;
-            auto mark = stream.mark(rows);
-            try {
-                stream.reserve(rows);
-                for (std::size_t i = 0; i < rows; ++i) {
-                    sources.clear();
+            push_checked_run(
+                stream, rows,
+                [&](std::size_t i, Sources& sources) {
                     if constexpr (std::is_same_v<Stream, VectorStream>) {
                         stream.push_checked(values.subspan(i * row_length, row_length), position(i), sources);
                     } else if constexpr (std::is_same_v<Stream, NaturalStream>) {
@@ -180,12 +176,8 @@ Validated push_run(Engine& engine, Series values, std::size_t rows, std::size_t 
                     } else {
                         stream.push_checked(values[i], sources);
                     }
-                    on_sample(i, sources);
-                }
-            } catch (...) {
-                stream.roll_back(std::move(mark));
-                throw;
-            }
+                },
+                on_sample);
             return {};
         },
         engine);

@@ -55,7 +55,6 @@ public:
     std::optional<Resume> right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v, bool budgeted, double dy,
                                      double dx, EdgeList& edges) const;
 
-
     // All edges of point i inside its window [lo, hi], using only the tree.
     void scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const;
 
@@ -79,7 +78,6 @@ private:
     double node_max(std::size_t node, double a, double b) const {
         return hull_max(hull(node), values_.data(), positions_.data(), a, b);
     }
-
 
     // A node with the leaves it spans: [first_leaf, first_leaf + width).
     struct Subtree {

@@ -60,6 +60,27 @@ template <class Vector>
     if (vector.size() + more > vector.capacity()) [[unlikely]] grow_room(vector, more);
 }
 
+// Pushes samples 0 .. count - 1 of a run already checked, through
+// push_sample(i, sources); on_sample(i, sources) then sees each sample's
+// sources. If either throws (running out of memory, say), the stream is
+// rolled back to where it was before the run and the error passes on.
+template <class Stream, class PushSample, class OnSample>
+void push_checked_run(Stream& stream, std::size_t count, PushSample&& push_sample, OnSample&& on_sample) {
+    auto mark = stream.mark(count);
+    try {
+        stream.reserve(count);
+        Sources sources;
+        for (std::size_t i = 0; i < count; ++i) {
+            sources.clear();
+            push_sample(i, sources);
+            on_sample(i, sources);
+        }
+    } catch (...) {
+        stream.roll_back(std::move(mark));
+        throw;
+    }
+}
+
 inline std::optional<double> last_of(const std::vector<double>& values) {
     if (values.empty()) return std::nullopt;
     return values.back();
