@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/motifs/three_node_motifs.hpp"
-#include "core/visibility_graph/visibility_graph_builder.hpp"
+#include "analysis/graph_motifs/three_node_motifs.hpp"
+#include "core/graph/visibility_graph_builder.hpp"
 #include "io/export/graph_text.hpp"
 #include "io/import/float_text.hpp"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/visibility_graph/visibility_graph.hpp"
+#include "core/graph/visibility_graph.hpp"
 
 namespace kaltrope {
 

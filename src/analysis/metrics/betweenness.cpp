@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "performance/parallel/worker_pool.hpp"
+#include "support/worker_pool.hpp"
 
 namespace kaltrope {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "core/visibility_graph/visibility_graph.hpp"
+#include "core/graph/visibility_graph.hpp"
 
 namespace kaltrope {
 

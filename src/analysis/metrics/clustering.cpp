@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "performance/parallel/worker_pool.hpp"
+#include "support/worker_pool.hpp"
 
 namespace kaltrope {
 namespace {

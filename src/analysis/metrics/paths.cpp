@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "performance/parallel/worker_pool.hpp"
+#include "support/worker_pool.hpp"
 
 namespace kaltrope {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // Summary numbers of a graph's degrees and edges.
 
-#include "core/visibility_graph/visibility_graph.hpp"
+#include "core/graph/visibility_graph.hpp"
 
 namespace kaltrope {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "core/visibility_graph/visibility_graph.hpp"
+#include "core/graph/visibility_graph.hpp"
 
 namespace kaltrope::io {
 

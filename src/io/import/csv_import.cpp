@@ -7,7 +7,7 @@
 
 #include "io/import/float_text.hpp"
 #include "io/import/utf8_text.hpp"
-#include "performance/parallel/worker_pool.hpp"
+#include "support/worker_pool.hpp"
 
 namespace kaltrope::io {
 namespace {

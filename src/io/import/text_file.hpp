@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "performance/memory/large_buffer.hpp"
+#include "support/large_buffer.hpp"
 
 namespace kaltrope::io {
 

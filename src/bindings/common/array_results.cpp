@@ -1,0 +1,101 @@
+#include "bindings/common/array_results.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "bindings/common/numpy_api.hpp"
+#include "bindings/common/py_ref.hpp"
+#include "support/large_buffer.hpp"
+#include "support/worker_pool.hpp"
+
+namespace kaltrope::python_fast {
+namespace {
+
+constexpr const char* kBufferCapsule = "kaltrope.result_buffer";
+
+void free_buffer(PyObject* capsule) {
+    std::free(PyCapsule_GetPointer(capsule, kBufferCapsule));
+}
+
+// An array over data, which it then owns (through a capsule as its base).
+template <class Value>
+PyObject* owning_array(memory::LargeBuffer<Value> data, int type, int dimensions, npy_intp* shape) {
+    if (!python::ensure_numpy()) return nullptr;
+    python::PyRef owner = python::PyRef::steal(PyCapsule_New(data.get(), kBufferCapsule, free_buffer));
+    if (!owner) return nullptr;
+    Value* raw = data.release();
+    python::PyRef array = python::PyRef::steal(PyArray_SimpleNewFromData(dimensions, shape, type, raw));
+    if (!array) return nullptr;
+    if (PyArray_SetBaseObject(reinterpret_cast<PyArrayObject*>(array.get()), owner.release()) < 0) return nullptr;
+    return array.release();
+}
+
+// Large results are copied in blocks of this many edges, in parallel.
+constexpr std::size_t kCopyBlock = std::size_t{1} << 18;
+
+}  // namespace
+
+EdgeBuffer widen(std::span<const EdgeList> parts) {
+    // Blocks of at most kCopyBlock edges, none straddling two parts.
+    struct Block {
+        const Edge* from;
+        std::size_t count;
+        std::size_t first;  // index of the block's first edge in the result
+    };
+    std::vector<Block> blocks;
+    std::size_t total = 0;
+    for (const EdgeList& part : parts) {
+        for (std::size_t begin = 0; begin < part.size(); begin += kCopyBlock) {
+            blocks.push_back({part.data() + begin, std::min(kCopyBlock, part.size() - begin), total + begin});
+        }
+        total += part.size();
+    }
+    EdgeBuffer buffer{memory::allocate_large_buffer<std::int64_t>(2 * total), total};
+    parallel::for_each_range(blocks.size(), 1, [&](std::size_t first, std::size_t last) {
+        for (const Block& block : std::span(blocks).subspan(first, last - first)) {
+            std::int64_t* out = buffer.pairs.get() + 2 * block.first;
+            for (const Edge& edge : std::span(block.from, block.count)) {
+                *out++ = edge.a;
+                *out++ = edge.b;
+            }
+        }
+    });
+    return buffer;
+}
+
+BatchBuffer widen_batch(std::span<const EdgeList> series) {
+    BatchBuffer batch{widen(series), memory::allocate_large_buffer<std::int64_t>(series.size() + 1),
+                      series.size()};
+    batch.offsets[0] = 0;
+    for (std::size_t k = 0; k < series.size(); ++k) {
+        batch.offsets[k + 1] = batch.offsets[k] + static_cast<std::int64_t>(series[k].size());
+    }
+    return batch;
+}
+
+PyObject* vector_to_numpy(Int64Buffer data, std::size_t length) {
+    npy_intp shape[1] = {static_cast<npy_intp>(length)};
+    return owning_array(std::move(data), NPY_INT64, 1, shape);
+}
+
+PyObject* pairs_to_numpy(Int64Buffer pairs, std::size_t rows) {
+    npy_intp shape[2] = {static_cast<npy_intp>(rows), 2};
+    return owning_array(std::move(pairs), NPY_INT64, 2, shape);
+}
+
+PyObject* edges_to_numpy(EdgeBuffer edges) { return pairs_to_numpy(std::move(edges.pairs), edges.count); }
+
+PyObject* batch_to_numpy(BatchBuffer batch) {
+    python::PyRef edges = python::PyRef::steal(edges_to_numpy(std::move(batch.edges)));
+    if (!edges) return nullptr;
+    python::PyRef offsets = python::PyRef::steal(vector_to_numpy(std::move(batch.offsets), batch.series + 1));
+    if (!offsets) return nullptr;
+    return PyTuple_Pack(2, edges.get(), offsets.get());
+}
+
+PyObject* float64_to_numpy(Float64Buffer values, std::size_t count) {
+    npy_intp shape[1] = {static_cast<npy_intp>(count)};
+    return owning_array(std::move(values), NPY_DOUBLE, 1, shape);
+}
+
+}  // namespace kaltrope::python_fast

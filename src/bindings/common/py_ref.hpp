@@ -1,0 +1,61 @@
+#pragma once
+// Ownership helpers for the interpreter: references and the interpreter lock.
+
+#include <utility>
+
+#include "bindings/common/python.hpp"
+
+namespace kaltrope::python {
+
+// Owns one strong reference (or none).
+class PyRef {
+public:
+    PyRef() = default;
+    // Takes over a new reference; null means a Python error is set.
+    static PyRef steal(PyObject* object) { return PyRef(object); }
+    static PyRef borrow(PyObject* object) {
+        Py_XINCREF(object);
+        return PyRef(object);
+    }
+
+    PyRef(PyRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+    PyRef& operator=(PyRef&& other) noexcept {
+        PyRef(std::move(other)).swap(*this);
+        return *this;
+    }
+    PyRef(const PyRef&) = delete;
+    PyRef& operator=(const PyRef&) = delete;
+    ~PyRef() { Py_XDECREF(object_); }
+
+    PyObject* get() const { return object_; }
+    PyObject* release() { return std::exchange(object_, nullptr); }
+    explicit operator bool() const { return object_ != nullptr; }
+    void swap(PyRef& other) noexcept { std::swap(object_, other.object_); }
+
+private:
+    explicit PyRef(PyObject* object) : object_(object) {}
+    PyObject* object_ = nullptr;
+};
+
+// Releases the interpreter lock for its lifetime, and takes it back on every
+// way out, exceptions included. Nothing may touch a Python object meanwhile.
+class ThreadsReleased {
+public:
+    ThreadsReleased() : state_(PyEval_SaveThread()) {}
+    ~ThreadsReleased() { PyEval_RestoreThread(state_); }
+    ThreadsReleased(const ThreadsReleased&) = delete;
+    ThreadsReleased& operator=(const ThreadsReleased&) = delete;
+
+private:
+    PyThreadState* state_;
+};
+
+// compute() run without the interpreter lock; its result is handed back with
+// the lock held again.
+template <class Compute>
+auto without_lock(Compute&& compute) {
+    ThreadsReleased unlocked;
+    return compute();
+}
+
+}  // namespace kaltrope::python

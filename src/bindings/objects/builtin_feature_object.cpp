@@ -1,0 +1,79 @@
+// BuiltinFeature: made from a variant name, which its class constants hold.
+
+#include "bindings/objects/builtin_feature_object.hpp"
+
+#include <string>
+
+#include "bindings/common/argument_conversion.hpp"
+#include "bindings/common/class_support.hpp"
+#include "bindings/common/errors.hpp"
+#include "bindings/common/py_ref.hpp"
+
+namespace kaltrope::python {
+namespace {
+
+PyTypeObject* feature_type = nullptr;
+
+// The class constants, in the order of the variants; each holds the name
+// that the constructor takes.
+constexpr const char* kConstantNames[] = {
+    "DELTA_FORWARD", "DELTA_BACKWARD", "DELTA_SYMMETRIC", "LOCAL_SLOPE", "ACCELERATION",
+    "LOCAL_MEAN",    "LOCAL_VARIANCE", "IS_LOCAL_MAX",    "IS_LOCAL_MIN", "ZSCORE",
+};
+static_assert(std::size(kConstantNames) == kBuiltinFeatures.size());
+
+PyObject* create(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const char* keywords[] = {"name", nullptr};
+        PyObject* name_argument = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:BuiltinFeature", const_cast<char**>(keywords),
+                                         &name_argument)) {
+            return nullptr;
+        }
+        const auto name = utf8_string(name_argument, "name");
+        if (!name) return nullptr;
+        const auto feature = builtin_feature_named(*name);
+        if (!feature) return to_value_error("Unknown feature: " + *name);
+        return wrap(type, *feature);
+    });
+}
+
+PyObject* represent(PyObject* self) {
+    return guarded([&] {
+        const std::string text = "BuiltinFeature(" + std::string(variant_name(held<BuiltinFeature>(self))) + ")";
+        return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+    });
+}
+
+PyType_Slot slots[] = {
+    {Py_tp_doc, const_cast<char*>("BuiltinFeature(name)\n--\n\nPython wrapper for BuiltinFeature enum")},
+    {Py_tp_new, reinterpret_cast<void*>(create)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<BuiltinFeature>)},
+    {Py_tp_repr, reinterpret_cast<void*>(represent)},
+    {0, nullptr},
+};
+
+PyType_Spec spec = {"_kaltrope.BuiltinFeature", sizeof(Holder<BuiltinFeature>), 0, Py_TPFLAGS_DEFAULT, slots};
+
+}  // namespace
+
+int add_builtin_feature_class(PyObject* module) {
+    PyTypeObject* type = add_class(module, spec);
+    if (type == nullptr) return -1;
+    for (std::size_t k = 0; k < kBuiltinFeatures.size(); ++k) {
+        const std::string_view name = variant_name(kBuiltinFeatures[k]);
+        PyRef value = PyRef::steal(PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
+        if (!value || PyObject_SetAttrString(reinterpret_cast<PyObject*>(type), kConstantNames[k], value.get()) < 0) {
+            return -1;
+        }
+    }
+    feature_type = type;
+    return 0;
+}
+
+std::optional<BuiltinFeature> builtin_feature_argument(PyObject* object, const char* argument) {
+    if (!has_type(object, feature_type, argument)) return std::nullopt;
+    return held<BuiltinFeature>(object);
+}
+
+}  // namespace kaltrope::python

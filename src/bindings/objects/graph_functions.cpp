@@ -1,0 +1,51 @@
+// natural_visibility(values) and horizontal_visibility(values): a graph
+// straight from an array, without a TimeSeries object.
+
+#include "bindings/objects/graph_functions.hpp"
+
+#include "core/time_series/time_series.hpp"
+#include "bindings/common/class_support.hpp"
+#include "bindings/common/errors.hpp"
+#include "bindings/objects/visibility_graph_object.hpp"
+#include "bindings/common/array_conversion.hpp"
+
+namespace kaltrope::python {
+namespace {
+
+PyObject* graph_of_values(PyObject* args, PyObject* kwargs, const char* format, VisibilityKind kind) {
+    return guarded([&]() -> PyObject* {
+        static const char* keywords[] = {"values", nullptr};
+        PyObject* values_argument = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &values_argument)) {
+            return nullptr;
+        }
+        const auto values = python_fast::to_f64(values_argument);
+        if (!values) return nullptr;
+        // The converted array holds its data, so the series is made without the lock.
+        auto series = without_lock([&] { return TimeSeries::from_raw(values->values()); });
+        if (!series) return to_value_error(series.error().message());
+        return build_graph(*series, std::nullopt, kind);
+    });
+}
+
+PyObject* natural_visibility(PyObject*, PyObject* args, PyObject* kwargs) {
+    return graph_of_values(args, kwargs, "O:natural_visibility", VisibilityKind::Natural);
+}
+
+PyObject* horizontal_visibility(PyObject*, PyObject* args, PyObject* kwargs) {
+    return graph_of_values(args, kwargs, "O:horizontal_visibility", VisibilityKind::Horizontal);
+}
+
+PyMethodDef functions[] = {
+    {"natural_visibility", method_pointer(natural_visibility), METH_VARARGS | METH_KEYWORDS,
+     "natural_visibility(values)\n--\n\nStandalone function to create natural visibility graph from array"},
+    {"horizontal_visibility", method_pointer(horizontal_visibility), METH_VARARGS | METH_KEYWORDS,
+     "horizontal_visibility(values)\n--\n\nStandalone function to create horizontal visibility graph from array"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+int add_graph_functions(PyObject* module) { return PyModule_AddFunctions(module, functions); }
+
+}  // namespace kaltrope::python

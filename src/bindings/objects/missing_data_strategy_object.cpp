@@ -1,0 +1,110 @@
+// MissingDataStrategy: strategies come only from its static methods.
+
+#include "bindings/objects/missing_data_strategy_object.hpp"
+
+#include <string>
+
+#include "bindings/common/argument_conversion.hpp"
+#include "bindings/common/class_support.hpp"
+#include "bindings/common/errors.hpp"
+
+namespace kaltrope::python {
+namespace {
+
+PyTypeObject* strategy_type = nullptr;
+
+PyObject* wrap_strategy(MissingDataStrategy strategy) { return wrap(strategy_type, std::move(strategy)); }
+
+template <MissingDataStrategy (*make)()>
+PyObject* plain_strategy(PyObject*, PyObject*) {
+    return guarded([] { return wrap_strategy(make()); });
+}
+
+template <MissingDataStrategy (*make)(std::size_t), const char* name>
+PyObject* windowed_strategy(PyObject*, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const char* keywords[] = {"window_size", nullptr};
+        static const std::string format = std::string("O:") + name;
+        PyObject* window_argument = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format.c_str(), const_cast<char**>(keywords),
+                                         &window_argument)) {
+            return nullptr;
+        }
+        const auto window_size = unsigned_size(window_argument, "window_size");
+        if (!window_size) return nullptr;
+        return wrap_strategy(make(*window_size));
+    });
+}
+
+PyObject* with_fallback(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const char* keywords[] = {"fallback", nullptr};
+        PyObject* fallback_argument = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:with_fallback", const_cast<char**>(keywords),
+                                         &fallback_argument)) {
+            return nullptr;
+        }
+        const MissingDataStrategy* fallback = strategy_argument(fallback_argument, "fallback");
+        if (fallback == nullptr) return nullptr;
+        return wrap_strategy(MissingDataStrategy::with_fallback(held<MissingDataStrategy>(self), *fallback));
+    });
+}
+
+PyObject* represent(PyObject* self) {
+    return guarded([&] {
+        const std::string text = "MissingDataStrategy(" + held<MissingDataStrategy>(self).debug_text() + ")";
+        return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+    });
+}
+
+constexpr char kMeanImputation[] = "mean_imputation";
+constexpr char kMedianImputation[] = "median_imputation";
+
+PyMethodDef methods[] = {
+    {"linear_interpolation", plain_strategy<MissingDataStrategy::linear_interpolation>, METH_NOARGS | METH_STATIC,
+     "linear_interpolation()\n--\n\nLinear interpolation: average of neighbors"},
+    {"forward_fill", plain_strategy<MissingDataStrategy::forward_fill>, METH_NOARGS | METH_STATIC,
+     "forward_fill()\n--\n\nForward fill: use last valid value"},
+    {"backward_fill", plain_strategy<MissingDataStrategy::backward_fill>, METH_NOARGS | METH_STATIC,
+     "backward_fill()\n--\n\nBackward fill: use next valid value"},
+    {"nearest_neighbor", plain_strategy<MissingDataStrategy::nearest_neighbor>, METH_NOARGS | METH_STATIC,
+     "nearest_neighbor()\n--\n\nNearest neighbor: use closest valid value"},
+    {kMeanImputation, method_pointer(windowed_strategy<MissingDataStrategy::mean_imputation, kMeanImputation>),
+     METH_VARARGS | METH_KEYWORDS | METH_STATIC, "mean_imputation(window_size)\n--\n\nMean imputation with window"},
+    {kMedianImputation, method_pointer(windowed_strategy<MissingDataStrategy::median_imputation, kMedianImputation>),
+     METH_VARARGS | METH_KEYWORDS | METH_STATIC,
+     "median_imputation(window_size)\n--\n\nMedian imputation with window"},
+    {"zero_fill", plain_strategy<MissingDataStrategy::zero_fill>, METH_NOARGS | METH_STATIC,
+     "zero_fill()\n--\n\nFill with zeros"},
+    {"drop", plain_strategy<MissingDataStrategy::drop>, METH_NOARGS | METH_STATIC,
+     "drop()\n--\n\nDrop missing values (return None)"},
+    {"with_fallback", method_pointer(with_fallback), METH_VARARGS | METH_KEYWORDS,
+     "with_fallback($self, fallback)\n--\n\nChain strategies: try primary, fallback to secondary if it fails"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot slots[] = {
+    {Py_tp_doc, const_cast<char*>("Python wrapper for MissingDataStrategy.")},
+    {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<MissingDataStrategy>)},
+    {Py_tp_repr, reinterpret_cast<void*>(represent)},
+    {Py_tp_methods, methods},
+    {0, nullptr},
+};
+
+PyType_Spec spec = {"_kaltrope.MissingDataStrategy", sizeof(Holder<MissingDataStrategy>), 0, Py_TPFLAGS_DEFAULT,
+                    slots};
+
+}  // namespace
+
+int add_missing_data_strategy_class(PyObject* module) {
+    strategy_type = add_class(module, spec);
+    return strategy_type != nullptr ? 0 : -1;
+}
+
+const MissingDataStrategy* strategy_argument(PyObject* object, const char* argument) {
+    if (!has_type(object, strategy_type, argument)) return nullptr;
+    return &held<MissingDataStrategy>(object);
+}
+
+}  // namespace kaltrope::python

@@ -1,0 +1,142 @@
+// MotifCounts: made by VisibilityGraph.detect_motifs, read-only. Only the
+// classes that occur are listed, in the order of MotifKind.
+
+#include "bindings/objects/motif_counts_object.hpp"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "bindings/common/argument_conversion.hpp"
+#include "bindings/common/class_support.hpp"
+#include "bindings/common/errors.hpp"
+#include "bindings/common/py_ref.hpp"
+
+namespace kaltrope::python {
+namespace {
+
+PyTypeObject* motif_counts_type = nullptr;
+
+const MotifCounts& counts_of(PyObject* self) { return held<MotifCounts>(self); }
+
+// Calls visit(kind, count) for every class that occurs.
+template <class Visit>
+void for_each_present(const MotifCounts& counts, Visit&& visit) {
+    for (std::size_t k = 0; k < kMotifKindCount; ++k) {
+        if (counts.by_kind[k] != 0) visit(static_cast<MotifKind>(k), counts.by_kind[k]);
+    }
+}
+
+// An exact Python int, also beyond 64 bits.
+PyObject* to_python_count(TripleCount count) {
+    const auto low = static_cast<unsigned long long>(count);
+    const auto high = static_cast<unsigned long long>(count >> 64);
+    if (high == 0) return PyLong_FromUnsignedLongLong(low);
+    PyRef high_part = PyRef::steal(PyLong_FromUnsignedLongLong(high));
+    PyRef width = PyRef::steal(PyLong_FromLong(64));
+    if (!high_part || !width) return nullptr;
+    PyRef shifted = PyRef::steal(PyNumber_Lshift(high_part.get(), width.get()));
+    PyRef low_part = PyRef::steal(PyLong_FromUnsignedLongLong(low));
+    if (!shifted || !low_part) return nullptr;
+    return PyNumber_Or(shifted.get(), low_part.get());
+}
+
+std::string decimal(TripleCount count) {
+    std::string digits;
+    do {
+        digits += static_cast<char>('0' + static_cast<int>(count % 10));
+        count /= 10;
+    } while (count != 0);
+    std::ranges::reverse(digits);
+    return digits;
+}
+
+PyObject* counts(PyObject* self, PyObject*) {
+    return guarded([&]() -> PyObject* {
+        PyRef dict = PyRef::steal(PyDict_New());
+        if (!dict) return nullptr;
+        bool failed = false;
+        for_each_present(counts_of(self), [&](MotifKind kind, TripleCount count) {
+            if (failed) return;
+            PyRef value = PyRef::steal(to_python_count(count));
+            failed = !value || PyDict_SetItemString(dict.get(), std::string(motif_name(kind)).c_str(), value.get()) < 0;
+        });
+        return failed ? nullptr : dict.release();
+    });
+}
+
+PyObject* get(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const char* keywords[] = {"motif_name", nullptr};
+        PyObject* name_argument = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:get", const_cast<char**>(keywords), &name_argument)) {
+            return nullptr;
+        }
+        const auto name = utf8_string(name_argument, "motif_name");
+        if (!name) return nullptr;
+        std::optional<TripleCount> found;
+        for_each_present(counts_of(self), [&](MotifKind kind, TripleCount count) {
+            if (motif_name(kind) == *name) found = count;
+        });
+        if (!found) Py_RETURN_NONE;
+        return to_python_count(*found);
+    });
+}
+
+PyObject* total_subgraphs(PyObject* self, void*) {
+    return guarded([&] { return to_python_count(counts_of(self).total_subgraphs); });
+}
+
+// MotifCounts(counts={"empty": 1, "fork": 3}, total=4)
+PyObject* represent(PyObject* self) {
+    return guarded([&] {
+        const MotifCounts& motif_counts = counts_of(self);
+        std::string text = "MotifCounts(counts={";
+        const char* separator = "";
+        for_each_present(motif_counts, [&](MotifKind kind, TripleCount count) {
+            text += separator;
+            text += '"';
+            text += motif_name(kind);
+            text += "\": ";
+            text += decimal(count);
+            separator = ", ";
+        });
+        text += "}, total=" + decimal(motif_counts.total_subgraphs) + ")";
+        return PyUnicode_FromString(text.c_str());
+    });
+}
+
+PyMethodDef methods[] = {
+    {"counts", counts, METH_NOARGS, "counts($self)\n--\n\nGet counts as a dictionary {motif_name: count}"},
+    {"get", method_pointer(get), METH_VARARGS | METH_KEYWORDS,
+     "get($self, motif_name)\n--\n\nGet count for a specific motif type"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyGetSetDef properties[] = {
+    {"total_subgraphs", total_subgraphs, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot slots[] = {
+    {Py_tp_doc, const_cast<char*>("Python wrapper for MotifCounts.")},
+    {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<MotifCounts>)},
+    {Py_tp_repr, reinterpret_cast<void*>(represent)},
+    {Py_tp_methods, methods},
+    {Py_tp_getset, properties},
+    {0, nullptr},
+};
+
+PyType_Spec spec = {"_kaltrope.MotifCounts", sizeof(Holder<MotifCounts>), 0, Py_TPFLAGS_DEFAULT, slots};
+
+}  // namespace
+
+int add_motif_counts_class(PyObject* module) {
+    motif_counts_type = add_class(module, spec);
+    return motif_counts_type != nullptr ? 0 : -1;
+}
+
+PyObject* wrap_motif_counts(MotifCounts counts) { return wrap(motif_counts_type, std::move(counts)); }
+
+}  // namespace kaltrope::python

@@ -1,0 +1,137 @@
+// VisibilityGraph methods that read the node feature table.
+
+#include <string>
+
+#include "bindings/common/class_support.hpp"
+#include "bindings/common/numpy_api.hpp"
+#include "bindings/common/errors.hpp"
+#include "bindings/common/result_conversion.hpp"
+#include "bindings/objects/visibility_graph_methods.hpp"
+#include "bindings/objects/visibility_graph_object.hpp"
+
+namespace kaltrope::python {
+namespace {
+
+constexpr const char* kNoFeatures =
+    "No features computed. Use natural_visibility_with_features() or horizontal_visibility_with_features()";
+
+// {name: value} of the features with a value at node, in column order.
+PyObject* feature_dict(const NodeFeatureTable& table, std::size_t node) {
+    PyRef dict = PyRef::steal(PyDict_New());
+    if (!dict) return nullptr;
+    for (std::size_t column = 0; column < table.names().size(); ++column) {
+        const auto value = table.value(node, column);
+        if (!value) continue;
+        PyRef item = PyRef::steal(to_python(*value));
+        if (!item || PyDict_SetItemString(dict.get(), table.names()[column].c_str(), item.get()) < 0) return nullptr;
+    }
+    return dict.release();
+}
+
+// The node argument of the strict accessors, which raise rather than answer
+// None: out of range first, then a graph without features.
+std::optional<std::size_t> feature_node(const VisibilityGraph& graph, PyObject* args, PyObject* kwargs,
+                                        const char* format) {
+    const auto node = node_argument(args, kwargs, format, "node");
+    if (!node) return std::nullopt;
+    if (*node >= graph.node_count()) {
+        to_value_error("Node " + std::to_string(*node) + " out of range (graph has " +
+                       std::to_string(graph.node_count()) + " nodes)");
+        return std::nullopt;
+    }
+    if (!graph.has_features()) {
+        to_value_error(kNoFeatures);
+        return std::nullopt;
+    }
+    return node;
+}
+
+PyObject* get_node_feature_names(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        const VisibilityGraph& graph = graph_of(self);
+        const auto node = feature_node(graph, args, kwargs, "O:get_node_feature_names");
+        if (!node) return nullptr;
+        const NodeFeatureTable& table = graph.node_features();
+        PyRef names = PyRef::steal(PyList_New(0));
+        if (!names) return nullptr;
+        for (std::size_t column = 0; column < table.names().size(); ++column) {
+            if (!table.value(*node, column)) continue;
+            PyRef name = PyRef::steal(PyUnicode_FromString(table.names()[column].c_str()));
+            if (!name || PyList_Append(names.get(), name.get()) < 0) return nullptr;
+        }
+        return names.release();
+    });
+}
+
+PyObject* get_node_features(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        const VisibilityGraph& graph = graph_of(self);
+        const auto node = feature_node(graph, args, kwargs, "O:get_node_features");
+        if (!node) return nullptr;
+        return feature_dict(graph.node_features(), *node);
+    });
+}
+
+// Columns: the features with a value at node 0; 0.0 where a node has none.
+PyObject* get_all_features(PyObject* self, PyObject*) {
+    return guarded([&]() -> PyObject* {
+        const VisibilityGraph& graph = graph_of(self);
+        if (!graph.has_features()) return to_value_error(kNoFeatures);
+        if (!ensure_numpy()) return nullptr;
+        const NodeFeatureTable& table = graph.node_features();
+        std::vector<std::size_t> columns;
+        for (std::size_t column = 0; column < table.names().size(); ++column) {
+            if (table.value(0, column)) columns.push_back(column);
+        }
+        const std::size_t n = graph.node_count();
+        npy_intp shape[2] = {static_cast<npy_intp>(n), static_cast<npy_intp>(columns.size())};
+        PyObject* array = PyArray_SimpleNew(2, shape, NPY_DOUBLE);
+        if (array == nullptr) return nullptr;
+        auto* out = static_cast<double*>(PyArray_DATA(reinterpret_cast<PyArrayObject*>(array)));
+        for (std::size_t node = 0; node < n; ++node) {
+            for (const std::size_t column : columns) *out++ = table.value(node, column).value_or(0.0);
+        }
+        return array;
+    });
+}
+
+PyObject* has_features(PyObject* self, PyObject*) {
+    return guarded([&] { return to_python(graph_of(self).has_features()); });
+}
+
+PyObject* feature_count(PyObject* self, PyObject*) {
+    return guarded([&] { return to_python(graph_of(self).feature_count()); });
+}
+
+// None rather than an error where there is no feature map.
+PyObject* node_features(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        const auto node = node_argument(args, kwargs, "O:node_features", "node");
+        if (!node) return nullptr;
+        const VisibilityGraph& graph = graph_of(self);
+        if (!graph.has_features() || *node >= graph.node_count()) Py_RETURN_NONE;
+        return feature_dict(graph.node_features(), *node);
+    });
+}
+
+}  // namespace
+
+const PyMethodDef get_node_feature_names_method = {
+    "get_node_feature_names", method_pointer(get_node_feature_names), METH_VARARGS | METH_KEYWORDS,
+    "get_node_feature_names($self, node)\n--\n\nGet feature names for a specific node"};
+const PyMethodDef get_node_features_method = {
+    "get_node_features", method_pointer(get_node_features), METH_VARARGS | METH_KEYWORDS,
+    "get_node_features($self, node)\n--\n\nGet features for a specific node as a dictionary {feature_name: value}"};
+const PyMethodDef get_all_features_method = {
+    "get_all_features", get_all_features, METH_NOARGS,
+    "get_all_features($self)\n--\n\nGet all node features as a NumPy array (nodes x features)\n"
+    "Returns array where row i contains features for node i"};
+const PyMethodDef has_features_method = {"has_features", has_features, METH_NOARGS,
+                                         "has_features($self)\n--\n\nCheck if features were computed"};
+const PyMethodDef feature_count_method = {"feature_count", feature_count, METH_NOARGS,
+                                          "feature_count($self)\n--\n\nGet the number of features per node"};
+const PyMethodDef node_features_method = {
+    "node_features", method_pointer(node_features), METH_VARARGS | METH_KEYWORDS,
+    "node_features($self, node)\n--\n\nGet features for a specific node (returns the underlying HashMap)."};
+
+}  // namespace kaltrope::python

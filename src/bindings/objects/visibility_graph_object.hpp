@@ -1,0 +1,25 @@
+#pragma once
+// The Python class VisibilityGraph. Its methods live in one file per family
+// (queries, metrics, features), listed in visibility_graph_methods.hpp.
+
+#include <optional>
+
+#include "core/graph/time_series_edges.hpp"
+#include "core/features/feature_set.hpp"
+#include "core/time_series/time_series.hpp"
+#include "core/graph/visibility_graph.hpp"
+#include "bindings/common/python.hpp"
+
+namespace kaltrope::python {
+
+int add_visibility_graph_class(PyObject* module);
+
+// The graph held by a VisibilityGraph object.
+const VisibilityGraph& graph_of(PyObject* self);
+
+// A new VisibilityGraph object holding the graph of series, with the node
+// features of feature_set when given, built without the interpreter lock;
+// null with RuntimeError when the series has no graph.
+PyObject* build_graph(const TimeSeries& series, std::optional<FeatureSet> feature_set, VisibilityKind kind);
+
+}  // namespace kaltrope::python

@@ -1,0 +1,37 @@
+// VisibilityGraph methods that find structure in the graph: communities and
+// three-node motifs. Each runs without the interpreter lock.
+
+#include "analysis/community/communities.hpp"
+#include "analysis/graph_motifs/three_node_motifs.hpp"
+#include "bindings/objects/motif_counts_object.hpp"
+#include "bindings/common/errors.hpp"
+#include "bindings/common/result_conversion.hpp"
+#include "bindings/objects/visibility_graph_methods.hpp"
+#include "bindings/objects/visibility_graph_object.hpp"
+
+namespace kaltrope::python {
+namespace {
+
+PyObject* communities(PyObject* self, PyObject*) {
+    return guarded([&] {
+        const VisibilityGraph& graph = graph_of(self);
+        return to_python_list(without_lock([&] { return detect_communities(graph); }));
+    });
+}
+
+PyObject* motifs(PyObject* self, PyObject*) {
+    return guarded([&] {
+        const VisibilityGraph& graph = graph_of(self);
+        return wrap_motif_counts(without_lock([&] { return detect_3node_motifs(graph); }));
+    });
+}
+
+}  // namespace
+
+const PyMethodDef detect_communities_method = {
+    "detect_communities", communities, METH_NOARGS,
+    "detect_communities($self)\n--\n\nDetects communities and returns node assignments."};
+const PyMethodDef detect_motifs_method = {"detect_motifs", motifs, METH_NOARGS,
+                                          "detect_motifs($self)\n--\n\nDetects motifs in the graph."};
+
+}  // namespace kaltrope::python

@@ -1,0 +1,63 @@
+#include "core/graph/time_series_edges.hpp"
+
+#include "core/scalar_visibility/horizontal.hpp"
+#include "core/series/input.hpp"
+#include "core/scalar_visibility/natural.hpp"
+
+namespace kaltrope {
+namespace {
+
+bool strictly_increasing_and_finite(std::span<const double> timestamps) {
+    for (std::size_t i = 0; i < timestamps.size(); ++i) {
+        if (!is_finite(timestamps[i])) return false;
+        if (i > 0 && !(timestamps[i - 1] < timestamps[i])) return false;
+    }
+    return true;
+}
+
+bool are_indices(std::span<const double> timestamps) {
+    for (std::size_t i = 0; i < timestamps.size(); ++i) {
+        if (timestamps[i] != static_cast<double>(i)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+UsableSamples usable_samples(const TimeSeries& series, VisibilityKind kind) {
+    const auto values = series.values();
+    UsableSamples usable;
+    usable.indices.reserve(values.size());
+    usable.values.reserve(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (values[i] && is_finite(*values[i])) {
+            usable.indices.push_back(static_cast<std::uint32_t>(i));
+            usable.values.push_back(*values[i]);
+        }
+    }
+    if (kind == VisibilityKind::Horizontal) return usable;
+
+    const auto timestamps = series.timestamps();
+    const bool timed = strictly_increasing_and_finite(timestamps);
+    if (usable.complete(values.size()) && (!timed || are_indices(timestamps))) return usable;
+    usable.positions.reserve(usable.indices.size());
+    for (const std::uint32_t i : usable.indices) {
+        usable.positions.push_back(timed ? timestamps[i] : static_cast<double>(i));
+    }
+    return usable;
+}
+
+std::vector<EdgeList> compute_edges_parallel(const UsableSamples& samples, VisibilityKind kind) {
+    // The values are finite and the positions finite and strictly increasing
+    // by construction, so the engines' validation has nothing to refuse.
+    const Series y(samples.values);
+    if (kind == VisibilityKind::Horizontal) {
+        std::vector<EdgeList> parts;
+        parts.push_back(horizontal_edges(y));
+        return parts;
+    }
+    if (samples.positions.empty()) return natural_edge_parts(y, UniformPositions{}, Algorithm::Auto);
+    return natural_edge_parts(y, ExplicitPositions{samples.positions.data()}, Algorithm::Auto);
+}
+
+}  // namespace kaltrope

@@ -1,0 +1,36 @@
+#include "core/graph/visibility_graph_builder.hpp"
+
+#include <algorithm>
+
+#include "core/series/input.hpp"
+#include "core/features/node_features.hpp"
+
+namespace kaltrope {
+namespace {
+
+// The edges between usable samples, numbered by sample index.
+Adjacency visibility_adjacency(const TimeSeries& series, VisibilityKind kind) {
+    const UsableSamples usable = usable_samples(series, kind);
+    Adjacency adjacency = Adjacency::from_edges(usable.indices.size(), compute_edges_parallel(usable, kind));
+    if (usable.complete(series.size())) return adjacency;
+    return std::move(adjacency).spread(usable.indices, series.size());
+}
+
+}  // namespace
+
+std::expected<VisibilityGraph, GraphError> VisibilityGraphBuilder::build(VisibilityKind kind) && {
+    const auto values = series_.values();
+    // A present NaN counts as a value here, though it takes no part in visibility.
+    if (std::ranges::none_of(values, [](const Sample& value) { return value.has_value(); })) {
+        return std::unexpected(GraphError{GraphError::Kind::AllValuesMissing});
+    }
+    if (values.size() >= kMaxSamples) return std::unexpected(GraphError{GraphError::Kind::TooManySamples});
+
+    Adjacency adjacency = visibility_adjacency(series_, kind);
+    NodeFeatureTable node_features;
+    if (feature_set_) node_features = compute_node_features_parallel(*feature_set_, values);
+    feature_set_.reset();
+    return VisibilityGraph(std::move(adjacency), std::move(node_features));
+}
+
+}  // namespace kaltrope

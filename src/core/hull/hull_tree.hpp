@@ -1,0 +1,177 @@
+#pragma once
+// An immutable index over the points (x_i, y_i) of one series that finds the
+// point of an index range nearest to one end that lies strictly above a line,
+// without looking at every point of the range.
+//
+// Points are grouped into leaf blocks of 16; the leaves sit at the bottom of
+// an implicit binary heap (node 1 is the root, node k has children 2k and
+// 2k + 1), and every node stores the upper convex hull of the points it covers.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "core/series/edge_list.hpp"
+#include "core/hull/upper_hull.hpp"
+
+namespace kaltrope {
+
+class HullTree {
+public:
+    static constexpr std::uint32_t kLeafSize = 16;
+
+    // values must outlive the tree; positions holds x for every point.
+    static HullTree build(std::span<const double> values, std::vector<double> positions);
+
+    HullTree(HullTree&&) = default;
+    HullTree& operator=(HullTree&&) = default;
+    HullTree(const HullTree&) = delete;
+    HullTree& operator=(const HullTree&) = delete;
+
+    std::size_t size() const { return values_.size(); }
+    std::span<const double> values() const { return values_; }
+    std::span<const double> positions() const { return positions_; }
+
+    // Where a budgeted search stopped: the last visible point found and the
+    // line from the searching point to it.
+    struct Resume {
+        std::uint32_t k;
+        double dy;
+        double dx;
+    };
+
+    // From point i whose nearest visible point on the left is v (dy = y_v - y_i,
+    // dx = x_i - x_v), appends (k, i) for every further visible k in [lo, v).
+    // With a budget, gives up once the search costs more than twice the
+    // distance it skipped plus 64, returning where to resume.
+    std::optional<Resume> left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v, bool budgeted, double dy,
+                                    double dx, EdgeList& edges) const;
+
+    // The mirror of left_from over (v, hi], appending (i, k); dx = x_v - x_i.
+    std::optional<Resume> right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v, bool budgeted, double dy,
+                                     double dx, EdgeList& edges) const;
+
+    // All edges of point i inside its window [lo, hi], using only the tree.
+    void scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const;
+
+private:
+    HullTree(std::span<const double> values, std::vector<double> positions);
+
+    void build_hulls();
+    void measure_coordinates();
+
+    double tolerance(double dy, double dx, double x_from, double y_from) const {
+        return pruning_tolerance(dy, dx, x_from, y_from, coordinates_);
+    }
+
+    // The hull vertices of node, by ascending index.
+    std::span<const std::uint32_t> hull(std::size_t node) const {
+        return {indices_.data() + offsets_[node], indices_.data() + offsets_[node + 1]};
+    }
+
+    // max of a*y_k + b*x_k over the hull vertices k of node (a > 0);
+    // negative infinity for an empty node.
+    double node_max(std::size_t node, double a, double b) const {
+        return hull_max(hull(node), values_.data(), positions_.data(), a, b);
+    }
+
+    // A node with the leaves it spans: [first_leaf, first_leaf + width).
+    struct Subtree {
+        std::size_t node;
+        std::size_t first_leaf;
+        std::size_t width;
+    };
+
+    std::pair<std::size_t, std::size_t> leaves_of(std::size_t node) const {
+        const int depth = std::bit_width(node) - 1;
+        const std::size_t width = leaf_count_ >> depth;
+        return {(node - (std::size_t{1} << depth)) * width, width};
+    }
+
+    std::size_t leaf_start(std::size_t leaf) const { return std::min(values_.size(), kLeafSize * leaf); }
+
+    template <bool FromRight, class Test>
+    std::optional<std::uint32_t> descend(Subtree tree, std::size_t lo, std::size_t hi, Test& test,
+                                         std::uint64_t& work, const PruneLine& line) const {
+        const std::size_t begin = leaf_start(tree.first_leaf);
+        const std::size_t end = leaf_start(tree.first_leaf + tree.width);
+        if (begin >= end || begin >= hi || end <= lo) return std::nullopt;
+        work += 8;
+        if (begin >= lo && end <= hi && node_max(tree.node, line.a, line.b) <= line.c - line.eps) return std::nullopt;
+        if (tree.width > 1) {
+            const std::size_t half = tree.width / 2;
+            const Subtree left{2 * tree.node, tree.first_leaf, half};
+            const Subtree right{2 * tree.node + 1, tree.first_leaf + half, half};
+            if (auto found = descend<FromRight>(FromRight ? right : left, lo, hi, test, work, line)) return found;
+            return descend<FromRight>(FromRight ? left : right, lo, hi, test, work, line);
+        }
+        const std::size_t from = std::max(begin, lo);
+        const std::size_t to = std::min(end, hi);
+        work += to - from;
+        if constexpr (FromRight) {
+            for (std::size_t k = to; k-- > from;) {
+                if (test(static_cast<std::uint32_t>(k))) return static_cast<std::uint32_t>(k);
+            }
+        } else {
+            for (std::size_t k = from; k < to; ++k) {
+                if (test(static_cast<std::uint32_t>(k))) return static_cast<std::uint32_t>(k);
+            }
+        }
+        return std::nullopt;
+    }
+
+    // The largest k in [lo, end) passing test, searched outward from end:
+    // up from the leaf holding end - 1, into each left sibling on the way, so
+    // the cost grows with the distance to the answer, not with the tree.
+    template <class Test>
+    std::optional<std::uint32_t> nearest_before(std::size_t lo, std::size_t end, Test& test, std::uint64_t& work,
+                                                const PruneLine& line) const {
+        if (end <= lo) return std::nullopt;
+        Subtree at{leaf_count_ + (end - 1) / kLeafSize, (end - 1) / kLeafSize, 1};
+        if (auto found = descend<true>(at, lo, end, test, work, line)) return found;
+        for (; at.node > 1; at.node /= 2, at.width *= 2) {
+            if (at.node % 2 == 1) {
+                at.first_leaf -= at.width;
+                if (leaf_start(at.first_leaf + at.width) <= lo) return std::nullopt;
+                if (auto found = descend<true>({at.node - 1, at.first_leaf, at.width}, lo, end, test, work, line)) {
+                    return found;
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+    // The smallest k in [begin, hi) passing test, searched outward from begin.
+    template <class Test>
+    std::optional<std::uint32_t> nearest_after(std::size_t begin, std::size_t hi, Test& test, std::uint64_t& work,
+                                               const PruneLine& line) const {
+        if (begin >= hi) return std::nullopt;
+        Subtree at{leaf_count_ + begin / kLeafSize, begin / kLeafSize, 1};
+        if (auto found = descend<false>(at, begin, hi, test, work, line)) return found;
+        for (; at.node > 1; at.node /= 2, at.width *= 2) {
+            if (at.node % 2 == 0) {
+                const std::size_t sibling_first = at.first_leaf + at.width;
+                if (leaf_start(sibling_first) >= hi) return std::nullopt;
+                if (auto found = descend<false>({at.node + 1, sibling_first, at.width}, begin, hi, test, work, line)) {
+                    return found;
+                }
+            } else {
+                at.first_leaf -= at.width;
+            }
+        }
+        return std::nullopt;
+    }
+
+    std::vector<double> positions_;
+    std::vector<std::uint32_t> offsets_;  // node k's hull is indices_[offsets_[k] .. offsets_[k + 1])
+    std::vector<std::uint32_t> indices_;
+    std::span<const double> values_;
+    std::size_t leaf_count_ = 1;
+    CoordinateRange coordinates_;
+};
+
+}  // namespace kaltrope

@@ -1,0 +1,16 @@
+#pragma once
+// Horizontal visibility: a < b see each other when every sample between them
+// is strictly lower than both.
+
+#include "core/series/edge_list.hpp"
+#include "core/scalar_visibility/batch.hpp"
+#include "core/series/input.hpp"
+
+namespace kaltrope {
+
+// Edges of a validated series, by b ascending, then a descending.
+EdgeList horizontal_edges(Series y);
+
+BatchEdges horizontal_batch(std::span<const Series> rows);
+
+}  // namespace kaltrope

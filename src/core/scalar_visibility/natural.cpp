@@ -1,0 +1,96 @@
+#include "core/scalar_visibility/natural.hpp"
+
+#include <algorithm>
+#include <numeric>
+#include <optional>
+
+#include "core/scalar_visibility/sample_scan.hpp"
+#include "core/scalar_visibility/segments.hpp"
+#include "core/hull/hull_tree.hpp"
+#include "core/hull/hybrid_scan.hpp"
+#include "support/worker_pool.hpp"
+
+namespace kaltrope {
+namespace {
+
+constexpr std::size_t kMinChunk = 4096;
+
+std::vector<double> position_array(std::size_t n, UniformPositions) {
+    std::vector<double> x(n);
+    std::iota(x.begin(), x.end(), 0.0);
+    return x;
+}
+
+std::vector<double> position_array(std::size_t n, ExplicitPositions x) { return {x.x, x.x + n}; }
+
+template <class Positions>
+std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) {
+    const std::size_t n = y.size();
+    if (n <= 1) return {};
+    const Segments windows = segments(y);
+    std::optional<HullTree> tree;
+    if (uses_hull_tree(scan_work(windows), n, algorithm)) tree.emplace(HullTree::build(y, position_array(n, x)));
+
+    auto scan_range = [&](std::size_t begin, std::size_t end, EdgeList& edges) {
+        for (std::size_t s = begin; s < end; ++s) {
+            const auto i = static_cast<std::uint32_t>(s);
+            const std::uint32_t lo = windows.lo[i];
+            const std::uint32_t hi = windows.hi[i];
+            if (!tree || (n >= kHullMinSamples && hi - lo <= kHybridWindow)) {
+                scan_sample(y.data(), x, i, lo, hi, edges);
+            } else if (n < kHullMinSamples) {
+                tree->scan_point(i, lo, hi, edges);
+            } else {
+                hybrid_scan(*tree, i, lo, hi, edges);
+            }
+        }
+    };
+
+    if (n < kParallelMinSamples) {
+        std::vector<EdgeList> parts(1);
+        parts[0].reserve(3 * n);
+        scan_range(0, n, parts[0]);
+        return parts;
+    }
+    const std::size_t chunk = std::max(kMinChunk, n / (8 * parallel::thread_count()));
+    std::vector<EdgeList> parts((n + chunk - 1) / chunk);
+    parallel::for_each_range(parts.size(), 1, [&](std::size_t first, std::size_t last) {
+        for (std::size_t part = first; part < last; ++part) {
+            parts[part].reserve(3 * chunk);
+            scan_range(part * chunk, std::min(n, (part + 1) * chunk), parts[part]);
+        }
+    });
+    return parts;
+}
+
+EdgeList natural_row(Series y) {
+    const std::size_t n = y.size();
+    if (n < 2) return {};
+    const Segments windows = segments(y);
+    EdgeList edges;
+    edges.reserve(3 * n);
+    for (std::uint32_t i = 0; i < n; ++i) scan_sample(y.data(), UniformPositions{}, i, windows.lo[i], windows.hi[i], edges);
+    return edges;
+}
+
+}  // namespace
+
+EdgeList natural_edges_with(Series y, UniformPositions x, Algorithm algorithm) {
+    return join_parts(natural_parts(y, x, algorithm));
+}
+
+EdgeList natural_edges_with(Series y, ExplicitPositions x, Algorithm algorithm) {
+    return join_parts(natural_parts(y, x, algorithm));
+}
+
+std::vector<EdgeList> natural_edge_parts(Series y, UniformPositions x, Algorithm algorithm) {
+    return natural_parts(y, x, algorithm);
+}
+
+std::vector<EdgeList> natural_edge_parts(Series y, ExplicitPositions x, Algorithm algorithm) {
+    return natural_parts(y, x, algorithm);
+}
+
+BatchEdges natural_batch(std::span<const Series> rows) { return run_batch(rows, natural_row); }
+
+}  // namespace kaltrope

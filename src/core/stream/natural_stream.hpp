@@ -1,0 +1,96 @@
+#pragma once
+// Online natural visibility. A new sample n sees its predecessor, and then
+// every earlier sample strictly above the line from n through the last one
+// it saw. The backward scan is linear; in the indexed mode it hands over to
+// searches of a hull index of the history where sources are sparse.
+
+#include <expected>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "core/stream/growing_hull_index.hpp"
+#include "core/stream/stream_common.hpp"
+
+namespace kaltrope {
+
+enum class StreamMode { Auto, Scan, Indexed };
+
+// "auto", "scan" or "indexed", exactly.
+std::expected<StreamMode, std::string> parse_stream_mode(std::string_view text);
+
+class NaturalStream {
+public:
+    NaturalStream(std::optional<std::size_t> window, StreamMode mode) : window_(window), mode_(mode) {}
+
+    std::size_t size() const { return values_.size(); }
+
+    // Room for `more` samples, ahead of a run.
+    void reserve(std::size_t more);
+
+    // Checks a run of samples (and their positions, if given) as if pushed
+    // one by one; nothing changes.
+    Validated check_run(Series values, std::optional<Series> positions) const;
+
+    // Appends a checked sample and its sources (the predecessor first, then
+    // by decreasing index) to sources. If it throws, the stream is unchanged.
+    void push_checked(double value, std::optional<double> position, Sources& sources);
+
+    // What undoing a run needs (the sample count before it), and the undoing:
+    // the samples pushed since are forgotten as if never pushed.
+    std::size_t mark(std::size_t /*run_length*/) const { return size(); }
+    void roll_back(std::size_t size);
+
+private:
+    // The line from the new sample n through its last visible sample v.
+    struct Sight {
+        std::size_t n;
+        double x;
+        double y;
+        std::size_t v;
+        double dy;  // y_v - y_n
+        double dx;  // x_n - x_v
+    };
+
+    bool sees(const Sight& sight, std::size_t k) const {
+        return (values_[k] - sight.y) * sight.dx > sight.dy * (sight.x - positions_[k]);
+    }
+    void look_at(Sight& sight, std::size_t k) const {
+        sight.v = k;
+        sight.dy = values_[k] - sight.y;
+        sight.dx = sight.x - positions_[k];
+    }
+
+    // An upper bound on the values of samples [0, k].
+    double highest_through(std::size_t k) const {
+        const std::size_t unit = k / kHighestUnit;
+        return unit < unit_highest_.size() ? unit_highest_[unit] : highest_;
+    }
+    // True when no sample at or before k lies above the line of sight: the
+    // line rises (or stays level) into the past and already clears the
+    // highest of them at k. Exact in floating point, since rounding is
+    // monotone and bounds every candidate's own test by this one.
+    bool hidden_through(const Sight& sight, std::size_t k) const {
+        return sight.dy >= 0 && (highest_through(k) - sight.y) * sight.dx <= sight.dy * (sight.x - positions_[k]);
+    }
+    void record_sample(double value, double position);
+
+    // Searches the index below scanned_to (the backward scan has tested
+    // everything from there up to v) towards earliest, for as long as the
+    // search pays; false once every source is found.
+    bool search_index(Sight& sight, std::size_t earliest, std::size_t scanned_to, Sources& sources) const;
+
+    std::optional<std::size_t> window_;
+    StreamMode mode_;
+    std::vector<double> values_;
+    std::vector<double> positions_;
+    GrowingHullIndex index_;  // used once the search is indexed
+    CoordinateRange coordinates_;  // of every sample, for the index's pruning tolerance
+    // unit_highest_[u] is the highest value of samples [0, (u + 1) * kHighestUnit);
+    // highest_ that of all samples.
+    static constexpr std::size_t kHighestUnit = 32;
+    std::vector<double> unit_highest_;
+    double highest_ = -std::numeric_limits<double>::infinity();
+};
+
+}  // namespace kaltrope

@@ -1,0 +1,42 @@
+#pragma once
+// Edge weights of vector visibility graphs.
+
+#include <expected>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/series/edge_list.hpp"
+#include "core/series/input.hpp"
+#include "core/vector_visibility/row_matrix.hpp"
+
+namespace kaltrope::vector {
+
+// Each weight is named by the text it is parsed from; dt is the time between
+// the two rows, |b - a| or |t_b - t_a| with positions.
+enum class VectorWeight {
+    CosineSimilarity,                     // X_a . X_b / (|X_a| |X_b|)
+    TimeDiffCosineSimilarity,             // the cosine similarity / dt
+    EuclideanDistance,                    // |X_b - X_a|
+    TimeDiffEuclideanDistance,            // |X_b - X_a| / dt
+    NormalizedEuclideanDistance,          // |X_b - X_a| / (|X_a| + |X_b|)
+    TimeDiffNormalizedEuclideanDistance,  // the normalized distance / dt
+};
+
+std::string_view weight_name(VectorWeight weight);
+
+// Lower-cases ASCII letters, then matches one of the six names exactly; the
+// error is the message "unknown weight method '<lower-cased text>'".
+std::expected<VectorWeight, std::string> parse_weight(std::string_view text);
+
+// The weight of every edge, in edge order, into out[0 .. edges.size()).
+// Zero rows are not guarded against: they give NaN where a norm divides.
+void vector_weights_into(std::span<const Edge> edges, RowMatrix x, std::optional<Series> positions,
+                         VectorWeight weight, double* out);
+
+std::vector<double> vector_weights(std::span<const Edge> edges, RowMatrix x, std::optional<Series> positions,
+                                   VectorWeight weight);
+
+}  // namespace kaltrope::vector

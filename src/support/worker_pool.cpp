@@ -1,0 +1,164 @@
+#include "support/worker_pool.hpp"
+
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kaltrope::parallel {
+namespace {
+
+std::size_t cpus_available() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) == 0) {
+        const int count = CPU_COUNT(&set);
+        if (count > 0) return static_cast<std::size_t>(count);
+    }
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// One parallel loop in flight: its range, its claim counter and the first
+// failure. Lives on the stack of the thread that started it.
+struct Job {
+    Job(std::size_t count, std::size_t grain, detail::RangeBody body, void* context)
+        : count(count), grain(grain), body(body), context(context) {}
+
+    std::size_t count;
+    std::size_t grain;
+    detail::RangeBody body;
+    void* context;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::size_t helpers = 0;  // pool threads inside this job; guarded by the pool mutex
+    std::mutex failure_mutex;
+    std::size_t failure_begin = 0;
+    std::exception_ptr failure;
+
+    // Claims and runs ranges until none is left.
+    void work() {
+        while (!failed.load(std::memory_order_relaxed)) {
+            const std::size_t begin = next.fetch_add(grain, std::memory_order_relaxed);
+            if (begin >= count) return;
+            const std::size_t end = std::min(count, begin + grain);
+            try {
+                body(context, begin, end);
+            } catch (...) {
+                std::lock_guard lock(failure_mutex);
+                if (!failure || begin < failure_begin) {
+                    failure = std::current_exception();
+                    failure_begin = begin;
+                }
+                failed.store(true, std::memory_order_relaxed);
+            }
+        }
+    }
+
+    bool exhausted() const {
+        return failed.load(std::memory_order_relaxed) ||
+               next.load(std::memory_order_relaxed) >= count;
+    }
+};
+
+class WorkerPool {
+public:
+    explicit WorkerPool(std::size_t threads) : size_(threads) {
+        workers_.reserve(threads - 1);
+        for (std::size_t t = 1; t < threads; ++t) workers_.emplace_back([this] { serve(); });
+    }
+
+    // Threads are never joined: the pool lives until the process ends.
+    ~WorkerPool() = delete;
+
+    std::size_t size() const { return size_; }
+
+    void run(Job& job) {
+        if (size_ > 1) {
+            std::lock_guard lock(mutex_);
+            jobs_.push_back(&job);
+        }
+        wake_.notify_all();
+        job.work();
+        if (size_ > 1) {
+            std::unique_lock lock(mutex_);
+            std::erase(jobs_, &job);
+            done_.wait(lock, [&job] { return job.helpers == 0; });
+        }
+    }
+
+private:
+    void serve() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return !jobs_.empty(); });
+            Job* job = jobs_.front();
+            if (job->exhausted()) {
+                jobs_.pop_front();
+                continue;
+            }
+            ++job->helpers;
+            lock.unlock();
+            job->work();
+            lock.lock();
+            if (--job->helpers == 0) done_.notify_all();
+        }
+    }
+
+    std::size_t size_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    std::deque<Job*> jobs_;
+    std::vector<std::thread> workers_;
+};
+
+// The pool is created on first use. A child of fork() has none of the
+// parent's threads, so it forgets the parent's pool (kept reachable, never
+// used) and creates its own on demand.
+std::mutex creation_mutex;
+WorkerPool* current_pool = nullptr;
+WorkerPool* pool_left_by_fork = nullptr;
+
+void before_fork() { creation_mutex.lock(); }
+void after_fork_in_parent() { creation_mutex.unlock(); }
+void after_fork_in_child() {
+    if (current_pool) pool_left_by_fork = current_pool;
+    current_pool = nullptr;
+    creation_mutex.unlock();
+}
+
+WorkerPool& pool() {
+    std::lock_guard lock(creation_mutex);
+    if (!current_pool) {
+        static const bool fork_handlers_installed =
+            pthread_atfork(before_fork, after_fork_in_parent, after_fork_in_child) == 0;
+        (void)fork_handlers_installed;
+        current_pool = new WorkerPool(cpus_available());
+    }
+    return *current_pool;
+}
+
+}  // namespace
+
+std::size_t thread_count() { return pool().size(); }
+
+void detail::run_range(std::size_t count, std::size_t grain, RangeBody body, void* context) {
+    if (count == 0) return;
+    // A single claim gains nothing from waking the pool.
+    if (count <= grain) {
+        body(context, 0, count);
+        return;
+    }
+    Job job(count, std::max<std::size_t>(1, grain), body, context);
+    pool().run(job);
+    if (job.failure) std::rethrow_exception(job.failure);
+}
+
+}  // namespace kaltrope::parallel
