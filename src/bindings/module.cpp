@@ -1,16 +1,19 @@
 // The extension module _kaltrope: creation and registration, in a fixed order.
 
+#include "bindings/array_functions/batch_functions.hpp"
+#include "bindings/array_functions/motif_functions.hpp"
+#include "bindings/array_functions/series_functions.hpp"
+#include "bindings/array_functions/vector_functions.hpp"
+#include "bindings/common/python.hpp"
 #include "bindings/objects/builtin_feature_object.hpp"
 #include "bindings/objects/feature_set_object.hpp"
 #include "bindings/objects/graph_functions.hpp"
 #include "bindings/objects/graph_statistics_object.hpp"
 #include "bindings/objects/missing_data_strategy_object.hpp"
 #include "bindings/objects/motif_counts_object.hpp"
-#include "bindings/common/python.hpp"
 #include "bindings/objects/time_series_object.hpp"
 #include "bindings/objects/visibility_graph_object.hpp"
-#include "bindings/stream/register.hpp"
-#include "bindings/array_functions/register.hpp"
+#include "bindings/stream/visibility_stream_object.hpp"
 
 namespace {
 
@@ -34,16 +37,19 @@ using Registration = int (*)(PyObject* module);
 // natural_visibility and horizontal_visibility, the array interface, then
 // VisibilityStream and visibility_motifs.
 constexpr Registration registrations[] = {
-    kaltrope::python::add_time_series_class,
-    kaltrope::python::add_visibility_graph_class,
-    kaltrope::python::add_builtin_feature_class,
-    kaltrope::python::add_feature_set_class,
-    kaltrope::python::add_missing_data_strategy_class,
-    kaltrope::python::add_graph_statistics_class,
-    kaltrope::python::add_motif_counts_class,
-    kaltrope::python::add_graph_functions,
-    kaltrope::python_fast::register_functions,
-    kaltrope::python_extra::register_functions,
+    kaltrope::bindings::add_time_series_class,
+    kaltrope::bindings::add_visibility_graph_class,
+    kaltrope::bindings::add_builtin_feature_class,
+    kaltrope::bindings::add_feature_set_class,
+    kaltrope::bindings::add_missing_data_strategy_class,
+    kaltrope::bindings::add_graph_statistics_class,
+    kaltrope::bindings::add_motif_counts_class,
+    kaltrope::bindings::add_graph_functions,
+    kaltrope::bindings::add_series_functions,
+    kaltrope::bindings::add_batch_functions,
+    kaltrope::bindings::add_vector_functions,
+    kaltrope::bindings::add_visibility_stream_class,
+    kaltrope::bindings::add_motif_functions,
 };
 
 }  // namespace

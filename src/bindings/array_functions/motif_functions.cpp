@@ -1,18 +1,19 @@
 // visibility_motifs.
 
+#include "bindings/array_functions/motif_functions.hpp"
+
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "core/sequence_motifs/sequential_motifs.hpp"
-#include "bindings/common/numpy_api.hpp"
-#include "bindings/common/errors.hpp"
-#include "bindings/common/py_ref.hpp"
-#include "bindings/common/stream_errors.hpp"
-#include "bindings/stream/register.hpp"
 #include "bindings/common/array_conversion.hpp"
+#include "bindings/common/errors.hpp"
+#include "bindings/common/method_table.hpp"
+#include "bindings/common/numpy_api.hpp"
+#include "bindings/common/py_ref.hpp"
+#include "core/sequence_motifs/sequential_motifs.hpp"
 
-namespace kaltrope::python_extra {
+namespace kaltrope::bindings {
 namespace {
 
 using motifs::MotifHistogram;
@@ -25,21 +26,21 @@ struct MotifInput {
     bool batch = false;
 };
 
-std::optional<MotifInput> motif_input(const std::vector<std::size_t>& shape, motifs::MotifKind kind) {
-    const std::size_t single = kind.vector ? 2 : 1;
+std::optional<MotifInput> motif_input(const std::vector<std::size_t>& shape, SeriesKind kind) {
+    const std::size_t single = is_vector(kind) ? 2 : 1;
     if (shape.size() != single && shape.size() != single + 1) return std::nullopt;
     MotifInput input;
     input.batch = shape.size() == single + 1;
     const std::size_t first = input.batch ? 1 : 0;
     if (input.batch) input.rows = shape[0];
     input.samples = shape[first];
-    if (kind.vector) input.dim = shape[first + 1];
+    if (is_vector(kind)) input.dim = shape[first + 1];
     return input;
 }
 
 PyObject* counts_to_numpy(const std::vector<MotifHistogram>& counts, bool batch) {
     npy_intp shape[2] = {static_cast<npy_intp>(counts.size()), 8};
-    python::PyRef array = python::PyRef::steal(PyArray_SimpleNew(2, shape, NPY_UINT64));
+    PyRef array = PyRef::steal(PyArray_SimpleNew(2, shape, NPY_UINT64));
     if (!array) return nullptr;
     if (!counts.empty()) {
         std::memcpy(PyArray_DATA(reinterpret_cast<PyArrayObject*>(array.get())), counts.data(),
@@ -50,7 +51,7 @@ PyObject* counts_to_numpy(const std::vector<MotifHistogram>& counts, bool batch)
 }
 
 PyObject* visibility_motifs(PyObject*, PyObject* args, PyObject* kwargs) {
-    return python::guarded([&]() -> PyObject* {
+    return guarded([&]() -> PyObject* {
         static const char* keywords[] = {"x", "kind", nullptr};
         PyObject* x = nullptr;
         const char* kind_text = "natural";
@@ -58,12 +59,12 @@ PyObject* visibility_motifs(PyObject*, PyObject* args, PyObject* kwargs) {
                                          &kind_text)) {
             return nullptr;
         }
-        const auto kind = motifs::parse_motif_kind(kind_text);
-        if (!kind) return python::to_value_error("unknown kind '" + std::string(kind_text) + "'");
-        if (!python::ensure_numpy()) return nullptr;
-        python::PyRef converted = python_fast::as_contiguous_f64(x);
+        const auto kind = option_argument(kSeriesKindNames, kind_text);
+        if (!kind) return nullptr;
+        if (!ensure_numpy()) return nullptr;
+        PyRef converted = as_contiguous_f64(x);
         if (!converted) return nullptr;
-        if (!PyArray_Check(converted.get())) return python::to_value_error("expected a NumPy array");
+        if (!PyArray_Check(converted.get())) return raise_value_error("expected a NumPy array");
         auto* array = reinterpret_cast<PyArrayObject*>(converted.get());
         std::vector<std::size_t> shape;
         for (int axis = 0; axis < PyArray_NDIM(array); ++axis) {
@@ -71,7 +72,7 @@ PyObject* visibility_motifs(PyObject*, PyObject* args, PyObject* kwargs) {
         }
         const auto input = motif_input(shape, *kind);
         if (!input) {
-            return python::to_value_error(
+            return raise_value_error(
                 "expected (n,) or (B, n) for univariate kinds, (n, d) or (B, n, d) for vector kinds");
         }
         // The contiguous float64 array is read in place: it is the caller's
@@ -80,21 +81,16 @@ PyObject* visibility_motifs(PyObject*, PyObject* args, PyObject* kwargs) {
         const std::size_t length = input->samples * input->dim;
         std::vector<Series> rows(input->rows);
         for (std::size_t k = 0; k < rows.size(); ++k) rows[k] = Series(length == 0 ? nullptr : data + k * length, length);
-        std::expected<std::vector<MotifHistogram>, InputError> counts;
-        {
-            python::ThreadsReleased unlocked;
-            counts = motifs::count_motif_batch(rows, *kind, input->dim);
-        }
-        if (!counts) return value_err(counts.error());
+        const auto counts = without_lock([&] { return motifs::count_motif_batch(rows, *kind, input->dim); });
+        if (!counts) return raise_error(counts.error());
         return counts_to_numpy(*counts, input->batch);
     });
 }
 
-}  // namespace
-
-const PyMethodDef visibility_motifs_method = {
+PyMethodDef motif_functions[] = {
+    {
     "visibility_motifs",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(visibility_motifs)),
+    method_pointer(visibility_motifs),
     METH_VARARGS | METH_KEYWORDS,
     "visibility_motifs(x, kind=\"natural\")\n--\n\n"
     "visibility_motifs(x, kind=\"natural\") -> ndarray[uint64] of shape (8,) or (B, 8)\n"
@@ -103,6 +99,12 @@ const PyMethodDef visibility_motifs_method = {
     "Code = [0,2] + 2\xc2\xb7[1,3] + 4\xc2\xb7[0,3] for the optional edges among 4\n"
     "consecutive samples. Accepts one series (n,) / (n, d) for vector kinds, or a\n"
     "batch (B, n) / (B, n, d), processed in parallel. O(n), no graph is built.",
+    },
+    {nullptr, nullptr, 0, nullptr},
 };
 
-}  // namespace kaltrope::python_extra
+}  // namespace
+
+int add_motif_functions(PyObject* module) { return PyModule_AddFunctions(module, motif_functions); }
+
+}  // namespace kaltrope::bindings

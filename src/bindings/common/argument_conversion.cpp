@@ -4,7 +4,7 @@
 #include "bindings/common/py_ref.hpp"
 #include "bindings/common/array_conversion.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 std::string name_of_type(PyTypeObject* type) {
@@ -106,7 +106,7 @@ bool is_numeric_vector(PyObject* object) {
 
 template <class Item>
 std::optional<std::vector<Item>> numeric_vector(PyObject* object) {
-    const auto converted = python_fast::to_f64(object);
+    const auto converted = to_f64(object);
     if (!converted) return std::nullopt;
     const Series values = converted->values();
     return std::vector<Item>(values.begin(), values.end());
@@ -186,4 +186,4 @@ bool has_type(PyObject* object, PyTypeObject* type, const char* argument) {
     return false;
 }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

@@ -12,7 +12,7 @@
 #include "bindings/common/py_ref.hpp"
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 // A sequence of numbers (list, tuple, NumPy array, ...), read item by item;
 // a str is refused with "Can't extract `str` to `Vec`".
@@ -43,4 +43,4 @@ std::optional<FilePath> file_path(PyObject* object, const char* argument);
 // "argument 'x': 'str' object cannot be converted to 'Type'".
 bool has_type(PyObject* object, PyTypeObject* type, const char* argument);
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

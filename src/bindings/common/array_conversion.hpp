@@ -4,21 +4,20 @@
 #include <optional>
 
 #include "core/series/input.hpp"
-#include "core/scalar_visibility/engine_choice.hpp"
 #include "bindings/common/py_ref.hpp"
 
-namespace kaltrope::python_fast {
+namespace kaltrope::bindings {
 
 // A converted series: a contiguous, aligned, native float64 array, either the
 // caller's own (read in place) or one made by NumPy's conversion. Holds a
 // reference, so the data outlives any release of the interpreter lock.
 class F64Vec {
 public:
-    F64Vec(python::PyRef array, Series values) : array_(std::move(array)), values_(values) {}
+    F64Vec(PyRef array, Series values) : array_(std::move(array)), values_(values) {}
     Series values() const { return values_; }
 
 private:
-    python::PyRef array_;
+    PyRef array_;
     Series values_;
 };
 
@@ -27,9 +26,6 @@ private:
 std::optional<F64Vec> to_f64(PyObject* object);
 
 // numpy.ascontiguousarray(object, "float64"); null with the error set.
-python::PyRef as_contiguous_f64(PyObject* object);
+PyRef as_contiguous_f64(PyObject* object);
 
-// The parsed `algorithm` argument; nullopt with ValueError set.
-std::optional<Algorithm> algorithm_argument(const char* text);
-
-}  // namespace kaltrope::python_fast
+}  // namespace kaltrope::bindings

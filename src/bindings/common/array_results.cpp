@@ -8,7 +8,7 @@
 #include "support/large_buffer.hpp"
 #include "support/worker_pool.hpp"
 
-namespace kaltrope::python_fast {
+namespace kaltrope::bindings {
 namespace {
 
 constexpr const char* kBufferCapsule = "kaltrope.result_buffer";
@@ -20,11 +20,11 @@ void free_buffer(PyObject* capsule) {
 // An array over data, which it then owns (through a capsule as its base).
 template <class Value>
 PyObject* owning_array(memory::LargeBuffer<Value> data, int type, int dimensions, npy_intp* shape) {
-    if (!python::ensure_numpy()) return nullptr;
-    python::PyRef owner = python::PyRef::steal(PyCapsule_New(data.get(), kBufferCapsule, free_buffer));
+    if (!ensure_numpy()) return nullptr;
+    PyRef owner = PyRef::steal(PyCapsule_New(data.get(), kBufferCapsule, free_buffer));
     if (!owner) return nullptr;
     Value* raw = data.release();
-    python::PyRef array = python::PyRef::steal(PyArray_SimpleNewFromData(dimensions, shape, type, raw));
+    PyRef array = PyRef::steal(PyArray_SimpleNewFromData(dimensions, shape, type, raw));
     if (!array) return nullptr;
     if (PyArray_SetBaseObject(reinterpret_cast<PyArrayObject*>(array.get()), owner.release()) < 0) return nullptr;
     return array.release();
@@ -86,9 +86,9 @@ PyObject* pairs_to_numpy(Int64Buffer pairs, std::size_t rows) {
 PyObject* edges_to_numpy(EdgeBuffer edges) { return pairs_to_numpy(std::move(edges.pairs), edges.count); }
 
 PyObject* batch_to_numpy(BatchBuffer batch) {
-    python::PyRef edges = python::PyRef::steal(edges_to_numpy(std::move(batch.edges)));
+    PyRef edges = PyRef::steal(edges_to_numpy(std::move(batch.edges)));
     if (!edges) return nullptr;
-    python::PyRef offsets = python::PyRef::steal(vector_to_numpy(std::move(batch.offsets), batch.series + 1));
+    PyRef offsets = PyRef::steal(vector_to_numpy(std::move(batch.offsets), batch.series + 1));
     if (!offsets) return nullptr;
     return PyTuple_Pack(2, edges.get(), offsets.get());
 }
@@ -98,4 +98,4 @@ PyObject* float64_to_numpy(Float64Buffer values, std::size_t count) {
     return owning_array(std::move(values), NPY_DOUBLE, 1, shape);
 }
 
-}  // namespace kaltrope::python_fast
+}  // namespace kaltrope::bindings

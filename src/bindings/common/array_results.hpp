@@ -10,7 +10,7 @@
 #include "support/large_buffer.hpp"
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python_fast {
+namespace kaltrope::bindings {
 
 // Edges widened to int64 pairs a0, b0, a1, b1, ...; filled without the
 // interpreter lock, then handed to NumPy without a copy.
@@ -51,4 +51,4 @@ PyObject* batch_to_numpy(BatchBuffer batch);
 // error set.
 PyObject* float64_to_numpy(Float64Buffer values, std::size_t count);
 
-}  // namespace kaltrope::python_fast
+}  // namespace kaltrope::bindings

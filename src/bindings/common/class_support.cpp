@@ -4,7 +4,7 @@
 
 #include "bindings/common/py_ref.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 PyTypeObject* add_class(PyObject* module, PyType_Spec& spec) {
     PyRef type = PyRef::steal(PyType_FromSpec(&spec));
@@ -26,4 +26,4 @@ PyObject* no_constructor(PyTypeObject* type, PyObject*, PyObject*) {
     return PyErr_Format(PyExc_TypeError, "No constructor defined for %U", name.get());
 }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

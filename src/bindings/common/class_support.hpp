@@ -7,7 +7,7 @@
 
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 // The layout of an object owning one Value; the value is never null once the
 // object is handed out.
@@ -42,12 +42,6 @@ void release_holder(PyObject* object) {
     Py_DECREF(type);
 }
 
-// A method taking keywords, or any other, as the PyCFunction of a method table.
-template <class Function>
-PyCFunction method_pointer(Function function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-}
-
 // Creates the class of spec and adds it to module under the part of its
 // name after the last dot. Returns the class, kept alive for the process,
 // or null with the error set.
@@ -57,4 +51,4 @@ PyTypeObject* add_class(PyObject* module, PyType_Spec& spec);
 // "No constructor defined for {class name}".
 PyObject* no_constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs);
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

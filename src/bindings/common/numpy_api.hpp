@@ -10,9 +10,9 @@
 #endif
 #include <numpy/arrayobject.h>
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 // Fetches NumPy's C interface if not done yet; false with the error set.
 bool ensure_numpy();
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

@@ -5,7 +5,7 @@
 
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 // Owns one strong reference (or none).
 class PyRef {
@@ -58,4 +58,4 @@ auto without_lock(Compute&& compute) {
     return compute();
 }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

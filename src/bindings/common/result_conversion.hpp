@@ -10,7 +10,7 @@
 #include "bindings/common/py_ref.hpp"
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 inline PyObject* to_python(bool value) { return PyBool_FromLong(value); }
 inline PyObject* to_python(double value) { return PyFloat_FromDouble(value); }
@@ -37,4 +37,4 @@ PyObject* to_python_list(const Values& values) {
     return list.release();
 }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

@@ -9,7 +9,7 @@
 #include "bindings/common/errors.hpp"
 #include "bindings/common/py_ref.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 PyTypeObject* feature_type = nullptr;
@@ -33,7 +33,7 @@ PyObject* create(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
         const auto name = utf8_string(name_argument, "name");
         if (!name) return nullptr;
         const auto feature = builtin_feature_named(*name);
-        if (!feature) return to_value_error("Unknown feature: " + *name);
+        if (!feature) return raise_value_error("Unknown feature: " + *name);
         return wrap(type, *feature);
     });
 }
@@ -76,4 +76,4 @@ std::optional<BuiltinFeature> builtin_feature_argument(PyObject* object, const c
     return held<BuiltinFeature>(object);
 }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

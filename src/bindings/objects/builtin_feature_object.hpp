@@ -6,7 +6,7 @@
 #include "core/features/builtin/builtin_feature.hpp"
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 int add_builtin_feature_class(PyObject* module);
 
@@ -14,4 +14,4 @@ int add_builtin_feature_class(PyObject* module);
 // object is no BuiltinFeature.
 std::optional<BuiltinFeature> builtin_feature_argument(PyObject* object, const char* argument);
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

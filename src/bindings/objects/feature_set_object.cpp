@@ -7,9 +7,10 @@
 #include "bindings/common/argument_conversion.hpp"
 #include "bindings/objects/builtin_feature_object.hpp"
 #include "bindings/common/class_support.hpp"
+#include "bindings/common/method_table.hpp"
 #include "bindings/common/errors.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 PyTypeObject* feature_set_type = nullptr;
@@ -70,4 +71,4 @@ std::optional<FeatureSet> take_feature_set(PyObject* object, const char* argumen
     return std::exchange(held<FeatureSet>(object), FeatureSet());
 }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

@@ -6,7 +6,7 @@
 #include "core/features/feature_set.hpp"
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 int add_feature_set_class(PyObject* module);
 
@@ -14,4 +14,4 @@ int add_feature_set_class(PyObject* module);
 // Nothing with TypeError naming argument when object is no FeatureSet.
 std::optional<FeatureSet> take_feature_set(PyObject* object, const char* argument);
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

@@ -5,11 +5,12 @@
 
 #include "core/time_series/time_series.hpp"
 #include "bindings/common/class_support.hpp"
+#include "bindings/common/method_table.hpp"
 #include "bindings/common/errors.hpp"
 #include "bindings/objects/visibility_graph_object.hpp"
 #include "bindings/common/array_conversion.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 PyObject* graph_of_values(PyObject* args, PyObject* kwargs, const char* format, VisibilityKind kind) {
@@ -19,11 +20,11 @@ PyObject* graph_of_values(PyObject* args, PyObject* kwargs, const char* format, 
         if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &values_argument)) {
             return nullptr;
         }
-        const auto values = python_fast::to_f64(values_argument);
+        const auto values = to_f64(values_argument);
         if (!values) return nullptr;
         // The converted array holds its data, so the series is made without the lock.
         auto series = without_lock([&] { return TimeSeries::from_raw(values->values()); });
-        if (!series) return to_value_error(series.error().message());
+        if (!series) return raise_error(series.error());
         return build_graph(*series, std::nullopt, kind);
     });
 }
@@ -48,4 +49,4 @@ PyMethodDef functions[] = {
 
 int add_graph_functions(PyObject* module) { return PyModule_AddFunctions(module, functions); }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

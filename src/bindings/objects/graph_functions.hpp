@@ -3,8 +3,8 @@
 
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 int add_graph_functions(PyObject* module);
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

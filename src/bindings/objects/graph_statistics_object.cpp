@@ -9,7 +9,7 @@
 #include "bindings/common/errors.hpp"
 #include "bindings/common/result_conversion.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 PyTypeObject* statistics_type = nullptr;
@@ -74,4 +74,4 @@ int add_graph_statistics_class(PyObject* module) {
 
 PyObject* wrap_statistics(GraphStatistics statistics) { return wrap(statistics_type, std::move(statistics)); }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

@@ -6,9 +6,10 @@
 
 #include "bindings/common/argument_conversion.hpp"
 #include "bindings/common/class_support.hpp"
+#include "bindings/common/method_table.hpp"
 #include "bindings/common/errors.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 PyTypeObject* strategy_type = nullptr;
@@ -107,4 +108,4 @@ const MissingDataStrategy* strategy_argument(PyObject* object, const char* argum
     return &held<MissingDataStrategy>(object);
 }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

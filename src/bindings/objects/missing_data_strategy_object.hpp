@@ -4,7 +4,7 @@
 #include "core/features/missing_data/missing_data_strategy.hpp"
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 int add_missing_data_strategy_class(PyObject* module);
 
@@ -12,4 +12,4 @@ int add_missing_data_strategy_class(PyObject* module);
 // object is no MissingDataStrategy.
 const MissingDataStrategy* strategy_argument(PyObject* object, const char* argument);
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

@@ -9,10 +9,11 @@
 
 #include "bindings/common/argument_conversion.hpp"
 #include "bindings/common/class_support.hpp"
+#include "bindings/common/method_table.hpp"
 #include "bindings/common/errors.hpp"
 #include "bindings/common/py_ref.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 PyTypeObject* motif_counts_type = nullptr;
@@ -139,4 +140,4 @@ int add_motif_counts_class(PyObject* module) {
 
 PyObject* wrap_motif_counts(MotifCounts counts) { return wrap(motif_counts_type, std::move(counts)); }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

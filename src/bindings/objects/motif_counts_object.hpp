@@ -4,11 +4,11 @@
 #include "analysis/graph_motifs/three_node_motifs.hpp"
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 int add_motif_counts_class(PyObject* module);
 
 // A new MotifCounts object; null with the error set.
 PyObject* wrap_motif_counts(MotifCounts counts);
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

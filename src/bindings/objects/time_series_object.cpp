@@ -4,11 +4,11 @@
 #include "bindings/objects/time_series_object.hpp"
 
 #include <algorithm>
-#include <cerrno>
 
 #include "core/time_series/time_series.hpp"
 #include "bindings/common/argument_conversion.hpp"
 #include "bindings/common/class_support.hpp"
+#include "bindings/common/method_table.hpp"
 #include "bindings/objects/feature_set_object.hpp"
 #include "bindings/objects/missing_data_strategy_object.hpp"
 #include "bindings/common/numpy_api.hpp"
@@ -17,7 +17,7 @@
 #include "io/import/csv_header.hpp"
 #include "io/import/text_file.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 PyTypeObject* series_type = nullptr;
@@ -25,7 +25,7 @@ PyTypeObject* series_type = nullptr;
 const TimeSeries& series_of(PyObject* self) { return held<TimeSeries>(self); }
 
 PyObject* wrap_series(std::expected<TimeSeries, TimeSeriesError> series) {
-    if (!series) return to_value_error(series.error().message());
+    if (!series) return raise_error(series.error());
     return wrap(series_type, std::move(*series));
 }
 
@@ -73,13 +73,9 @@ PyObject* import_by_header(std::string_view text, const std::string& time_column
         options = io::options_by_header(text, time_column, value_column);
         if (options) series = io::from_csv_string(text, *options);
     }
-    if (!options) return to_value_error(options.error());
-    if (*series) return wrap(series_type, std::move(**series));
-    const io::CsvImportError& error = series->error();
-    to_value_error(error.message());
-    if (error.kind == io::CsvImportError::Kind::NoRows) return nullptr;
-    chain_cause(PyExc_ValueError, error.detail());
-    return nullptr;
+    if (!options) return raise_value_error(options.error());
+    if (!*series) return raise_error(series->error());
+    return wrap(series_type, std::move(**series));
 }
 
 // The column names of from_csv_string and from_csv_file.
@@ -114,29 +110,6 @@ PyObject* from_csv_string(PyObject*, PyObject* args, PyObject* kwargs) {
     });
 }
 
-// The OSError of a file that cannot be read: "{path}: {reason}", of the
-// subclass that Python itself uses for the error number, which it carries.
-PyObject* file_error(PyObject* path, const io::FileReadError& error) {
-    PyRef message = PyRef::steal(PyUnicode_FromFormat("%U: %s", path, error.message().c_str()));
-    if (!message) return nullptr;
-    PyObject* type = PyExc_OSError;
-    switch (error.error_number) {
-        case ENOENT: type = PyExc_FileNotFoundError; break;
-        case EACCES:
-        case EPERM: type = PyExc_PermissionError; break;
-        case EISDIR: type = PyExc_IsADirectoryError; break;
-        case ENOTDIR: type = PyExc_NotADirectoryError; break;
-    }
-    PyRef exception = PyRef::steal(PyObject_CallFunctionObjArgs(type, message.get(), nullptr));
-    if (!exception) return nullptr;
-    if (error.error_number != 0) {
-        PyRef number = PyRef::steal(PyLong_FromLong(error.error_number));
-        if (!number || PyObject_SetAttrString(exception.get(), "errno", number.get()) < 0) return nullptr;
-    }
-    PyErr_SetObject(type, exception.get());
-    return nullptr;
-}
-
 PyObject* from_csv_file(PyObject*, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
         static const char* keywords[] = {"path", "time_col", "value_col", nullptr};
@@ -156,7 +129,7 @@ PyObject* from_csv_file(PyObject*, PyObject* args, PyObject* kwargs) {
             ThreadsReleased unlocked;
             file = io::read_text_file(path->encoded);
         }
-        if (!*file) return file_error(path->shown.get(), file->error());
+        if (!*file) return raise_error(file->error(), path->shown.get());
         return import_by_header((*file)->text(), columns->time, columns->value);
     });
 }
@@ -172,7 +145,7 @@ PyObject* handle_missing(PyObject* self, PyObject* args, PyObject* kwargs) {
         const MissingDataStrategy* strategy = strategy_argument(strategy_argument_object, "strategy");
         if (strategy == nullptr) return nullptr;
         auto repaired = series_of(self).handle_missing(*strategy);
-        if (!repaired) return to_runtime_error(repaired.error().message());
+        if (!repaired) return raise_error(repaired.error());
         return wrap(series_type, std::move(*repaired));
     });
 }
@@ -271,4 +244,4 @@ int add_time_series_class(PyObject* module) {
     return series_type != nullptr ? 0 : -1;
 }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

@@ -3,8 +3,8 @@
 
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 int add_time_series_class(PyObject* module);
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

@@ -6,13 +6,14 @@
 
 #include "bindings/common/argument_conversion.hpp"
 #include "bindings/common/class_support.hpp"
+#include "bindings/common/method_table.hpp"
 #include "bindings/common/errors.hpp"
 #include "bindings/objects/visibility_graph_methods.hpp"
 #include "bindings/objects/visibility_graph_object.hpp"
 #include "io/export/graph_text.hpp"
 #include "io/export/text_file_output.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 using WriteText = std::string (*)(const VisibilityGraph&);
@@ -37,7 +38,7 @@ PyObject* text_of(PyObject* self, PyObject*) {
 template <class MakeText>
 PyObject* save(const FilePath& path, MakeText&& make_text) {
     const auto saved = without_lock([&] { return io::write_text_file(path.encoded, make_text()); });
-    if (!saved) return to_runtime_error(saved.error().message());
+    if (!saved) return raise_error(saved.error());
     Py_RETURN_NONE;
 }
 
@@ -101,32 +102,32 @@ PyObject* save_edge_list_csv(PyObject* self, PyObject* args, PyObject* kwargs) {
     });
 }
 
+const PyMethodDef export_methods[] = {
+    {"to_json", text_of<json_text>, METH_NOARGS,
+                                    "to_json($self)\n--\n\nExports the graph to JSON."},
+    {"to_edge_list_csv", method_pointer(edge_list_csv), METH_VARARGS | METH_KEYWORDS,
+    "to_edge_list_csv($self, include_weights)\n--\n\nExports edges to CSV string (with weights)."},
+    {"to_adjacency_csv", text_of<io::to_adjacency_matrix_csv>, METH_NOARGS,
+    "to_adjacency_csv($self)\n--\n\nExports adjacency matrix to CSV string."},
+    {"to_features_csv", text_of<io::features_to_csv>, METH_NOARGS,
+                                            "to_features_csv($self)\n--\n\nExports node features to CSV string."},
+    {"to_dot", text_of<io::to_dot>, METH_NOARGS,
+                                   "to_dot($self)\n--\n\nExports graph to DOT format (GraphViz)."},
+    {"to_graphml", text_of<io::to_graphml>, METH_NOARGS,
+                                       "to_graphml($self)\n--\n\nExports graph to GraphML format."},
+    {"save_edge_list_csv", method_pointer(save_edge_list_csv), METH_VARARGS | METH_KEYWORDS,
+    "save_edge_list_csv($self, path, include_weights)\n--\n\nSaves edges to CSV file."},
+    {"save_adjacency_csv", method_pointer(save_adjacency_csv), METH_VARARGS | METH_KEYWORDS,
+    "save_adjacency_csv($self, path)\n--\n\nSaves adjacency matrix to CSV file."},
+    {"save_dot", method_pointer(save_dot),
+                                     METH_VARARGS | METH_KEYWORDS, "save_dot($self, path)\n--\n\nSaves to DOT file."},
+    {"save_graphml", method_pointer(save_graphml),
+                                         METH_VARARGS | METH_KEYWORDS,
+                                         "save_graphml($self, path)\n--\n\nSaves to GraphML file."},
+};
+
 }  // namespace
 
-const PyMethodDef to_json_method = {"to_json", text_of<json_text>, METH_NOARGS,
-                                    "to_json($self)\n--\n\nExports the graph to JSON."};
-const PyMethodDef to_edge_list_csv_method = {
-    "to_edge_list_csv", method_pointer(edge_list_csv), METH_VARARGS | METH_KEYWORDS,
-    "to_edge_list_csv($self, include_weights)\n--\n\nExports edges to CSV string (with weights)."};
-const PyMethodDef to_adjacency_csv_method = {
-    "to_adjacency_csv", text_of<io::to_adjacency_matrix_csv>, METH_NOARGS,
-    "to_adjacency_csv($self)\n--\n\nExports adjacency matrix to CSV string."};
-const PyMethodDef to_features_csv_method = {"to_features_csv", text_of<io::features_to_csv>, METH_NOARGS,
-                                            "to_features_csv($self)\n--\n\nExports node features to CSV string."};
-const PyMethodDef to_dot_method = {"to_dot", text_of<io::to_dot>, METH_NOARGS,
-                                   "to_dot($self)\n--\n\nExports graph to DOT format (GraphViz)."};
-const PyMethodDef to_graphml_method = {"to_graphml", text_of<io::to_graphml>, METH_NOARGS,
-                                       "to_graphml($self)\n--\n\nExports graph to GraphML format."};
-const PyMethodDef save_edge_list_csv_method = {
-    "save_edge_list_csv", method_pointer(save_edge_list_csv), METH_VARARGS | METH_KEYWORDS,
-    "save_edge_list_csv($self, path, include_weights)\n--\n\nSaves edges to CSV file."};
-const PyMethodDef save_adjacency_csv_method = {
-    "save_adjacency_csv", method_pointer(save_adjacency_csv), METH_VARARGS | METH_KEYWORDS,
-    "save_adjacency_csv($self, path)\n--\n\nSaves adjacency matrix to CSV file."};
-const PyMethodDef save_dot_method = {"save_dot", method_pointer(save_dot),
-                                     METH_VARARGS | METH_KEYWORDS, "save_dot($self, path)\n--\n\nSaves to DOT file."};
-const PyMethodDef save_graphml_method = {"save_graphml", method_pointer(save_graphml),
-                                         METH_VARARGS | METH_KEYWORDS,
-                                         "save_graphml($self, path)\n--\n\nSaves to GraphML file."};
+std::span<const PyMethodDef> visibility_graph_export_methods() { return export_methods; }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

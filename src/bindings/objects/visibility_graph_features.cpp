@@ -3,13 +3,14 @@
 #include <string>
 
 #include "bindings/common/class_support.hpp"
+#include "bindings/common/method_table.hpp"
 #include "bindings/common/numpy_api.hpp"
 #include "bindings/common/errors.hpp"
 #include "bindings/common/result_conversion.hpp"
 #include "bindings/objects/visibility_graph_methods.hpp"
 #include "bindings/objects/visibility_graph_object.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 constexpr const char* kNoFeatures =
@@ -35,12 +36,12 @@ std::optional<std::size_t> feature_node(const VisibilityGraph& graph, PyObject* 
     const auto node = node_argument(args, kwargs, format, "node");
     if (!node) return std::nullopt;
     if (*node >= graph.node_count()) {
-        to_value_error("Node " + std::to_string(*node) + " out of range (graph has " +
+        raise_value_error("Node " + std::to_string(*node) + " out of range (graph has " +
                        std::to_string(graph.node_count()) + " nodes)");
         return std::nullopt;
     }
     if (!graph.has_features()) {
-        to_value_error(kNoFeatures);
+        raise_value_error(kNoFeatures);
         return std::nullopt;
     }
     return node;
@@ -76,7 +77,7 @@ PyObject* get_node_features(PyObject* self, PyObject* args, PyObject* kwargs) {
 PyObject* get_all_features(PyObject* self, PyObject*) {
     return guarded([&]() -> PyObject* {
         const VisibilityGraph& graph = graph_of(self);
-        if (!graph.has_features()) return to_value_error(kNoFeatures);
+        if (!graph.has_features()) return raise_value_error(kNoFeatures);
         if (!ensure_numpy()) return nullptr;
         const NodeFeatureTable& table = graph.node_features();
         std::vector<std::size_t> columns;
@@ -114,24 +115,24 @@ PyObject* node_features(PyObject* self, PyObject* args, PyObject* kwargs) {
     });
 }
 
+const PyMethodDef feature_methods[] = {
+    {"get_node_feature_names", method_pointer(get_node_feature_names), METH_VARARGS | METH_KEYWORDS,
+    "get_node_feature_names($self, node)\n--\n\nGet feature names for a specific node"},
+    {"get_node_features", method_pointer(get_node_features), METH_VARARGS | METH_KEYWORDS,
+    "get_node_features($self, node)\n--\n\nGet features for a specific node as a dictionary {feature_name: value}"},
+    {"get_all_features", get_all_features, METH_NOARGS,
+    "get_all_features($self)\n--\n\nGet all node features as a NumPy array (nodes x features)\n"
+    "Returns array where row i contains features for node i"},
+    {"has_features", has_features, METH_NOARGS,
+                                         "has_features($self)\n--\n\nCheck if features were computed"},
+    {"feature_count", feature_count, METH_NOARGS,
+                                          "feature_count($self)\n--\n\nGet the number of features per node"},
+    {"node_features", method_pointer(node_features), METH_VARARGS | METH_KEYWORDS,
+    "node_features($self, node)\n--\n\nGet features for a specific node (returns the underlying HashMap)."},
+};
+
 }  // namespace
 
-const PyMethodDef get_node_feature_names_method = {
-    "get_node_feature_names", method_pointer(get_node_feature_names), METH_VARARGS | METH_KEYWORDS,
-    "get_node_feature_names($self, node)\n--\n\nGet feature names for a specific node"};
-const PyMethodDef get_node_features_method = {
-    "get_node_features", method_pointer(get_node_features), METH_VARARGS | METH_KEYWORDS,
-    "get_node_features($self, node)\n--\n\nGet features for a specific node as a dictionary {feature_name: value}"};
-const PyMethodDef get_all_features_method = {
-    "get_all_features", get_all_features, METH_NOARGS,
-    "get_all_features($self)\n--\n\nGet all node features as a NumPy array (nodes x features)\n"
-    "Returns array where row i contains features for node i"};
-const PyMethodDef has_features_method = {"has_features", has_features, METH_NOARGS,
-                                         "has_features($self)\n--\n\nCheck if features were computed"};
-const PyMethodDef feature_count_method = {"feature_count", feature_count, METH_NOARGS,
-                                          "feature_count($self)\n--\n\nGet the number of features per node"};
-const PyMethodDef node_features_method = {
-    "node_features", method_pointer(node_features), METH_VARARGS | METH_KEYWORDS,
-    "node_features($self, node)\n--\n\nGet features for a specific node (returns the underlying HashMap)."};
+std::span<const PyMethodDef> visibility_graph_feature_methods() { return feature_methods; }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

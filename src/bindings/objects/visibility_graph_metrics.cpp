@@ -11,13 +11,14 @@
 #include "analysis/statistics/degree_statistics.hpp"
 #include "analysis/statistics/graph_statistics.hpp"
 #include "bindings/common/class_support.hpp"
+#include "bindings/common/method_table.hpp"
 #include "bindings/objects/graph_statistics_object.hpp"
 #include "bindings/common/errors.hpp"
 #include "bindings/common/result_conversion.hpp"
 #include "bindings/objects/visibility_graph_methods.hpp"
 #include "bindings/objects/visibility_graph_object.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 // A method without arguments returning compute(graph).
@@ -75,7 +76,7 @@ PyObject* betweenness_centrality_of_node(PyObject* self, PyObject* args, PyObjec
         if (!node) return nullptr;
         const VisibilityGraph& graph = graph_of(self);
         if (*node >= graph.node_count()) {
-            return to_value_error("Node " + std::to_string(*node) + " not found in graph");
+            return raise_value_error("Node " + std::to_string(*node) + " not found in graph");
         }
         return to_python(without_lock([&] { return betweenness_centrality_all(graph)[*node]; }));
     });
@@ -99,60 +100,51 @@ PyObject* path_length(PyObject* self, PyObject* args, PyObject* kwargs) {
     });
 }
 
+const PyMethodDef metric_methods[] = {
+    {"density", measure<density>, METH_NOARGS,
+                                    "density($self)\n--\n\nReturns the graph density."},
+    {"clustering_coefficient", measure<average_clustering_of>, METH_NOARGS,
+    "clustering_coefficient($self)\n--\n\nReturns the average clustering coefficient."},
+    {"diameter", measure<diameter_of>, METH_NOARGS,
+                                     "diameter($self)\n--\n\nReturns the graph diameter."},
+    {"betweenness_centrality", method_pointer(betweenness_centrality_of_node), METH_VARARGS | METH_KEYWORDS,
+    "betweenness_centrality($self, node)\n--\n\nComputes betweenness centrality for a node."},
+    {"shortest_path_length", method_pointer(path_length), METH_VARARGS | METH_KEYWORDS,
+    "shortest_path_length($self, source, target)\n--\n\nComputes shortest path length between two nodes."},
+    {"average_path_length", measure<average_path_length_of>, METH_NOARGS,
+    "average_path_length($self)\n--\n\nComputes average path length across all node pairs."},
+    {"radius", measure<radius_of>, METH_NOARGS,
+                                   "radius($self)\n--\n\nReturns the graph radius (minimum eccentricity)."},
+    {"is_connected", measure<is_connected_of>, METH_NOARGS,
+                                         "is_connected($self)\n--\n\nChecks if the graph is connected."},
+    {"count_components", measure<component_count_of>, METH_NOARGS,
+    "count_components($self)\n--\n\nCounts the number of connected components."},
+    {"largest_component_size", measure<largest_component_of>, METH_NOARGS,
+    "largest_component_size($self)\n--\n\nReturns the size of the largest component."},
+    {"assortativity", measure<assortativity>, METH_NOARGS,
+    "assortativity($self)\n--\n\nComputes assortativity coefficient (degree correlation)."},
+    {"degree_variance", measure<degree_variance>, METH_NOARGS,
+                                            "degree_variance($self)\n--\n\nComputes degree variance."},
+    {"degree_std_dev", measure<degree_std_dev>, METH_NOARGS,
+                                           "degree_std_dev($self)\n--\n\nComputes degree standard deviation."},
+    {"degree_distribution", degree_distribution_dict, METH_NOARGS,
+    "degree_distribution($self)\n--\n\nReturns degree distribution as a dictionary {degree: count}."},
+    {"degree_entropy", measure<degree_entropy>, METH_NOARGS,
+                                           "degree_entropy($self)\n--\n\nComputes degree entropy."},
+    {"node_clustering_coefficient", method_pointer(node_clustering), METH_VARARGS | METH_KEYWORDS,
+    "node_clustering_coefficient($self, node)\n--\n\nComputes clustering coefficient for a specific node."},
+    {"global_clustering_coefficient", measure<global_clustering_of>, METH_NOARGS,
+    "global_clustering_coefficient($self)\n--\n\nComputes global clustering coefficient (transitivity)."},
+    {"betweenness_centrality_all", betweenness_centrality_all_list, METH_NOARGS,
+    "betweenness_centrality_all($self)\n--\n\nComputes betweenness centrality for all nodes."},
+    {"degree_centrality", degree_centrality_list, METH_NOARGS,
+    "degree_centrality($self)\n--\n\nComputes degree centrality for all nodes."},
+    {"compute_statistics", statistics, METH_NOARGS,
+    "compute_statistics($self)\n--\n\nComputes comprehensive statistics for the graph."},
+};
+
 }  // namespace
 
-const PyMethodDef density_method = {"density", measure<density>, METH_NOARGS,
-                                    "density($self)\n--\n\nReturns the graph density."};
-const PyMethodDef clustering_coefficient_method = {
-    "clustering_coefficient", measure<average_clustering_of>, METH_NOARGS,
-    "clustering_coefficient($self)\n--\n\nReturns the average clustering coefficient."};
-const PyMethodDef diameter_method = {"diameter", measure<diameter_of>, METH_NOARGS,
-                                     "diameter($self)\n--\n\nReturns the graph diameter."};
-const PyMethodDef betweenness_centrality_method = {
-    "betweenness_centrality", method_pointer(betweenness_centrality_of_node), METH_VARARGS | METH_KEYWORDS,
-    "betweenness_centrality($self, node)\n--\n\nComputes betweenness centrality for a node."};
-const PyMethodDef shortest_path_length_method = {
-    "shortest_path_length", method_pointer(path_length), METH_VARARGS | METH_KEYWORDS,
-    "shortest_path_length($self, source, target)\n--\n\nComputes shortest path length between two nodes."};
-const PyMethodDef average_path_length_method = {
-    "average_path_length", measure<average_path_length_of>, METH_NOARGS,
-    "average_path_length($self)\n--\n\nComputes average path length across all node pairs."};
-const PyMethodDef radius_method = {"radius", measure<radius_of>, METH_NOARGS,
-                                   "radius($self)\n--\n\nReturns the graph radius (minimum eccentricity)."};
-const PyMethodDef is_connected_method = {"is_connected", measure<is_connected_of>, METH_NOARGS,
-                                         "is_connected($self)\n--\n\nChecks if the graph is connected."};
-const PyMethodDef count_components_method = {
-    "count_components", measure<component_count_of>, METH_NOARGS,
-    "count_components($self)\n--\n\nCounts the number of connected components."};
-const PyMethodDef largest_component_size_method = {
-    "largest_component_size", measure<largest_component_of>, METH_NOARGS,
-    "largest_component_size($self)\n--\n\nReturns the size of the largest component."};
-const PyMethodDef assortativity_method = {
-    "assortativity", measure<assortativity>, METH_NOARGS,
-    "assortativity($self)\n--\n\nComputes assortativity coefficient (degree correlation)."};
-const PyMethodDef degree_variance_method = {"degree_variance", measure<degree_variance>, METH_NOARGS,
-                                            "degree_variance($self)\n--\n\nComputes degree variance."};
-const PyMethodDef degree_std_dev_method = {"degree_std_dev", measure<degree_std_dev>, METH_NOARGS,
-                                           "degree_std_dev($self)\n--\n\nComputes degree standard deviation."};
-const PyMethodDef degree_distribution_method = {
-    "degree_distribution", degree_distribution_dict, METH_NOARGS,
-    "degree_distribution($self)\n--\n\nReturns degree distribution as a dictionary {degree: count}."};
-const PyMethodDef degree_entropy_method = {"degree_entropy", measure<degree_entropy>, METH_NOARGS,
-                                           "degree_entropy($self)\n--\n\nComputes degree entropy."};
-const PyMethodDef node_clustering_coefficient_method = {
-    "node_clustering_coefficient", method_pointer(node_clustering), METH_VARARGS | METH_KEYWORDS,
-    "node_clustering_coefficient($self, node)\n--\n\nComputes clustering coefficient for a specific node."};
-const PyMethodDef global_clustering_coefficient_method = {
-    "global_clustering_coefficient", measure<global_clustering_of>, METH_NOARGS,
-    "global_clustering_coefficient($self)\n--\n\nComputes global clustering coefficient (transitivity)."};
-const PyMethodDef betweenness_centrality_all_method = {
-    "betweenness_centrality_all", betweenness_centrality_all_list, METH_NOARGS,
-    "betweenness_centrality_all($self)\n--\n\nComputes betweenness centrality for all nodes."};
-const PyMethodDef degree_centrality_method = {
-    "degree_centrality", degree_centrality_list, METH_NOARGS,
-    "degree_centrality($self)\n--\n\nComputes degree centrality for all nodes."};
-const PyMethodDef compute_statistics_method = {
-    "compute_statistics", statistics, METH_NOARGS,
-    "compute_statistics($self)\n--\n\nComputes comprehensive statistics for the graph."};
+std::span<const PyMethodDef> visibility_graph_metric_methods() { return metric_methods; }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

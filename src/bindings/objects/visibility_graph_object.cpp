@@ -10,10 +10,11 @@
 #include "core/graph/visibility_graph_builder.hpp"
 #include "bindings/common/argument_conversion.hpp"
 #include "bindings/common/class_support.hpp"
+#include "bindings/common/method_table.hpp"
 #include "bindings/common/errors.hpp"
 #include "bindings/objects/visibility_graph_methods.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 PyTypeObject* graph_type = nullptr;
@@ -31,66 +32,17 @@ PyObject* represent(PyObject* self) {
 }  // namespace
 
 int add_visibility_graph_class(PyObject* module) {
-    // Filled here rather than at load time, since the methods are defined in
-    // other files, which may be initialised later.
-    static PyMethodDef methods[] = {
-        node_count_method,
-        edge_count_method,
-        density_method,
-        clustering_coefficient_method,
-        diameter_method,
-        degree_sequence_method,
-        edges_method,
-        adjacency_matrix_method,
-        to_json_method,
-        to_edge_list_csv_method,
-        to_adjacency_csv_method,
-        to_features_csv_method,
-        to_dot_method,
-        to_graphml_method,
-        save_edge_list_csv_method,
-        save_adjacency_csv_method,
-        save_dot_method,
-        save_graphml_method,
-        get_node_feature_names_method,
-        get_node_features_method,
-        get_all_features_method,
-        has_features_method,
-        feature_count_method,
-        betweenness_centrality_method,
-        detect_communities_method,
-        shortest_path_length_method,
-        average_path_length_method,
-        radius_method,
-        is_connected_method,
-        count_components_method,
-        largest_component_size_method,
-        assortativity_method,
-        degree_variance_method,
-        degree_std_dev_method,
-        degree_distribution_method,
-        degree_entropy_method,
-        node_clustering_coefficient_method,
-        global_clustering_coefficient_method,
-        betweenness_centrality_all_method,
-        degree_centrality_method,
-        compute_statistics_method,
-        detect_motifs_method,
-        neighbors_method,
-        has_edge_method,
-        neighbor_indices_method,
-        degree_method,
-        node_features_method,
-        is_directed_method,
-        {nullptr, nullptr, 0, nullptr},
-    };
+    static std::vector<PyMethodDef> methods =
+        joined_methods({visibility_graph_query_methods(), visibility_graph_export_methods(),
+                        visibility_graph_feature_methods(), visibility_graph_metric_methods(),
+                        visibility_graph_pattern_methods()});
 
     static PyType_Slot slots[] = {
         {Py_tp_doc, const_cast<char*>("Python wrapper for VisibilityGraph.")},
         {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
         {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<VisibilityGraph>)},
         {Py_tp_repr, reinterpret_cast<void*>(represent)},
-        {Py_tp_methods, methods},
+        {Py_tp_methods, methods.data()},
         {0, nullptr},
     };
 
@@ -108,7 +60,7 @@ PyObject* build_graph(const TimeSeries& series, std::optional<FeatureSet> featur
         return kind == VisibilityKind::Natural ? std::move(builder).natural_visibility()
                                                : std::move(builder).horizontal_visibility();
     });
-    if (!graph) return to_runtime_error(graph.error().message());
+    if (!graph) return raise_error(graph.error());
     return wrap(graph_type, std::move(*graph));
 }
 
@@ -134,4 +86,4 @@ std::optional<NodePair> node_pair_arguments(PyObject* args, PyObject* kwargs, co
     return NodePair{*first_value, *second_value};
 }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

@@ -10,7 +10,7 @@
 #include "core/graph/visibility_graph.hpp"
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 
 int add_visibility_graph_class(PyObject* module);
 
@@ -22,4 +22,4 @@ const VisibilityGraph& graph_of(PyObject* self);
 // null with RuntimeError when the series has no graph.
 PyObject* build_graph(const TimeSeries& series, std::optional<FeatureSet> feature_set, VisibilityKind kind);
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

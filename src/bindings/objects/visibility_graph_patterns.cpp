@@ -9,7 +9,7 @@
 #include "bindings/objects/visibility_graph_methods.hpp"
 #include "bindings/objects/visibility_graph_object.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 PyObject* communities(PyObject* self, PyObject*) {
@@ -26,12 +26,15 @@ PyObject* motifs(PyObject* self, PyObject*) {
     });
 }
 
+const PyMethodDef pattern_methods[] = {
+    {"detect_communities", communities, METH_NOARGS,
+    "detect_communities($self)\n--\n\nDetects communities and returns node assignments."},
+    {"detect_motifs", motifs, METH_NOARGS,
+                                          "detect_motifs($self)\n--\n\nDetects motifs in the graph."},
+};
+
 }  // namespace
 
-const PyMethodDef detect_communities_method = {
-    "detect_communities", communities, METH_NOARGS,
-    "detect_communities($self)\n--\n\nDetects communities and returns node assignments."};
-const PyMethodDef detect_motifs_method = {"detect_motifs", motifs, METH_NOARGS,
-                                          "detect_motifs($self)\n--\n\nDetects motifs in the graph."};
+std::span<const PyMethodDef> visibility_graph_pattern_methods() { return pattern_methods; }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

@@ -3,13 +3,14 @@
 #include <optional>
 
 #include "bindings/common/class_support.hpp"
+#include "bindings/common/method_table.hpp"
 #include "bindings/common/numpy_api.hpp"
 #include "bindings/common/errors.hpp"
 #include "bindings/common/result_conversion.hpp"
 #include "bindings/objects/visibility_graph_methods.hpp"
 #include "bindings/objects/visibility_graph_object.hpp"
 
-namespace kaltrope::python {
+namespace kaltrope::bindings {
 namespace {
 
 PyObject* node_count(PyObject* self, PyObject*) {
@@ -100,32 +101,32 @@ PyObject* degree(PyObject* self, PyObject* args, PyObject* kwargs) {
     });
 }
 
+const PyMethodDef query_methods[] = {
+    {"node_count", node_count, METH_NOARGS,
+                                       "node_count($self)\n--\n\nReturns the number of nodes."},
+    {"edge_count", edge_count, METH_NOARGS,
+                                       "edge_count($self)\n--\n\nReturns the number of edges."},
+    {"degree_sequence", degree_sequence, METH_NOARGS,
+                                            "degree_sequence($self)\n--\n\nReturns the degree sequence as a list."},
+    {"edges", edges, METH_NOARGS,
+    "edges($self)\n--\n\nReturns edges as a list of tuples (source, target, weight)."},
+    {"neighbors", method_pointer(neighbors), METH_VARARGS | METH_KEYWORDS,
+    "neighbors($self, node)\n--\n\nGet neighbors of a node with their edge weights."},
+    {"has_edge", method_pointer(has_edge), METH_VARARGS | METH_KEYWORDS,
+    "has_edge($self, from_node, to_node)\n--\n\nCheck if there's an edge between two nodes."},
+    {"neighbor_indices", method_pointer(neighbor_indices),
+                                             METH_VARARGS | METH_KEYWORDS,
+                                             "neighbor_indices($self, node)\n--\n\nGet neighbor indices for a node."},
+    {"degree", method_pointer(degree), METH_VARARGS | METH_KEYWORDS,
+                                   "degree($self, node)\n--\n\nGet the degree of a specific node."},
+    {"is_directed", is_directed, METH_NOARGS,
+                                        "is_directed($self)\n--\n\nCheck if the graph is directed."},
+    {"adjacency_matrix", adjacency_matrix, METH_NOARGS,
+    "adjacency_matrix($self)\n--\n\nReturns the adjacency matrix as a NumPy array."},
+};
+
 }  // namespace
 
-const PyMethodDef node_count_method = {"node_count", node_count, METH_NOARGS,
-                                       "node_count($self)\n--\n\nReturns the number of nodes."};
-const PyMethodDef edge_count_method = {"edge_count", edge_count, METH_NOARGS,
-                                       "edge_count($self)\n--\n\nReturns the number of edges."};
-const PyMethodDef degree_sequence_method = {"degree_sequence", degree_sequence, METH_NOARGS,
-                                            "degree_sequence($self)\n--\n\nReturns the degree sequence as a list."};
-const PyMethodDef edges_method = {
-    "edges", edges, METH_NOARGS,
-    "edges($self)\n--\n\nReturns edges as a list of tuples (source, target, weight)."};
-const PyMethodDef adjacency_matrix_method = {
-    "adjacency_matrix", adjacency_matrix, METH_NOARGS,
-    "adjacency_matrix($self)\n--\n\nReturns the adjacency matrix as a NumPy array."};
-const PyMethodDef neighbors_method = {
-    "neighbors", method_pointer(neighbors), METH_VARARGS | METH_KEYWORDS,
-    "neighbors($self, node)\n--\n\nGet neighbors of a node with their edge weights."};
-const PyMethodDef has_edge_method = {
-    "has_edge", method_pointer(has_edge), METH_VARARGS | METH_KEYWORDS,
-    "has_edge($self, from_node, to_node)\n--\n\nCheck if there's an edge between two nodes."};
-const PyMethodDef neighbor_indices_method = {"neighbor_indices", method_pointer(neighbor_indices),
-                                             METH_VARARGS | METH_KEYWORDS,
-                                             "neighbor_indices($self, node)\n--\n\nGet neighbor indices for a node."};
-const PyMethodDef degree_method = {"degree", method_pointer(degree), METH_VARARGS | METH_KEYWORDS,
-                                   "degree($self, node)\n--\n\nGet the degree of a specific node."};
-const PyMethodDef is_directed_method = {"is_directed", is_directed, METH_NOARGS,
-                                        "is_directed($self)\n--\n\nCheck if the graph is directed."};
+std::span<const PyMethodDef> visibility_graph_query_methods() { return query_methods; }
 
-}  // namespace kaltrope::python
+}  // namespace kaltrope::bindings

@@ -3,9 +3,9 @@
 
 #include "bindings/common/python.hpp"
 
-namespace kaltrope::python_extra {
+namespace kaltrope::bindings {
 
 // Adds the class to module; -1 with the error set.
-int add_visibility_stream(PyObject* module);
+int add_visibility_stream_class(PyObject* module);
 
-}  // namespace kaltrope::python_extra
+}  // namespace kaltrope::bindings

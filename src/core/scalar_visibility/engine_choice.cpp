@@ -6,25 +6,21 @@
 
 namespace kaltrope {
 
-std::expected<Algorithm, std::string> parse_algorithm(std::string_view text) {
-    std::string lowered(text);
-    for (char& c : lowered) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    if (lowered == "auto") return Algorithm::Auto;
-    if (lowered == "scan" || lowered == "dc" || lowered == "divide_and_conquer") return Algorithm::Scan;
-    if (lowered == "hull" || lowered == "output_sensitive") return Algorithm::Hull;
-    return std::unexpected("unknown algorithm '" + lowered + "' (expected auto, scan or hull)");
-}
+namespace {
 
-std::string_view display_name(Algorithm algorithm) {
-    switch (algorithm) {
-        case Algorithm::Auto: return "Auto";
-        case Algorithm::Scan: return "Scan";
-        case Algorithm::Hull: return "Hull";
-    }
-    return {};
-}
+constexpr Spelling<Algorithm> kAlgorithmSpellings[] = {
+    {"auto", Algorithm::Auto},
+    {"scan", Algorithm::Scan},
+    {"dc", Algorithm::Scan},
+    {"divide_and_conquer", Algorithm::Scan},
+    {"hull", Algorithm::Hull},
+    {"output_sensitive", Algorithm::Hull},
+};
+
+}  // namespace
+
+const NameTable<Algorithm> kAlgorithmNames{kAlgorithmSpellings, LetterCase::Ignored, "unknown algorithm '",
+                                           "' (expected auto, scan or hull)"};
 
 bool uses_hull_tree(std::uint64_t scan_work, std::size_t n, Algorithm requested) {
     switch (requested) {

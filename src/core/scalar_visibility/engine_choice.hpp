@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/series/input.hpp"
+#include "support/name_table.hpp"
 
 namespace kaltrope {
 
@@ -17,10 +18,8 @@ enum class Algorithm { Auto, Scan, Hull };
 inline constexpr std::size_t kHullMinSamples = 1024;
 inline constexpr std::size_t kParallelMinSamples = 32768;
 
-// Accepts any letter case; the error text names the lower-cased input.
-std::expected<Algorithm, std::string> parse_algorithm(std::string_view text);
-
-std::string_view display_name(Algorithm algorithm);
+// In any letter case; an unknown name is reported lower-cased.
+extern const NameTable<Algorithm> kAlgorithmNames;
 
 // Whether to build a hull tree for n >= 2 samples whose scan costs scan_work.
 bool uses_hull_tree(std::uint64_t scan_work, std::size_t n, Algorithm requested);

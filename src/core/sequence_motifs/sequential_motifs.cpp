@@ -216,14 +216,6 @@ std::unexpected<InputError> first_non_finite(Series values, std::size_t dim) {
 
 }  // namespace
 
-std::optional<MotifKind> parse_motif_kind(std::string_view text) {
-    if (text == "natural") return MotifKind{false, false};
-    if (text == "horizontal") return MotifKind{true, false};
-    if (text == "vector_natural") return MotifKind{false, true};
-    if (text == "vector_horizontal") return MotifKind{true, true};
-    return std::nullopt;
-}
-
 Counted count_scalar_motifs(Series row, bool horizontal) {
     const std::size_t n = row.size();
     if (n >= kMaxSamples) return std::unexpected(InputError{InputError::Kind::TooLong});
@@ -249,11 +241,11 @@ Counted count_vector_motifs(Series row, std::size_t dim, bool horizontal) {
 }
 
 std::expected<std::vector<MotifHistogram>, InputError> count_motif_batch(std::span<const Series> rows,
-                                                                         MotifKind kind, std::size_t dim) {
+                                                                         SeriesKind kind, std::size_t dim) {
     std::vector<Counted> counted(rows.size());
     parallel::for_each_index(rows.size(), [&](std::size_t k) {
-        counted[k] = kind.vector ? count_vector_motifs(rows[k], dim, kind.horizontal)
-                                 : count_scalar_motifs(rows[k], kind.horizontal);
+        counted[k] = is_vector(kind) ? count_vector_motifs(rows[k], dim, is_horizontal(kind))
+                                     : count_scalar_motifs(rows[k], is_horizontal(kind));
     });
     std::vector<MotifHistogram> counts;
     counts.reserve(rows.size());

@@ -9,24 +9,17 @@
 #include <array>
 #include <cstdint>
 #include <expected>
-#include <optional>
 #include <span>
-#include <string_view>
 #include <vector>
 
 #include "core/series/input.hpp"
+#include "core/series/series_kind.hpp"
 
 namespace kaltrope::motifs {
 
 using MotifHistogram = std::array<std::uint64_t, 8>;
 using Counted = std::expected<MotifHistogram, InputError>;
 
-// "natural", "horizontal", "vector_natural" or "vector_horizontal", exactly.
-struct MotifKind {
-    bool horizontal = false;
-    bool vector = false;
-};
-std::optional<MotifKind> parse_motif_kind(std::string_view text);
 
 // A scalar series: too long, then the first non-finite sample, are errors.
 Counted count_scalar_motifs(Series row, bool horizontal);
@@ -41,6 +34,6 @@ Counted count_vector_motifs(Series row, std::size_t dim, bool horizontal);
 // Every row on the worker pool, counts in row order; when rows fail, the
 // error of the lowest failing row.
 std::expected<std::vector<MotifHistogram>, InputError> count_motif_batch(std::span<const Series> rows,
-                                                                         MotifKind kind, std::size_t dim);
+                                                                         SeriesKind kind, std::size_t dim);
 
 }  // namespace kaltrope::motifs

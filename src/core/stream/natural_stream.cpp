@@ -24,12 +24,18 @@ constexpr std::size_t kHiddenCheckEvery = 4;
 
 }  // namespace
 
-std::expected<StreamMode, std::string> parse_stream_mode(std::string_view text) {
-    if (text == "auto") return StreamMode::Auto;
-    if (text == "scan") return StreamMode::Scan;
-    if (text == "indexed") return StreamMode::Indexed;
-    return std::unexpected("unknown mode '" + std::string(text) + "' (auto, scan, indexed)");
-}
+namespace {
+
+constexpr Spelling<StreamMode> kStreamModeSpellings[] = {
+    {"auto", StreamMode::Auto},
+    {"scan", StreamMode::Scan},
+    {"indexed", StreamMode::Indexed},
+};
+
+}  // namespace
+
+const NameTable<StreamMode> kStreamModeNames{kStreamModeSpellings, LetterCase::Exact, "unknown mode '",
+                                             "' (auto, scan, indexed)"};
 
 Validated NaturalStream::check_run(Series values, std::optional<Series> positions) const {
     PositionRun run(size(), last_of(positions_), positions);

@@ -11,13 +11,14 @@
 
 #include "core/stream/growing_hull_index.hpp"
 #include "core/stream/stream_common.hpp"
+#include "support/name_table.hpp"
 
 namespace kaltrope {
 
 enum class StreamMode { Auto, Scan, Indexed };
 
 // "auto", "scan" or "indexed", exactly.
-std::expected<StreamMode, std::string> parse_stream_mode(std::string_view text);
+extern const NameTable<StreamMode> kStreamModeNames;
 
 class NaturalStream {
 public:

@@ -1,18 +1,17 @@
 #include "core/vector_visibility/weights.hpp"
 
-#include <array>
 #include <cmath>
 
 namespace kaltrope::vector {
 namespace {
 
-constexpr std::array<std::string_view, 6> kNames = {
-    "cosine_similarity",
-    "time_diff_cosine_similarity",
-    "euclidean_distance",
-    "time_diff_euclidean_distance",
-    "normalized_euclidean_distance",
-    "time_diff_normalized_euclidean_distance",
+constexpr Spelling<VectorWeight> kWeightSpellings[] = {
+    {"cosine_similarity", VectorWeight::CosineSimilarity},
+    {"time_diff_cosine_similarity", VectorWeight::TimeDiffCosineSimilarity},
+    {"euclidean_distance", VectorWeight::EuclideanDistance},
+    {"time_diff_euclidean_distance", VectorWeight::TimeDiffEuclideanDistance},
+    {"normalized_euclidean_distance", VectorWeight::NormalizedEuclideanDistance},
+    {"time_diff_normalized_euclidean_distance", VectorWeight::TimeDiffNormalizedEuclideanDistance},
 };
 
 bool divides_by_time(VectorWeight weight) {
@@ -22,18 +21,7 @@ bool divides_by_time(VectorWeight weight) {
 
 }  // namespace
 
-std::string_view weight_name(VectorWeight weight) { return kNames[static_cast<std::size_t>(weight)]; }
-
-std::expected<VectorWeight, std::string> parse_weight(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    for (std::size_t i = 0; i < kNames.size(); ++i) {
-        if (lower == kNames[i]) return static_cast<VectorWeight>(i);
-    }
-    return std::unexpected("unknown weight method '" + lower + "'");
-}
+const NameTable<VectorWeight> kWeightNames{kWeightSpellings, LetterCase::Ignored, "unknown weight method '", "'"};
 
 void vector_weights_into(std::span<const Edge> edges, RowMatrix x, std::optional<Series> positions,
                          VectorWeight weight, double* out) {

@@ -11,6 +11,7 @@
 #include "core/series/edge_list.hpp"
 #include "core/series/input.hpp"
 #include "core/vector_visibility/row_matrix.hpp"
+#include "support/name_table.hpp"
 
 namespace kaltrope::vector {
 
@@ -25,11 +26,9 @@ enum class VectorWeight {
     TimeDiffNormalizedEuclideanDistance,  // the normalized distance / dt
 };
 
-std::string_view weight_name(VectorWeight weight);
-
-// Lower-cases ASCII letters, then matches one of the six names exactly; the
-// error is the message "unknown weight method '<lower-cased text>'".
-std::expected<VectorWeight, std::string> parse_weight(std::string_view text);
+// The six names in snake case, in any letter case; an unknown name is
+// reported lower-cased.
+extern const NameTable<VectorWeight> kWeightNames;
 
 // The weight of every edge, in edge order, into out[0 .. edges.size()).
 // Zero rows are not guarded against: they give NaN where a norm divides.

@@ -1,0 +1,123 @@
+// The batch functions of the array interface: natural_visibility_batch and
+// horizontal_visibility_batch take B series from a 2-D array or an iterable,
+// run a batch engine on them without the interpreter lock and return
+// (edges, offsets).
+
+#include "bindings/array_functions/batch_functions.hpp"
+
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "bindings/common/array_conversion.hpp"
+#include "bindings/common/array_results.hpp"
+#include "bindings/common/errors.hpp"
+#include "bindings/common/method_table.hpp"
+#include "bindings/common/numpy_api.hpp"
+#include "bindings/common/py_ref.hpp"
+#include "core/scalar_visibility/horizontal.hpp"
+#include "core/scalar_visibility/natural.hpp"
+
+namespace kaltrope::bindings {
+namespace {
+
+// The rows of a batch, with the references that keep their data alive.
+struct Rows {
+    PyRef matrix;
+    std::vector<F64Vec> converted;
+    std::vector<Series> series;
+};
+
+bool is_float64_matrix(PyObject* object) {
+    if (!PyArray_Check(object)) return false;
+    auto* array = reinterpret_cast<PyArrayObject*>(object);
+    return PyArray_NDIM(array) == 2 && PyArray_TYPE(array) == NPY_DOUBLE;
+}
+
+// A (B, n) float64 array: read in place when C-contiguous, otherwise copied
+// once into C order.
+std::optional<Rows> matrix_rows(PyObject* object) {
+    Rows rows;
+    auto* array = reinterpret_cast<PyArrayObject*>(object);
+    rows.matrix = PyArray_ISCARRAY_RO(array) ? PyRef::borrow(object) : as_contiguous_f64(object);
+    if (!rows.matrix) return std::nullopt;
+    array = reinterpret_cast<PyArrayObject*>(rows.matrix.get());
+    const auto count = static_cast<std::size_t>(PyArray_DIM(array, 0));
+    const auto length = static_cast<std::size_t>(PyArray_DIM(array, 1));
+    const auto* data = static_cast<const double*>(PyArray_DATA(array));
+    rows.series.reserve(count);
+    for (std::size_t k = 0; k < count; ++k) rows.series.emplace_back(data + k * length, length);
+    return rows;
+}
+
+// Any iterable: each item converted as a series of its own.
+std::optional<Rows> iterated_rows(PyObject* object) {
+    PyRef iterator = PyRef::steal(PyObject_GetIter(object));
+    if (!iterator) return std::nullopt;
+    Rows rows;
+    while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
+        auto series = to_f64(item.get());
+        if (!series) return std::nullopt;
+        rows.series.push_back(series->values());
+        rows.converted.push_back(std::move(*series));
+    }
+    if (PyErr_Occurred()) return std::nullopt;
+    return rows;
+}
+
+using BatchEngine = BatchEdges (*)(std::span<const Series> rows);
+
+// Takes the single argument `rows` with format (naming the function in
+// argument errors) and runs engine on the series it holds.
+PyObject* run_batch_entry(PyObject* args, PyObject* kwargs, const char* format, BatchEngine engine) {
+    return guarded([&]() -> PyObject* {
+        static const char* keywords[] = {"rows", nullptr};
+        PyObject* object = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &object)) {
+            return nullptr;
+        }
+        if (!ensure_numpy()) return nullptr;
+        auto rows = is_float64_matrix(object) ? matrix_rows(object) : iterated_rows(object);
+        if (!rows) return nullptr;
+        const auto edges = without_lock([&] { return engine(rows->series); });
+        if (!edges) return raise_error(edges.error());
+        return batch_to_numpy(without_lock([&] { return widen_batch(*edges); }));
+    });
+}
+
+PyObject* natural_visibility_batch(PyObject*, PyObject* args, PyObject* kwargs) {
+    return run_batch_entry(args, kwargs, "O:natural_visibility_batch", natural_batch);
+}
+
+PyObject* horizontal_visibility_batch(PyObject*, PyObject* args, PyObject* kwargs) {
+    return run_batch_entry(args, kwargs, "O:horizontal_visibility_batch", horizontal_batch);
+}
+
+PyMethodDef batch_functions[] = {
+    {
+    "natural_visibility_batch",
+    method_pointer(natural_visibility_batch),
+    METH_VARARGS | METH_KEYWORDS,
+    "natural_visibility_batch(rows)\n--\n\n"
+    "natural_visibility_batch(Y) -> (edges (E, 2) int64, offsets (B+1,) int64)\n"
+    "\n"
+    "Natural visibility graphs of many independent series in one call, in\n"
+    "parallel. `Y` is a (B, n) array or an iterable of 1-D arrays (ragged\n"
+    "lengths allowed). Edges of series `k` are `edges[offsets[k]:offsets[k+1]]`\n"
+    "with node indices local to that series.",
+    },
+    {
+    "horizontal_visibility_batch",
+    method_pointer(horizontal_visibility_batch),
+    METH_VARARGS | METH_KEYWORDS,
+    "horizontal_visibility_batch(rows)\n--\n\n"
+    "horizontal_visibility_batch(Y) -> (edges (E, 2) int64, offsets (B+1,) int64)",
+    },
+    {nullptr, nullptr, 0, nullptr},
+};
+
+}  // namespace
+
+int add_batch_functions(PyObject* module) { return PyModule_AddFunctions(module, batch_functions); }
+
+}  // namespace kaltrope::bindings
