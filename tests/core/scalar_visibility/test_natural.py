@@ -7,8 +7,8 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import _kaltrope as kt
-from conftest import (ALGORITHMS, natural_oracle, pairs, scan_work_oracle, series,
-                      series_with_positions, windows_oracle)
+from oracles import ALGORITHMS, natural_oracle, pairs, scan_work_oracle, windows_oracle
+from strategies import series, series_with_positions
 
 NAT = kt.natural_visibility_edges
 PLAN = kt.natural_visibility_plan

@@ -9,7 +9,6 @@ import io
 import json
 import math
 import os
-import pathlib
 import subprocess
 import xml.etree.ElementTree as ET
 from decimal import Decimal
@@ -20,9 +19,9 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import _kaltrope as kt
+from probes import graph_probe
 
 NAN, INF = math.nan, math.inf
-PROBE = pathlib.Path(kt.__file__).parent / "graph_probe"
 GRAPHML_HEAD = (
     '<?xml version="1.0" encoding="UTF-8"?>\n'
     '<graphml xmlns="http://graphml.graphdrawing.org/xmlns"\n'
@@ -132,11 +131,10 @@ def test_features_without_any_value_and_nodes_without_features():
 def probe_json(values, weights, features, pretty, *names):
     text = "".join(f"{v!r}\n" for v in values)
     flags = [str(int(flag)) for flag in (weights, features, pretty)]
-    return subprocess.run([str(PROBE), "json", *flags, *names], input=text, capture_output=True,
+    return subprocess.run([str(graph_probe()), "json", *flags, *names], input=text, capture_output=True,
                           text=True, check=True, timeout=60).stdout
 
 
-@pytest.mark.skipif(not PROBE.exists(), reason="needs the development build's probe")
 def test_json_options():
     assert probe_json([1.0, 2.0, 1.0], False, False, False) == (
         '{\n"nodes": 3,\n"edges": [\n{"source": 0, "target": 1},\n{"source": 1, "target": 2}\n]\n}\n')

@@ -10,7 +10,8 @@ import numpy as np
 import pytest
 
 import _kaltrope as kt
-from conftest import run_python, spot_check_natural
+from oracles import spot_check_natural
+from processes import run_python
 
 NAT = kt.natural_visibility_edges
 N = 40000

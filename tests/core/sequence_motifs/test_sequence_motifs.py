@@ -6,7 +6,7 @@ import pytest
 from hypothesis import given, strategies as st
 
 import _kaltrope as kt
-from conftest import natural_oracle, horizontal_oracle
+from oracles import horizontal_oracle, natural_oracle
 
 VM = kt.visibility_motifs
 KINDS = ["natural", "horizontal", "vector_natural", "vector_horizontal"]

@@ -9,7 +9,8 @@ import pytest
 from hypothesis import given, strategies as st
 
 import _kaltrope as kt
-from conftest import pairs, check_batch, run_python
+from oracles import check_batch, pairs
+from processes import run_python
 
 NVE = kt.natural_vector_visibility_edges
 HVE = kt.horizontal_vector_visibility_edges

@@ -5,7 +5,8 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import _kaltrope as kt
-from conftest import check_batch, horizontal_oracle, natural_oracle, pairs, series
+from oracles import check_batch, horizontal_oracle, natural_oracle, pairs
+from strategies import series
 
 HOR = kt.horizontal_visibility_edges
 HBATCH = kt.horizontal_visibility_batch

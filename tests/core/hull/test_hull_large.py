@@ -9,7 +9,7 @@ import numpy as np
 import pytest
 
 import _kaltrope as kt
-from conftest import spot_check_natural
+from oracles import spot_check_natural
 
 NAT = kt.natural_visibility_edges
 

@@ -7,7 +7,8 @@ import numpy as np
 import pytest
 
 import _kaltrope as kt
-from conftest import natural_oracle, horizontal_oracle, pairs, run_python
+from oracles import horizontal_oracle, natural_oracle, pairs
+from processes import run_python
 
 NAT = kt.natural_visibility_edges
 HOR = kt.horizontal_visibility_edges

@@ -6,7 +6,9 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import _kaltrope as kt
-from conftest import horizontal_oracle, natural_oracle, pairs, run_python, series
+from oracles import horizontal_oracle, natural_oracle, pairs
+from processes import run_python
+from strategies import series
 
 SCALAR_KINDS = ("natural", "horizontal")
 VECTOR_KINDS = ("vector_natural", "vector_horizontal")

@@ -7,7 +7,6 @@ a plain Python run of the move rule with the same examination order.
 """
 import itertools
 import math
-import pathlib
 import subprocess
 
 import numpy as np
@@ -15,9 +14,8 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import _kaltrope as kt
+from probes import graph_probe
 
-PROBE = pathlib.Path(kt.__file__).parent / "graph_probe"
-needs_probe = pytest.mark.skipif(not PROBE.exists(), reason="needs the development build's probe")
 NAN = math.nan
 KINDS = ["empty", "single_edge", "chain", "fork", "cycle", "three_edges", "four_edges",
          "five_edges", "complete_triangle"]
@@ -114,12 +112,11 @@ ARCS = [(0, 1), (1, 0), (0, 2), (2, 0), (1, 2), (2, 1)]      # ij, ji, ik, ki, j
 
 def probe_classes(arc_sets):
     text = "".join("".join("1" if arc in arcs else "0" for arc in ARCS) + "\n" for arcs in arc_sets)
-    out = subprocess.run([str(PROBE), "triads"], input=text, capture_output=True, text=True,
+    out = subprocess.run([str(graph_probe()), "triads"], input=text, capture_output=True, text=True,
                          check=True, timeout=60).stdout
     return out.split()
 
 
-@needs_probe
 def test_directed_triads():
     every = [frozenset(a for a, bit in zip(ARCS, bits) if bit)
              for bits in itertools.product([0, 1], repeat=6)]
