@@ -14,19 +14,20 @@
 // r = fl(fl(y_b - y_a) * fl(x_k - x_a)) and trusts the sign of det = fl(l - r)
 // when |det| exceeds
 //
-//     bound = fl(fl(kRelativeBound * fl(|l| + |r|)) + kAbsoluteBound),
-//     kRelativeBound = (3 + 16 eps) eps,  kAbsoluteBound = 2^-1070,  eps = 2^-53.
+//     bound = fl(kRelativeBound * fl(fl(|l| + |r|) + kUnderflowGuard)),
+//     kRelativeBound = (3 + 16 eps) eps,  kUnderflowGuard = 2^-1020,  eps = 2^-53.
 //
 // Derivation. Without underflow or overflow every operation rounds with a
 // relative error of at most eps, and Shewchuk's analysis of this very
 // expression (his orient2d, error bound A) shows
-// |det - O| <= (3 eps + 16 eps^2) fl(|l| + |r|), the 16 eps^2 also covering
-// the rounding of the bound's own product (and, with room to spare, of the
-// addition of kAbsoluteBound). Underflow adds absolute errors only: a
-// difference or a sum whose result is subnormal is exact, and a product that
-// underflows is off by at most 2^-1075, so l and r together carry at most
-// 2^-1074 more, and the bound's product may lose at most 2^-1075 in turn.
-// kAbsoluteBound = 2^-1070 covers both with a factor of more than 5 to spare.
+// |det - O| <= (3 eps + 16 eps^2) fl(|l| + |r|); the 16 eps^2 leaves room for
+// the two roundings of the bound itself. Underflow adds absolute errors only:
+// a difference or a sum whose result is subnormal is exact, and a product
+// that underflows is off by at most 2^-1075, so l and r together carry at
+// most 2^-1074 more, and the bound's product may lose 2^-1075 in turn. The
+// guard adds kRelativeBound * 2^-1020 > 3 * 2^-1073 to the bound, which
+// covers both. (The guard is a normal number added before the product: a
+// subnormal operand would cost a slow microcode path on every test.)
 // Overflow makes l, r, det or the bound infinite or NaN, and then neither
 // comparison holds, so the filter settles nothing. The differences x_b - x_a
 // themselves round, which is why the exact path never uses them.
@@ -52,16 +53,14 @@
 namespace kaltrope {
 
 inline constexpr double kRelativeBound = (3.0 + 16.0 * 0x1p-53) * 0x1p-53;
-inline constexpr double kAbsoluteBound = 0x1p-1070;
+inline constexpr double kUnderflowGuard = 0x1p-1020;
 
-// The sign of l - r where the error bound settles it, else 0 (an exact zero
-// is never settled here).
-[[gnu::always_inline]] inline int filtered_sign(double l, double r) {
-    const double det = l - r;
-    const double bound = kRelativeBound * (std::abs(l) + std::abs(r)) + kAbsoluteBound;
-    if (det > bound) return 1;
-    if (det < -bound) return -1;
-    return 0;
+// True when the error bound settles the sign of l - r, which is then the
+// sign of the comparison of l and r. Callers branch on the comparison alone
+// and on this rarely failing check apart, so that a mispredicted decision
+// does not wait for the bound.
+[[gnu::always_inline]] inline bool settled(double l, double r) {
+    return std::abs(l - r) > kRelativeBound * (std::abs(l) + std::abs(r) + kUnderflowGuard);
 }
 
 // The exact sign of O(a, b, k); 0 when a coordinate is not finite.
@@ -69,8 +68,10 @@ inline constexpr double kAbsoluteBound = 0x1p-1070;
 
 // The exact sign of O(a, b, k) for finite coordinates.
 inline int orientation(double xa, double ya, double xb, double yb, double xk, double yk) {
-    if (const int sign = filtered_sign((xb - xa) * (yk - ya), (yb - ya) * (xk - xa))) return sign;
-    return exact_orientation(xa, ya, xb, yb, xk, yk);
+    const double l = (xb - xa) * (yk - ya);
+    const double r = (yb - ya) * (xk - xa);
+    if (!settled(l, r)) [[unlikely]] return exact_orientation(xa, ya, xb, yb, xk, yk);
+    return l > r ? 1 : -1;
 }
 
 // True when coordinates that are all whole numbers with these largest
@@ -95,49 +96,94 @@ bool small_whole_numbers(const Values& y, Positions x) {
     return products_exact(largest_value, largest_position);
 }
 
-// The line of sight from a point a to a point b on either side of it, and
+// The largest |y| of a series, 0 for none.
+template <class Values>
+double largest_magnitude(const Values& y) {
+    double largest = 0;
+    for (std::size_t i = 0; i < y.size(); ++i) largest = std::max(largest, std::abs(y[i]));
+    return largest;
+}
+
+// What a line of sight from a knows of the points it will be asked about:
+// their |y - y_a| and |x - x_a| are at most value and position (which need
+// only bound the rounded differences, so an expression of the largest
+// coordinates evaluated in double will do), and exact_in_double says that
+// every coordinate is a whole number within products_exact.
+struct Reach {
+    double value;
+    double position;
+    bool exact_in_double = false;
+};
+
+// What lines of sight within one series share: its largest |y|, and whether
+// its coordinates are small whole numbers.
+struct SeriesExtent {
+    double largest_value;
+    bool exact_in_double;
+
+    // The reach of a line from (xa, ya) over points between it and the
+    // position farthest (positions increase).
+    Reach from(double xa, double ya, double farthest) const {
+        return {largest_value + std::abs(ya), std::abs(farthest - xa), exact_in_double};
+    }
+};
+
+template <class Values, class Positions>
+SeriesExtent extent_of(const Values& y, Positions x) {
+    return {largest_magnitude(y), small_whole_numbers(y, x)};
+}
+
+// Where the far end of a line of sight lies: left or right of its start.
+enum class Side { Left, Right };
+
+// The line of sight from a point a to a point b on the given side of it, and
 // whether a point lies strictly above it (at its own position). Moving the
-// far end keeps a. The rounded differences are those the filter multiplies;
-// a leftward line stores them negated (exact), so that "above" is a positive
-// filtered sign on both sides.
+// far end keeps a. The filter multiplies the rounded differences; a leftward
+// line stores them negated (exact), so that "above" is a positive sign on
+// both sides and the products are those of a - b and k - a.
+//
+// The bound is evaluated once per line, with the reach in place of each
+// candidate's |y - y_a| and |x - x_a|: rounding is monotone, so it is never
+// below that candidate's own bound of settled(), and a test costs one
+// subtraction and one comparison more than the bare floating-point one.
+template <Side FarEnd>
 class SightLine {
 public:
-    // x_b != x_a. exact_in_double: every coordinate the line will meet is a
-    // whole number within products_exact.
-    SightLine(double xa, double ya, double xb, double yb, bool exact_in_double = false)
-        : xa_(xa), ya_(ya), direction_(xb < xa ? -1 : 1), exact_in_double_(exact_in_double) {
+    SightLine(double xa, double ya, double xb, double yb, Reach reach) : xa_(xa), ya_(ya), reach_(reach) {
         aim_at(xb, yb);
     }
 
     void aim_at(double xb, double yb) {
         xb_ = xb;
         yb_ = yb;
-        sx_ = direction_ > 0 ? xb - xa_ : xa_ - xb;
-        sy_ = direction_ > 0 ? yb - ya_ : ya_ - yb;
+        sx_ = FarEnd == Side::Right ? xb - xa_ : xa_ - xb;
+        sy_ = FarEnd == Side::Right ? yb - ya_ : ya_ - yb;
+        bound_ = kRelativeBound * (std::abs(sx_) * reach_.value + std::abs(sy_) * reach_.position + kUnderflowGuard);
     }
 
     bool above(double x, double y) const {
         const double l = sx_ * (y - ya_);
         const double r = sy_ * (x - xa_);
-        if (const int sign = filtered_sign(l, r)) return sign > 0;
-        if (exact_in_double_) return l > r;
-        return direction_ * exact_orientation(xa_, ya_, xb_, yb_, x, y) > 0;
+        if (!(std::abs(l - r) > bound_) && !reach_.exact_in_double) [[unlikely]] {
+            return kDirection * exact_orientation(xa_, ya_, xb_, yb_, x, y) > 0;
+        }
+        return l > r;
     }
 
     double xa() const { return xa_; }
     double ya() const { return ya_; }
-    double xb() const { return xb_; }
-    double yb() const { return yb_; }
 
 private:
+    static constexpr int kDirection = FarEnd == Side::Right ? 1 : -1;
+
     double xa_;
     double ya_;
+    Reach reach_;
     double xb_ = 0;
     double yb_ = 0;
     double sx_ = 0;
     double sy_ = 0;
-    int direction_;
-    bool exact_in_double_;
+    double bound_ = 0;
 };
 
 }  // namespace kaltrope

@@ -15,15 +15,15 @@
 namespace kaltrope {
 
 // Left edges (j, i) by j descending, then right edges (i, j) by j ascending.
-// exact_in_double: the coordinates are small whole numbers (products_exact).
+// extent: that of the whole series.
 template <class Positions>
 void scan_sample(const double* y, Positions x, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
-                 bool exact_in_double, EdgeList& edges) {
+                 SeriesExtent extent, EdgeList& edges) {
     const double yi = y[i];
     const double xi = x[i];
     if (lo < i) {
         edges.push_back({i - 1, i});
-        SightLine sight(xi, yi, x[i - 1], y[i - 1], exact_in_double);
+        SightLine<Side::Left> sight(xi, yi, x[i - 1], y[i - 1], extent.from(xi, yi, x[lo]));
         // Every sample of the left window is lower than y_i: no early stop.
         for (std::uint32_t j = i - 1; j-- > lo;) {
             if (sight.above(x[j], y[j])) {
@@ -35,7 +35,7 @@ void scan_sample(const double* y, Positions x, std::uint32_t i, std::uint32_t lo
     if (i < hi) {
         edges.push_back({i, i + 1});
         if (i + 1 < hi && y[i + 1] < yi) {
-            SightLine sight(xi, yi, x[i + 1], y[i + 1], exact_in_double);
+            SightLine<Side::Right> sight(xi, yi, x[i + 1], y[i + 1], extent.from(xi, yi, x[hi]));
             for (std::uint32_t j = i + 2; j <= hi; ++j) {
                 if (sight.above(x[j], y[j])) {
                     edges.push_back({i, j});

@@ -36,8 +36,8 @@ public:
     std::span<const double> values() const { return values_; }
     std::span<const double> positions() const { return positions_; }
 
-    // Every difference and product of the coordinates is exact in double.
-    bool exact_in_double() const { return coordinates_.exact_in_double(); }
+    // What the lines of sight over these points share.
+    SeriesExtent extent() const { return coordinates_.extent(); }
 
     // From point i whose nearest visible point on the left is v, appends
     // (k, i) for every further visible k in [lo, v). With a budget, gives up

@@ -16,7 +16,7 @@ void hybrid_left(const HullTree& tree, std::uint32_t i, std::uint32_t lo, EdgeLi
     const auto y = tree.values();
     const auto x = tree.positions();
     edges.push_back({i - 1, i});
-    SightLine sight(x[i], y[i], x[i - 1], y[i - 1], tree.exact_in_double());
+    SightLine<Side::Left> sight(x[i], y[i], x[i - 1], y[i - 1], tree.extent().from(x[i], y[i], x[lo]));
     std::uint32_t v = i - 1;
     std::uint32_t position = v;
     std::uint32_t tested = 0;
@@ -50,7 +50,7 @@ void hybrid_right(const HullTree& tree, std::uint32_t i, std::uint32_t hi, EdgeL
     edges.push_back({i, i + 1});
     std::uint32_t v = i + 1;
     if (v >= hi || !(y[v] < yi)) return;
-    SightLine sight(x[i], yi, x[v], y[v], tree.exact_in_double());
+    SightLine<Side::Right> sight(x[i], yi, x[v], y[v], tree.extent().from(x[i], yi, x[hi]));
     std::uint32_t position = v;
     std::uint32_t tested = 0;
     int found = 0;

@@ -84,6 +84,8 @@ struct CoordinateRange {
 
     // Every difference and product of these coordinates is exact in double.
     bool exact_in_double() const { return whole && products_exact(largest_value, largest_position); }
+
+    SeriesExtent extent() const { return {largest_value, exact_in_double()}; }
 };
 
 // Above this, (|y| + 1)(|x| + 1) over a set of points turns pruning off: the

@@ -92,8 +92,7 @@ __attribute__((target("avx2"), always_inline)) inline __m256d below_avx2(__m256d
     const __m256d sign = _mm256_set1_pd(-0.0);
     const __m256d det = _mm256_sub_pd(l, r);
     const __m256d size = _mm256_add_pd(_mm256_andnot_pd(sign, l), _mm256_andnot_pd(sign, r));
-    const __m256d bound = _mm256_add_pd(_mm256_mul_pd(_mm256_set1_pd(kRelativeBound), size),
-                                        _mm256_set1_pd(kAbsoluteBound));
+    const __m256d bound = _mm256_mul_pd(_mm256_set1_pd(kRelativeBound), _mm256_add_pd(size, _mm256_set1_pd(kUnderflowGuard)));
     unsure = _mm256_or_pd(unsure, _mm256_cmp_pd(_mm256_andnot_pd(sign, det), bound, _CMP_NGT_UQ));
     return _mm256_cmp_pd(det, _mm256_xor_pd(bound, sign), _CMP_LT_OQ);
 }
@@ -103,8 +102,7 @@ __attribute__((target("avx512f"), always_inline)) inline __mmask8 below_avx512(_
                                                                                __mmask8& unsure) {
     const __m512d det = _mm512_sub_pd(l, r);
     const __m512d size = _mm512_add_pd(_mm512_abs_pd(l), _mm512_abs_pd(r));
-    const __m512d bound = _mm512_add_pd(_mm512_mul_pd(_mm512_set1_pd(kRelativeBound), size),
-                                        _mm512_set1_pd(kAbsoluteBound));
+    const __m512d bound = _mm512_mul_pd(_mm512_set1_pd(kRelativeBound), _mm512_add_pd(size, _mm512_set1_pd(kUnderflowGuard)));
     unsure |= _mm512_cmp_pd_mask(_mm512_abs_pd(det), bound, _CMP_NGT_UQ);
     return _mm512_cmp_pd_mask(det, _mm512_sub_pd(_mm512_setzero_pd(), bound), _CMP_LT_OQ);
 }

@@ -46,7 +46,7 @@ private:
     // The line from the new sample n through its last visible sample v.
     struct Sight {
         std::size_t v;
-        SightLine line;
+        SightLine<Side::Left> line;
     };
 
     // Exact; comparing against the line to v alone, not against every sample
