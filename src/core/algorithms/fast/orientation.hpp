@@ -158,13 +158,16 @@ public:
         yb_ = yb;
         sx_ = FarEnd == Side::Right ? xb - xa_ : xa_ - xb;
         sy_ = FarEnd == Side::Right ? yb - ya_ : ya_ - yb;
-        bound_ = kRelativeBound * (std::abs(sx_) * reach_.value + std::abs(sy_) * reach_.position + kUnderflowGuard);
+        // Where nothing rounds, every comparison is settled: a bound below zero.
+        bound_ = reach_.exact_in_double
+                     ? -1.0
+                     : kRelativeBound * (std::abs(sx_) * reach_.value + std::abs(sy_) * reach_.position + kUnderflowGuard);
     }
 
     bool above(double x, double y) const {
         const double l = sx_ * (y - ya_);
         const double r = sy_ * (x - xa_);
-        if (!(std::abs(l - r) > bound_) && !reach_.exact_in_double) [[unlikely]] {
+        if (!(std::abs(l - r) > bound_)) [[unlikely]] {
             return kDirection * exact_orientation(xa_, ya_, xb_, yb_, x, y) > 0;
         }
         return l > r;
