@@ -32,6 +32,24 @@ def natural_oracle(y, x=None):
     return edges
 
 
+def exact_natural_oracle(y, x=None):
+    """natural_oracle on the exact rational values of the doubles
+    (fractions.Fraction): no product or difference rounds."""
+    y = [Fraction(float(v)) for v in np.asarray(y, dtype=np.float64)]
+    n = len(y)
+    x = list(range(n)) if x is None else [Fraction(float(v)) for v in np.asarray(x, dtype=np.float64)]
+
+    def visible(a, b):
+        dx, dy = x[b] - x[a], y[b] - y[a]
+        return all((y[k] - y[a]) * dx < dy * (x[k] - x[a]) for k in range(a + 1, b))
+
+    edges = []
+    for i in range(n):
+        edges += [(j, i) for j in range(i - 1, -1, -1) if y[i] > y[j] and visible(j, i)]
+        edges += [(i, j) for j in range(i + 1, n) if y[i] >= y[j] and visible(i, j)]
+    return edges
+
+
 def horizontal_oracle(y):
     y = [float(v) for v in np.asarray(y, dtype=np.float64)]
     edges = [(a, b) for b in range(len(y)) for a in range(b - 1, -1, -1)

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "core/predicates/orientation.hpp"
+
 namespace kaltrope {
 
 HullTree::HullTree(std::span<const double> values, std::vector<double> positions)
@@ -66,14 +68,21 @@ void HullTree::build_hulls() {
     offsets_.push_back(static_cast<std::uint32_t>(indices_.size()));
 }
 
-std::optional<HullTree::Resume> HullTree::left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v, bool budgeted,
-                                                    double dy, double dx, EdgeList& edges) const {
+// Each search finds the nearest point strictly above the line from i through
+// the last visible point v, decided exactly; that this point is the next
+// visible one, with no test against the points between, holds only because
+// exact comparisons are transitive. The pruning line is the rounded one.
+std::optional<std::uint32_t> HullTree::left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v, bool budgeted,
+                                                 EdgeList& edges) const {
     const double xi = positions_[i];
     const double yi = values_[i];
+    SightLine<Side::Left> sight(xi, yi, positions_[v], values_[v], extent().from(xi, yi, positions_[lo]));
+    auto above_line = [&](std::uint32_t k) { return sight.above(positions_[k], values_[k]); };
     std::uint64_t work_total = 0;
     std::uint64_t distance = 0;
     for (;;) {
-        auto above_line = [&](std::uint32_t k) { return (values_[k] - yi) * dx > (xi - positions_[k]) * dy; };
+        const double dy = values_[v] - yi;
+        const double dx = xi - positions_[v];
         std::uint64_t work = 0;
         const auto found = nearest_before(lo, v, above_line, work, {dx, dy, xi * dy + yi * dx, tolerance(dy, dx, xi, yi)});
         if (!found) return std::nullopt;
@@ -81,22 +90,24 @@ std::optional<HullTree::Resume> HullTree::left_from(std::uint32_t i, std::uint32
         edges.push_back({k, i});
         work_total += work;
         distance += v - k;
-        dy = values_[k] - yi;
-        dx = xi - positions_[k];
+        sight.aim_at(positions_[k], values_[k]);
         v = k;
-        if (budgeted && work_total > 2 * distance + 64) return Resume{k, dy, dx};
+        if (budgeted && work_total > 2 * distance + 64) return k;
     }
 }
 
-std::optional<HullTree::Resume> HullTree::right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v,
-                                                     bool budgeted, double dy, double dx, EdgeList& edges) const {
+std::optional<std::uint32_t> HullTree::right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v, bool budgeted,
+                                                  EdgeList& edges) const {
     const double xi = positions_[i];
     const double yi = values_[i];
+    SightLine<Side::Right> sight(xi, yi, positions_[v], values_[v], extent().from(xi, yi, positions_[hi]));
+    auto above_line = [&](std::uint32_t k) { return sight.above(positions_[k], values_[k]); };
     std::uint64_t work_total = 0;
     std::uint64_t distance = 0;
     // Nothing lies beyond a visible point at least as high as point i.
-    while (dy < 0) {
-        auto above_line = [&](std::uint32_t k) { return (values_[k] - yi) * dx > (positions_[k] - xi) * dy; };
+    while (values_[v] < yi) {
+        const double dy = values_[v] - yi;
+        const double dx = positions_[v] - xi;
         std::uint64_t work = 0;
         const auto found = nearest_after(std::size_t{v} + 1, std::size_t{hi} + 1, above_line, work,
                                          {dx, -dy, yi * dx - xi * dy, tolerance(dy, dx, xi, yi)});
@@ -105,10 +116,9 @@ std::optional<HullTree::Resume> HullTree::right_from(std::uint32_t i, std::uint3
         edges.push_back({i, k});
         work_total += work;
         distance += k - v;
-        dy = values_[k] - yi;
-        dx = positions_[k] - xi;
+        sight.aim_at(positions_[k], values_[k]);
         v = k;
-        if (budgeted && work_total > 2 * distance + 64) return Resume{k, dy, dx};
+        if (budgeted && work_total > 2 * distance + 64) return k;
     }
     return std::nullopt;
 }
@@ -116,11 +126,11 @@ std::optional<HullTree::Resume> HullTree::right_from(std::uint32_t i, std::uint3
 void HullTree::scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const {
     if (lo < i) {
         edges.push_back({i - 1, i});
-        left_from(i, lo, i - 1, false, values_[i - 1] - values_[i], positions_[i] - positions_[i - 1], edges);
+        left_from(i, lo, i - 1, false, edges);
     }
     if (i < hi) {
         edges.push_back({i, i + 1});
-        right_from(i, hi, i + 1, false, values_[i + 1] - values_[i], positions_[i + 1] - positions_[i], edges);
+        right_from(i, hi, i + 1, false, edges);
     }
 }
 

@@ -36,24 +36,19 @@ public:
     std::span<const double> values() const { return values_; }
     std::span<const double> positions() const { return positions_; }
 
-    // Where a budgeted search stopped: the last visible point found and the
-    // line from the searching point to it.
-    struct Resume {
-        std::uint32_t k;
-        double dy;
-        double dx;
-    };
+    // What the lines of sight over these points share.
+    SeriesExtent extent() const { return coordinates_.extent(); }
 
-    // From point i whose nearest visible point on the left is v (dy = y_v - y_i,
-    // dx = x_i - x_v), appends (k, i) for every further visible k in [lo, v).
-    // With a budget, gives up once the search costs more than twice the
-    // distance it skipped plus 64, returning where to resume.
-    std::optional<Resume> left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v, bool budgeted, double dy,
-                                    double dx, EdgeList& edges) const;
+    // From point i whose nearest visible point on the left is v, appends
+    // (k, i) for every further visible k in [lo, v). With a budget, gives up
+    // once the search costs more than twice the distance it skipped plus 64,
+    // returning the last visible point found, where the caller resumes.
+    std::optional<std::uint32_t> left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v, bool budgeted,
+                                           EdgeList& edges) const;
 
-    // The mirror of left_from over (v, hi], appending (i, k); dx = x_v - x_i.
-    std::optional<Resume> right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v, bool budgeted, double dy,
-                                     double dx, EdgeList& edges) const;
+    // The mirror of left_from over (v, hi], appending (i, k).
+    std::optional<std::uint32_t> right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v, bool budgeted,
+                                            EdgeList& edges) const;
 
     // All edges of point i inside its window [lo, hi], using only the tree.
     void scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const;
@@ -101,7 +96,7 @@ private:
         const std::size_t end = leaf_start(tree.first_leaf + tree.width);
         if (begin >= end || begin >= hi || end <= lo) return std::nullopt;
         work += 8;
-        if (begin >= lo && end <= hi && node_max(tree.node, line.a, line.b) <= line.c - line.eps) return std::nullopt;
+        if (begin >= lo && end <= hi && line.skips(node_max(tree.node, line.a, line.b))) return std::nullopt;
         if (tree.width > 1) {
             const std::size_t half = tree.width / 2;
             const Subtree left{2 * tree.node, tree.first_leaf, half};

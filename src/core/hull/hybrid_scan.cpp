@@ -1,5 +1,7 @@
 #include "core/hull/hybrid_scan.hpp"
 
+#include "core/predicates/orientation.hpp"
+
 namespace kaltrope {
 namespace {
 
@@ -8,35 +10,32 @@ constexpr int kMaxSwitches = 4;
 // Fewer edges than this in a window of candidates counts as sparse.
 constexpr int kSparseEdges = 4;
 
+// Both sides keep only the line to the last visible sample, as the plain
+// scan does (valid because the exact comparisons are transitive).
 void hybrid_left(const HullTree& tree, std::uint32_t i, std::uint32_t lo, EdgeList& edges) {
     const auto y = tree.values();
     const auto x = tree.positions();
-    const double yi = y[i];
-    const double xi = x[i];
     edges.push_back({i - 1, i});
+    SightLine<Side::Left> sight(x[i], y[i], x[i - 1], y[i - 1], tree.extent().from(x[i], y[i], x[lo]));
     std::uint32_t v = i - 1;
-    double dy = y[v] - yi;
-    double dx = xi - x[v];
     std::uint32_t position = v;
     std::uint32_t tested = 0;
     int found = 0;
     int switches = 0;
     while (position > lo) {
         const std::uint32_t k = --position;
-        if ((y[k] - yi) * dx > (xi - x[k]) * dy) {
+        if (sight.above(x[k], y[k])) {
             edges.push_back({k, i});
             v = k;
-            dy = y[k] - yi;
-            dx = xi - x[k];
+            sight.aim_at(x[k], y[k]);
             ++found;
         }
         if (++tested < kHybridWindow) continue;
         if (switches < kMaxSwitches && found < kSparseEdges && position - lo > kHybridWindow) {
-            const auto resume = tree.left_from(i, lo, v, true, dy, dx, edges);
+            const auto resume = tree.left_from(i, lo, v, true, edges);
             if (!resume) return;
-            v = position = resume->k;
-            dy = resume->dy;
-            dx = resume->dx;
+            v = position = *resume;
+            sight.aim_at(x[v], y[v]);
             ++switches;
         }
         tested = 0;
@@ -48,35 +47,31 @@ void hybrid_right(const HullTree& tree, std::uint32_t i, std::uint32_t hi, EdgeL
     const auto y = tree.values();
     const auto x = tree.positions();
     const double yi = y[i];
-    const double xi = x[i];
     edges.push_back({i, i + 1});
     std::uint32_t v = i + 1;
-    double dy = y[v] - yi;
-    if (v >= hi || !(dy < 0)) return;
-    double dx = x[v] - xi;
+    if (v >= hi || !(y[v] < yi)) return;
+    SightLine<Side::Right> sight(x[i], yi, x[v], y[v], tree.extent().from(x[i], yi, x[hi]));
     std::uint32_t position = v;
     std::uint32_t tested = 0;
     int found = 0;
     int switches = 0;
     while (position < hi) {
         const std::uint32_t k = ++position;
-        if ((y[k] - yi) * dx > (x[k] - xi) * dy) {
+        if (sight.above(x[k], y[k])) {
             edges.push_back({i, k});
             v = k;
-            dy = y[k] - yi;
-            dx = x[k] - xi;
+            sight.aim_at(x[k], y[k]);
             ++found;
-            if (dy >= 0) return;
+            if (y[k] >= yi) return;
         }
         if (++tested < kHybridWindow) continue;
         if (switches < kMaxSwitches && found < kSparseEdges && hi - position > kHybridWindow) {
-            const auto resume = tree.right_from(i, hi, v, true, dy, dx, edges);
+            const auto resume = tree.right_from(i, hi, v, true, edges);
             if (!resume) return;
-            v = position = resume->k;
-            dy = resume->dy;
-            dx = resume->dx;
+            v = position = *resume;
+            sight.aim_at(x[v], y[v]);
             ++switches;
-            if (dy >= 0 || position == hi) return;
+            if (y[v] >= yi || position == hi) return;
         }
         tested = 0;
         found = 0;

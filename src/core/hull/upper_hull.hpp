@@ -10,6 +10,8 @@
 #include <span>
 #include <vector>
 
+#include "core/predicates/orientation.hpp"
+
 namespace kaltrope {
 
 // The upper hull of candidates given by ascending index, into chain; only
@@ -55,12 +57,17 @@ inline double hull_max(std::span<const std::uint32_t> vertices, const double* va
     return best;
 }
 
-// A search skips a hull when max a*y + b*x over it is at most c - eps.
+// A search skips a hull when max a*y + b*x over it is at most c - eps; an
+// infinite eps skips nothing (not even where that max overflows).
 struct PruneLine {
     double a;
     double b;
     double c;
     double eps;
+
+    bool skips(double highest) const {
+        return eps != std::numeric_limits<double>::infinity() && highest <= c - eps;
+    }
 };
 
 // The extent of a set of points, which bounds the rounding in their hulls.
@@ -74,19 +81,39 @@ struct CoordinateRange {
         largest_position = std::max(largest_position, std::abs(position));
         whole = whole && value == std::trunc(value) && position == std::trunc(position);
     }
+
+    // Every difference and product of these coordinates is exact in double.
+    bool exact_in_double() const { return whole && products_exact(largest_value, largest_position); }
+
+    SeriesExtent extent() const { return {largest_value, exact_in_double()}; }
 };
+
+// Above this, (|y| + 1)(|x| + 1) over a set of points turns pruning off: the
+// products in the hulls, in hull_max and in the pruning line stay below
+// 2^503 and can neither overflow nor come near it.
+inline constexpr double kLargestPrunedProduct = 0x1p500;
 
 // The pruning tolerance for a line of slope dy/dx through (x_from, y_from)
 // over points of the given range: it can only make a search examine more
-// points. It is relative to the largest coordinates of the points and of
-// (x_from, y_from), not only to the latter's: rounding in the hulls and in
-// hull_max grows with the coordinates of the vertices, which may be far
-// larger. Whole numbers this small make every product in the hulls, in
-// hull_max and in the visibility test exact, so there is nothing to allow
-// for, and a search can skip points that lie exactly on the line.
+// points, and the visibility test of every point examined is exact. It is
+// relative to the largest coordinates of the points and of (x_from, y_from),
+// not only to the latter's: rounding in the hulls and in hull_max grows with
+// the coordinates of the vertices, which may be far larger. The rounded
+// differences dy and dx, each hull turn, each a*y + b*x and the line's c are
+// off by a few units of 2^-53 of |dx| (|y| + 1) + |dy| (|x| + 1) at most, a
+// vertex a hull drops wrongly lies above its chord by no more than that, and
+// the error grows by at most that once per tree level (at most 33): 1e-12
+// leaves a margin of more than ten. The + 1 keeps underflow, whose
+// errors are absolute and tiny, far below the tolerance. Small whole numbers
+// make every product exact, so there is nothing to allow for, and a search
+// can skip points that lie exactly on the line. Coordinates so large that
+// products could overflow get an infinite tolerance: nothing is skipped.
 inline double pruning_tolerance(double dy, double dx, double x_from, double y_from, CoordinateRange range) {
     range.include(y_from, x_from);
-    if (range.whole && (range.largest_value + 1) * (range.largest_position + 1) <= 0x1p49) return 0;
+    if (range.exact_in_double()) return 0;
+    if (!((range.largest_value + 1) * (range.largest_position + 1) <= kLargestPrunedProduct)) {
+        return std::numeric_limits<double>::infinity();
+    }
     return 1e-12 * (std::abs(dx) * (range.largest_value + 1) + std::abs(dy) * (range.largest_position + 1));
 }
 

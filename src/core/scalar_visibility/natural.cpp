@@ -30,6 +30,7 @@ std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) 
     const Segments windows = segments(y);
     std::optional<HullTree> tree;
     if (uses_hull_tree(scan_work(windows), n, algorithm)) tree.emplace(HullTree::build(y, position_array(n, x)));
+    const SeriesExtent extent = tree ? tree->extent() : extent_of(y, x);
 
     auto scan_range = [&](std::size_t begin, std::size_t end, EdgeList& edges) {
         for (std::size_t s = begin; s < end; ++s) {
@@ -37,7 +38,7 @@ std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) 
             const std::uint32_t lo = windows.lo[i];
             const std::uint32_t hi = windows.hi[i];
             if (!tree || (n >= kHullMinSamples && hi - lo <= kHybridWindow)) {
-                scan_sample(y.data(), x, i, lo, hi, edges);
+                scan_sample(y.data(), x, i, lo, hi, extent, edges);
             } else if (n < kHullMinSamples) {
                 tree->scan_point(i, lo, hi, edges);
             } else {
@@ -67,9 +68,12 @@ EdgeList natural_row(Series y) {
     const std::size_t n = y.size();
     if (n < 2) return {};
     const Segments windows = segments(y);
+    const SeriesExtent extent = extent_of(y, UniformPositions{});
     EdgeList edges;
     edges.reserve(3 * n);
-    for (std::uint32_t i = 0; i < n; ++i) scan_sample(y.data(), UniformPositions{}, i, windows.lo[i], windows.hi[i], edges);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        scan_sample(y.data(), UniformPositions{}, i, windows.lo[i], windows.hi[i], extent, edges);
+    }
     return edges;
 }
 

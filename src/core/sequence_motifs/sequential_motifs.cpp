@@ -1,7 +1,9 @@
 #include "core/sequence_motifs/sequential_motifs.hpp"
 
 #include <algorithm>
+#include <bit>
 
+#include "core/predicates/orientation.hpp"
 #include "core/vector_visibility/row_matrix.hpp"
 #include "support/worker_pool.hpp"
 #include "support/cpu_features.hpp"
@@ -14,15 +16,15 @@ namespace kaltrope::motifs {
 namespace {
 
 // The optional edges of heights w0 .. w3 at unit spacing: [a, a + 2] with
-// one sample between, [0, 3] with two. All comparisons are strict; the
-// differences are taken first, then scaled.
+// one sample between, [0, 3] with two. All comparisons are strict; natural
+// ones are exact orientations (a sample strictly below the line through the
+// ends), which the vector kernels filter as the predicate's filter does.
 template <bool Horizontal>
 inline bool sees_over_one(double w0, double w1, double w2) {
     if constexpr (Horizontal) {
         return std::min(w0, w2) > w1;
     } else {
-        const double rise = w1 - w0;
-        return w2 - w0 > rise + rise;
+        return orientation(0, w0, 2, w2, 1, w1) < 0;
     }
 }
 
@@ -32,8 +34,7 @@ inline bool sees_over_two(double w0, double w1, double w2, double w3) {
         const double low = std::min(w0, w3);
         return (low > w1) & (low > w2);
     } else {
-        const double span = w3 - w0;
-        return (span > 3.0 * (w1 - w0)) & (span + span > 3.0 * (w2 - w0));
+        return orientation(0, w0, 3, w3, 1, w1) < 0 && orientation(0, w0, 3, w3, 2, w2) < 0;
     }
 }
 
@@ -84,6 +85,44 @@ __attribute__((target("popcnt"), always_inline)) inline void add_word(MotifHisto
     counts[7] += static_cast<std::uint64_t>(__builtin_popcountll(a & b & c));
 }
 
+// The orientation filter on four lanes: lanes where l - r is certainly
+// negative (the middle sample strictly below the line), and, added to
+// unsure, the lanes it cannot settle.
+__attribute__((target("avx2"), always_inline)) inline __m256d below_avx2(__m256d l, __m256d r, __m256d& unsure) {
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    const __m256d det = _mm256_sub_pd(l, r);
+    const __m256d size = _mm256_add_pd(_mm256_andnot_pd(sign, l), _mm256_andnot_pd(sign, r));
+    const __m256d bound = _mm256_mul_pd(_mm256_set1_pd(kRelativeBound), _mm256_add_pd(size, _mm256_set1_pd(kUnderflowGuard)));
+    unsure = _mm256_or_pd(unsure, _mm256_cmp_pd(_mm256_andnot_pd(sign, det), bound, _CMP_NGT_UQ));
+    return _mm256_cmp_pd(det, _mm256_xor_pd(bound, sign), _CMP_LT_OQ);
+}
+
+// The same on eight lanes.
+__attribute__((target("avx512f"), always_inline)) inline __mmask8 below_avx512(__m512d l, __m512d r,
+                                                                               __mmask8& unsure) {
+    const __m512d det = _mm512_sub_pd(l, r);
+    const __m512d size = _mm512_add_pd(_mm512_abs_pd(l), _mm512_abs_pd(r));
+    const __m512d bound = _mm512_mul_pd(_mm512_set1_pd(kRelativeBound), _mm512_add_pd(size, _mm512_set1_pd(kUnderflowGuard)));
+    unsure |= _mm512_cmp_pd_mask(_mm512_abs_pd(det), bound, _CMP_NGT_UQ);
+    return _mm512_cmp_pd_mask(det, _mm512_sub_pd(_mm512_setzero_pd(), bound), _CMP_LT_OQ);
+}
+
+// Decides the natural tests of a word's windows that the filter left
+// unsettled (rare: near-collinear samples) with the exact predicate.
+inline void settle_word(const double* w, std::uint64_t unsettled_one, std::uint64_t unsettled_two,
+                        std::uint64_t& over_one, std::uint64_t& over_two) {
+    for (; unsettled_one != 0; unsettled_one &= unsettled_one - 1) {
+        const int k = std::countr_zero(unsettled_one);
+        const std::uint64_t bit = std::uint64_t{1} << k;
+        over_one = sees_over_one<false>(w[k], w[k + 1], w[k + 2]) ? over_one | bit : over_one & ~bit;
+    }
+    for (; unsettled_two != 0; unsettled_two &= unsettled_two - 1) {
+        const int k = std::countr_zero(unsettled_two);
+        const std::uint64_t bit = std::uint64_t{1} << k;
+        over_two = sees_over_two<false>(w[k], w[k + 1], w[k + 2], w[k + 3]) ? over_two | bit : over_two & ~bit;
+    }
+}
+
 template <bool Horizontal>
 __attribute__((target("avx2,popcnt"))) std::size_t count_words_avx2(const double* q, std::size_t windows,
                                                                      MotifHistogram& counts, bool& finite) {
@@ -95,6 +134,8 @@ __attribute__((target("avx2,popcnt"))) std::size_t count_words_avx2(const double
     for (; start + kWord <= windows; start += kWord) {
         std::uint64_t over_one = 0;
         std::uint64_t over_two = 0;
+        std::uint64_t unsettled_one = 0;
+        std::uint64_t unsettled_two = 0;
 #pragma GCC unroll 16
         for (std::size_t i = 0; i < kWord; i += 4) {
             const double* w = q + start + i;
@@ -113,13 +154,18 @@ __attribute__((target("avx2,popcnt"))) std::size_t count_words_avx2(const double
                 const __m256d rise = _mm256_sub_pd(w1, w0);
                 const __m256d mid = _mm256_sub_pd(w2, w0);
                 const __m256d span = _mm256_sub_pd(w3, w0);
-                one = _mm256_cmp_pd(mid, _mm256_add_pd(rise, rise), _CMP_GT_OQ);
-                two = _mm256_and_pd(_mm256_cmp_pd(span, _mm256_mul_pd(three, rise), _CMP_GT_OQ),
-                                    _mm256_cmp_pd(_mm256_add_pd(span, span), _mm256_mul_pd(three, mid), _CMP_GT_OQ));
+                __m256d unsure_one = _mm256_setzero_pd();
+                __m256d unsure_two = _mm256_setzero_pd();
+                one = below_avx2(_mm256_add_pd(rise, rise), mid, unsure_one);
+                two = _mm256_and_pd(below_avx2(_mm256_mul_pd(three, rise), span, unsure_two),
+                                    below_avx2(_mm256_mul_pd(three, mid), _mm256_add_pd(span, span), unsure_two));
+                unsettled_one |= static_cast<std::uint64_t>(_mm256_movemask_pd(unsure_one)) << i;
+                unsettled_two |= static_cast<std::uint64_t>(_mm256_movemask_pd(unsure_two)) << i;
             }
             over_one |= static_cast<std::uint64_t>(_mm256_movemask_pd(one)) << i;
             over_two |= static_cast<std::uint64_t>(_mm256_movemask_pd(two)) << i;
         }
+        if constexpr (!Horizontal) settle_word(q + start, unsettled_one, unsettled_two, over_one, over_two);
         const double* after = q + start + kWord;
         add_word(counts, over_one, sees_over_one<Horizontal>(after[0], after[1], after[2]), over_two);
     }
@@ -139,6 +185,8 @@ __attribute__((target("avx512f,popcnt"))) std::size_t count_natural_words_avx512
     for (; start + kWord <= windows; start += kWord) {
         std::uint64_t over_one = 0;
         std::uint64_t over_two = 0;
+        std::uint64_t unsettled_one = 0;
+        std::uint64_t unsettled_two = 0;
 #pragma GCC unroll 8
         for (std::size_t i = 0; i < kWord; i += 8) {
             const double* w = q + start + i;
@@ -147,13 +195,17 @@ __attribute__((target("avx512f,popcnt"))) std::size_t count_natural_words_avx512
             const __m512d mid = _mm512_sub_pd(_mm512_loadu_pd(w + 2), w0);
             const __m512d span = _mm512_sub_pd(_mm512_loadu_pd(w + 3), w0);
             poison = _mm512_or_si512(poison, _mm512_castpd_si512(_mm512_mul_pd(w0, zero)));
-            const __mmask8 one = _mm512_cmp_pd_mask(mid, _mm512_add_pd(rise, rise), _CMP_GT_OQ);
-            const __mmask8 two =
-                _mm512_mask_cmp_pd_mask(_mm512_cmp_pd_mask(span, _mm512_mul_pd(three, rise), _CMP_GT_OQ),
-                                        _mm512_add_pd(span, span), _mm512_mul_pd(three, mid), _CMP_GT_OQ);
+            __mmask8 unsure_one = 0;
+            __mmask8 unsure_two = 0;
+            const __mmask8 one = below_avx512(_mm512_add_pd(rise, rise), mid, unsure_one);
+            const __mmask8 two = below_avx512(_mm512_mul_pd(three, rise), span, unsure_two) &
+                                 below_avx512(_mm512_mul_pd(three, mid), _mm512_add_pd(span, span), unsure_two);
             over_one |= static_cast<std::uint64_t>(one) << i;
             over_two |= static_cast<std::uint64_t>(two) << i;
+            unsettled_one |= static_cast<std::uint64_t>(unsure_one) << i;
+            unsettled_two |= static_cast<std::uint64_t>(unsure_two) << i;
         }
+        settle_word(q + start, unsettled_one, unsettled_two, over_one, over_two);
         const double* after = q + start + kWord;
         add_word(counts, over_one, sees_over_one<false>(after[0], after[1], after[2]), over_two);
     }

@@ -108,8 +108,8 @@ private:
             // Only nodes that start before the window have no hull, and
             // those never lie wholly inside a search.
             const auto vertices = levels_[node.level].hull(node.j);
-            if (hull_max(vertices, search.values.data() + begin, search.positions.data() + begin, search.line.a,
-                         search.line.b) <= search.line.c - search.line.eps) {
+            if (search.line.skips(hull_max(vertices, search.values.data() + begin,
+                                           search.positions.data() + begin, search.line.a, search.line.b))) {
                 return std::nullopt;
             }
         }

@@ -49,14 +49,17 @@ Validated NaturalStream::check_run(Series values, std::optional<Series> position
 void NaturalStream::push_checked(double value, std::optional<double> position, Sources& sources) {
     const std::size_t n = size();
     const std::size_t earliest = window_start(n, window_);
-    Sight sight{n, position.value_or(static_cast<double>(n)), value, 0, 0, 0};
+    const double x = position.value_or(static_cast<double>(n));
     if (earliest < n) {
         const bool indexed = mode_ == StreamMode::Indexed ||
                              (mode_ == StreamMode::Auto && n - earliest > kScanOnlyCandidates);
         if (indexed) {
             index_.grow(values_, positions_, earliest);
         }
-        look_at(sight, n - 1);
+        CoordinateRange with_sample = coordinates_;
+        with_sample.include(value, x);
+        const Reach reach = with_sample.extent().from(x, value, positions_[earliest]);
+        Sight sight{n - 1, SightLine<Side::Left>(x, value, positions_[n - 1], values_[n - 1], reach)};
         sources.push_back(n - 1);
         std::size_t tested = 0;
         std::size_t found = 0;
@@ -78,7 +81,7 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
             found = 0;
         }
     }
-    record_sample(value, sight.x);
+    record_sample(value, x);
 }
 
 void NaturalStream::record_sample(double value, double position) {
@@ -117,11 +120,14 @@ bool NaturalStream::search_index(Sight& sight, std::size_t earliest, std::size_t
     std::uint64_t distance = 0;
     // Between the scan position and v nothing lies above the current line.
     std::size_t limit = scanned_to;
+    const double x = sight.line.xa();
+    const double y = sight.line.ya();
+    auto above_line = [&](std::size_t k) { return sees(sight, k); };
+    auto hidden = [&](std::size_t k) { return hidden_through(sight, k); };
     for (;;) {
-        auto above_line = [&](std::size_t k) { return sees(sight, k); };
-        auto hidden = [&](std::size_t k) { return hidden_through(sight, k); };
-        const PruneLine line{sight.dx, sight.dy, sight.dy * sight.x + sight.dx * sight.y,
-                             pruning_tolerance(sight.dy, sight.dx, sight.x, sight.y, coordinates_)};
+        const double dy = values_[sight.v] - y;
+        const double dx = x - positions_[sight.v];
+        const PruneLine line{dx, dy, dy * x + dx * y, pruning_tolerance(dy, dx, x, y, coordinates_)};
         std::uint64_t work = 0;
         const auto found = index_.nearest_before(earliest, limit, values_, positions_, line, above_line, hidden, work);
         if (!found) return false;

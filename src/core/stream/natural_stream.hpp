@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/predicates/orientation.hpp"
 #include "core/stream/growing_hull_index.hpp"
 #include "core/stream/stream_common.hpp"
 #include "support/name_table.hpp"
@@ -45,21 +46,16 @@ public:
 private:
     // The line from the new sample n through its last visible sample v.
     struct Sight {
-        std::size_t n;
-        double x;
-        double y;
         std::size_t v;
-        double dy;  // y_v - y_n
-        double dx;  // x_n - x_v
+        SightLine<Side::Left> line;
     };
 
-    bool sees(const Sight& sight, std::size_t k) const {
-        return (values_[k] - sight.y) * sight.dx > sight.dy * (sight.x - positions_[k]);
-    }
+    // Exact; comparing against the line to v alone, not against every sample
+    // between, is valid only because exact comparisons are transitive.
+    bool sees(const Sight& sight, std::size_t k) const { return sight.line.above(positions_[k], values_[k]); }
     void look_at(Sight& sight, std::size_t k) const {
         sight.v = k;
-        sight.dy = values_[k] - sight.y;
-        sight.dx = sight.x - positions_[k];
+        sight.line.aim_at(positions_[k], values_[k]);
     }
 
     // An upper bound on the values of samples [0, k].
@@ -69,10 +65,10 @@ private:
     }
     // True when no sample at or before k lies above the line of sight: the
     // line rises (or stays level) into the past and already clears the
-    // highest of them at k. Exact in floating point, since rounding is
-    // monotone and bounds every candidate's own test by this one.
+    // highest of them at k. Exact, since the point (x_k, that highest value)
+    // is tested exactly and lies on or above every sample at or before k.
     bool hidden_through(const Sight& sight, std::size_t k) const {
-        return sight.dy >= 0 && (highest_through(k) - sight.y) * sight.dx <= sight.dy * (sight.x - positions_[k]);
+        return values_[sight.v] >= sight.line.ya() && !sight.line.above(positions_[k], highest_through(k));
     }
     void record_sample(double value, double position);
 

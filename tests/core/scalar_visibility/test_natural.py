@@ -7,7 +7,7 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import _kaltrope as kt
-from oracles import ALGORITHMS, natural_oracle, pairs, scan_work_oracle, windows_oracle
+from oracles import ALGORITHMS, exact_natural_oracle, natural_oracle, pairs, scan_work_oracle, windows_oracle
 from strategies import series, series_with_positions
 
 NAT = kt.natural_visibility_edges
@@ -107,6 +107,17 @@ def test_exact_under_scaling_and_offset(seed, n):
         assert np.array_equal(NAT(yi - 1e9, x - 1e9, algorithm=alg), base)
     if n <= 60:
         assert pairs(NAT(yi + 1e9, x)) == natural_oracle(yi, x)
+    # Decimal data: scaling by powers of two is exact, so the edges stay;
+    # an offset rounds the values, and the edges are those of the rounded ones.
+    yd = np.round(np.cumsum(rng.normal(size=n)), 1)
+    xd = np.round(x * 0.1, 1)
+    for alg in ALGORITHMS:
+        base = NAT(yd, xd, algorithm=alg)
+        assert np.array_equal(NAT(yd * 2.0 ** -40, xd, algorithm=alg), base)
+        assert np.array_equal(NAT(yd, xd * 2.0 ** 40, algorithm=alg), base)
+        assert np.array_equal(NAT(yd * 2.0 ** 900, xd * 2.0 ** -900, algorithm=alg), base)
+    if n <= 40:
+        assert pairs(NAT(yd + 1e9, xd + 1e9)) == exact_natural_oracle(yd + 1e9, xd + 1e9)
 
 
 @pytest.mark.parametrize("name", [

@@ -47,8 +47,22 @@ def vector_oracle(X, horizontal):
     return counts
 
 
+def exact_rows(Y):
+    """Each row's doubles as Python integers, all scaled by one power of two
+    per row: the natural formulas below then compare exactly."""
+    rows = []
+    for row in Y:
+        ratios = [float(v).as_integer_ratio() for v in row]
+        shift = max(q.bit_length() - 1 for _, q in ratios)
+        rows.append([p << (shift - (q.bit_length() - 1)) for p, q in ratios])
+    return np.array(rows, dtype=object).reshape(Y.shape)
+
+
 def numpy_counts(Y, horizontal):
-    """The documented formulas, vectorised over a (B, n) array."""
+    """The documented formulas, vectorised over a (B, n) array; natural ones
+    on exact integers, as the counter decides them."""
+    if not horizontal:
+        Y = exact_rows(Y)
     w0, w1, w2, w3 = (Y[:, i:Y.shape[1] - 3 + i] for i in range(4))
     if horizontal:
         a = np.minimum(w0, w2) > w1
@@ -59,6 +73,7 @@ def numpy_counts(Y, horizontal):
         a = (w2 - w0) > 2 * (w1 - w0)
         b = (w3 - w1) > 2 * (w2 - w1)
         c = ((w3 - w0) > 3 * (w1 - w0)) & (2 * (w3 - w0) > 3 * (w2 - w0))
+    a, b, c = (np.asarray(m, dtype=bool) for m in (a, b, c))
     code = a + 2 * b.astype(np.int64) + 4 * c.astype(np.int64) + 8 * np.arange(len(Y))[:, None]
     return np.bincount(code.ravel(), minlength=8 * len(Y)).reshape(len(Y), 8).astype(np.uint64)
 
