@@ -7,6 +7,7 @@
 #include "integrations/python/missing_data_strategy_object.hpp"
 #include "integrations/python/motif_counts_object.hpp"
 #include "integrations/python/python.hpp"
+#include "integrations/python/thread_functions.hpp"
 #include "integrations/python/time_series_object.hpp"
 #include "integrations/python/visibility_graph_object.hpp"
 #include "integrations/python_extra/register.hpp"
@@ -31,8 +32,9 @@ using Registration = int (*)(PyObject* module);
 // The module's public names appear in this order: the classes of the object
 // interface (TimeSeries, VisibilityGraph, BuiltinFeature, FeatureSet,
 // MissingDataStrategy, GraphStatistics, MotifCounts), the graph functions
-// natural_visibility and horizontal_visibility, the array interface, then
-// VisibilityStream and visibility_motifs.
+// natural_visibility and horizontal_visibility, the array interface,
+// VisibilityStream and visibility_motifs, then get_num_threads and
+// set_num_threads.
 constexpr Registration registrations[] = {
     kaltrope::python::add_time_series_class,
     kaltrope::python::add_visibility_graph_class,
@@ -44,6 +46,7 @@ constexpr Registration registrations[] = {
     kaltrope::python::add_graph_functions,
     kaltrope::python_fast::register_functions,
     kaltrope::python_extra::register_functions,
+    kaltrope::python::add_thread_functions,
 };
 
 }  // namespace
