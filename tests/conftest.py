@@ -10,6 +10,8 @@ the endpoint with the larger value (the left one on a tie); samples come in
 ascending order, each giving its left edges nearest first, then its right edges
 nearest first.  Horizontal edges are sorted by b ascending, then a descending.
 """
+import json
+import os
 import subprocess
 import sys
 import textwrap
@@ -106,6 +108,21 @@ def run_python(code, *args, timeout=180):
     except subprocess.TimeoutExpired as exc:
         raise AssertionError(f"subprocess did not finish within {timeout} s") from exc
     assert proc.returncode == 0, f"exit {proc.returncode}\n{proc.stdout}\n{proc.stderr}"
+
+
+def run_python_json(code, *args, env=None, timeout=180):
+    """Run a snippet in a fresh interpreter and return the JSON of its last
+    line of output. env: variables to set, None removing one; the thread
+    variables are removed unless given."""
+    environment = {k: v for k, v in os.environ.items() if k not in ("KALTROPE_NUM_THREADS", "OMP_NUM_THREADS")}
+    environment.update({k: v for k, v in (env or {}).items() if v is not None})
+    try:
+        proc = subprocess.run([sys.executable, "-c", textwrap.dedent(code), *map(str, args)], env=environment,
+                              capture_output=True, text=True, timeout=timeout)
+    except subprocess.TimeoutExpired as exc:
+        raise AssertionError(f"subprocess did not finish within {timeout} s") from exc
+    assert proc.returncode == 0, f"exit {proc.returncode}\n{proc.stdout}\n{proc.stderr}"
+    return json.loads(proc.stdout.strip().splitlines()[-1])
 
 
 def exact_neighbours(y, x, i):

@@ -1,17 +1,14 @@
 """The package kaltrope: the names of _kaltrope as the same objects, its
 version, what importing it loads, and the threadpoolctl controller."""
 import importlib.util
-import json
 import re
-import subprocess
-import sys
-import textwrap
 from pathlib import Path
 
 import pytest
 
 import _kaltrope
 import kaltrope
+from conftest import run_python_json
 from kaltrope import _version
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -88,14 +85,8 @@ def test_installed_version_only_for_the_installed_copy(tmp_path):
     assert _version._installed_version(here) == metadata.version("kaltrope") == kaltrope.__version__
 
 
-def run_json(code):
-    proc = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True, text=True, timeout=120)
-    assert proc.returncode == 0, proc.stderr
-    return json.loads(proc.stdout.strip().splitlines()[-1])
-
-
 def test_import_loads_no_optional_library():
-    loaded = run_json("""
+    loaded = run_python_json("""
         import json, sys
         import kaltrope
         print(json.dumps(sorted(sys.modules)))
@@ -127,7 +118,7 @@ print(json.dumps([ours, start, inside, chosen, others, kaltrope.get_num_threads(
                                      "import kaltrope, importlib\nimportlib.reload(kaltrope)\nimport threadpoolctl"])
 def test_threadpoolctl_controls_the_pool(imports):
     pytest.importorskip("threadpoolctl")
-    ours, start, inside, chosen, others, after, source = run_json(CONTROLLER.format(imports=imports))
+    ours, start, inside, chosen, others, after, source = run_python_json(CONTROLLER.format(imports=imports))
     assert len(ours) == 1
     assert ours[0]["num_threads"] == start
     assert ours[0]["filepath"] == str(Path(_kaltrope.__file__).resolve())
@@ -136,7 +127,7 @@ def test_threadpoolctl_controls_the_pool(imports):
 
 
 def test_controller_waits_once_for_threadpoolctl():
-    finders = run_json("""
+    finders = run_python_json("""
         import importlib, json, sys
         import kaltrope
         importlib.reload(kaltrope)

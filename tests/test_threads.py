@@ -1,11 +1,9 @@
 """The thread limit: get_num_threads / set_num_threads, the starting limit from
 the environment, the worker threads the pool really starts (counted in
 /proc/self/task), and results that do not depend on the limit."""
-import json
 import os
 import subprocess
 import sys
-import textwrap
 import threading
 
 import numpy as np
@@ -13,6 +11,7 @@ import pytest
 
 import _kaltrope
 import kaltrope as kt
+from conftest import run_python_json
 
 CPUS = len(os.sched_getaffinity(0))
 
@@ -22,17 +21,6 @@ def restore_limit():
     before = kt.get_num_threads()
     yield
     kt.set_num_threads(before)
-
-
-def run_json(code, env_changes, timeout=120):
-    """Runs code in a fresh interpreter with the environment changed (None
-    removes a variable); returns what it printed, as JSON."""
-    env = {k: v for k, v in os.environ.items() if k not in ("KALTROPE_NUM_THREADS", "OMP_NUM_THREADS")}
-    env.update({k: v for k, v in env_changes.items() if v is not None})
-    proc = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], env=env, capture_output=True,
-                          text=True, timeout=timeout)
-    assert proc.returncode == 0, f"{proc.stdout}\n{proc.stderr}"
-    return json.loads(proc.stdout.strip().splitlines()[-1])
 
 
 def test_same_functions_in_both_modules():
@@ -98,7 +86,7 @@ print(json.dumps([kt.get_num_threads(), [(w.category.__name__, str(w.message)) f
     (None, "1025", min(CPUS, 1024)),
 ])
 def test_starting_limit_from_environment(own, openmp, expected):
-    threads, caught = run_json(STARTING, {"KALTROPE_NUM_THREADS": own, "OMP_NUM_THREADS": openmp})
+    threads, caught = run_python_json(STARTING, env={"KALTROPE_NUM_THREADS": own, "OMP_NUM_THREADS": openmp})
     assert threads == expected
     assert caught == []
 
@@ -107,7 +95,7 @@ def test_starting_limit_from_environment(own, openmp, expected):
                                          ("1025", "3"), ("3,2", None), ("99999999999999999999999", "3")])
 def test_invalid_own_variable_warns_and_is_ignored(own, openmp):
     expected = 3 if openmp else min(CPUS, 1024)
-    threads, caught = run_json(STARTING, {"KALTROPE_NUM_THREADS": own, "OMP_NUM_THREADS": openmp})
+    threads, caught = run_python_json(STARTING, env={"KALTROPE_NUM_THREADS": own, "OMP_NUM_THREADS": openmp})
     assert threads == expected
     assert len(caught) == 1
     category, message = caught[0]
@@ -153,12 +141,7 @@ print(json.dumps(extra))
 
 
 def count_workers(env, steps):
-    env_all = {k: v for k, v in os.environ.items() if k not in ("KALTROPE_NUM_THREADS", "OMP_NUM_THREADS")}
-    env_all.update(env)
-    proc = subprocess.run([sys.executable, "-c", COUNT, *steps], env=env_all, capture_output=True, text=True,
-                          timeout=180)
-    assert proc.returncode == 0, proc.stderr
-    return json.loads(proc.stdout)
+    return run_python_json(COUNT, *steps, env=env)
 
 
 @pytest.mark.parametrize("env, steps", [
@@ -210,7 +193,7 @@ print(json.dumps([len(workers), gained]))
 def test_a_call_uses_no_more_threads_than_the_limit():
     # A worker that stays out of a call gains no CPU time; one that helps
     # gains many ticks of 10 ms.
-    workers, gained = run_json(BUSY, {"OPENBLAS_NUM_THREADS": "1"})
+    workers, gained = run_python_json(BUSY, env={"OPENBLAS_NUM_THREADS": "1"})
     assert workers == 2
     helping = {n: [sum(ticks >= 3 for ticks in call) for call in calls] for n, calls in gained.items()}
     assert helping["3"] == [2] and max(helping["2"]) <= 1 and helping["1"] == [0], gained
@@ -238,7 +221,7 @@ print(json.dumps(child))
 
 
 def test_forked_child_keeps_the_limit_and_starts_its_own_workers():
-    threads, before, after, edges = run_json(FORKED, {})
+    threads, before, after, edges = run_python_json(FORKED)
     assert threads == 3 and before == 1 and after == 3 and edges > 0
 
 
