@@ -60,9 +60,9 @@ def load_copy(package):
     """The version module of a copy of the package at package/, not installed."""
     package.mkdir(parents=True)
     (package / "_version.py").write_text(Path(_version.__file__).read_text())
-    spec = importlib.util.spec_from_file_location("copied_version", package / "_version.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("copied_version", package / "_version.py")
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

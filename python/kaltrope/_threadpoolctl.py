@@ -55,8 +55,8 @@ class _RegisteringLoader(importlib.abc.Loader):
     def __getattr__(self, name: str) -> Any:
         return getattr(self._loader, name)
 
-    def create_module(self, spec: importlib.machinery.ModuleSpec) -> ModuleType | None:
-        return self._loader.create_module(spec)
+    def create_module(self, module_spec: importlib.machinery.ModuleSpec) -> ModuleType | None:
+        return self._loader.create_module(module_spec)
 
     def exec_module(self, module: ModuleType) -> None:
         self._loader.exec_module(module)
@@ -73,10 +73,10 @@ class _Finder(importlib.abc.MetaPathFinder):
         if fullname != _MODULE:
             return None
         sys.meta_path.remove(self)
-        spec = importlib.util.find_spec(fullname)
-        if spec is not None and spec.loader is not None:
-            spec.loader = _RegisteringLoader(spec.loader)
-        return spec
+        found = importlib.util.find_spec(fullname)
+        if found is not None and found.loader is not None:
+            found.loader = _RegisteringLoader(found.loader)
+        return found
 
 
 def register_when_imported() -> None:
