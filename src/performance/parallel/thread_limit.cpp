@@ -6,6 +6,7 @@
 #include <atomic>
 #include <charconv>
 #include <cstdlib>
+#include <string_view>
 #include <thread>
 
 namespace kaltrope::parallel {
@@ -19,6 +20,19 @@ std::size_t cpus_available() {
         if (count > 0) return static_cast<std::size_t>(count);
     }
     return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// A valid count, or nothing.
+std::optional<std::size_t> parse_thread_count(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\n\r\f\v";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+    std::size_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    if (value < 1 || value > kMaxThreads) return std::nullopt;
+    return value;
 }
 
 // The variable's text, or nothing when it is unset or empty.
@@ -53,18 +67,6 @@ StartingLimit read_starting_limit() {
 std::atomic<std::size_t> current_limit{0};
 
 }  // namespace
-
-std::optional<std::size_t> parse_thread_count(std::string_view text) {
-    constexpr std::string_view kBlanks = " \t\n\r\f\v";
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) return std::nullopt;
-    text = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-    std::size_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-    if (value < 1 || value > kMaxThreads) return std::nullopt;
-    return value;
-}
 
 const StartingLimit& starting_limit() {
     static const StartingLimit start = read_starting_limit();

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace kaltrope::parallel {
 
@@ -14,7 +13,8 @@ namespace kaltrope::parallel {
 inline constexpr std::size_t kMaxThreads = 1024;
 
 // The limit a process starts with: KALTROPE_NUM_THREADS when it holds a valid
-// count, else the first entry of OMP_NUM_THREADS (a comma list, as OpenMP
+// count (a decimal whole number from 1 to kMaxThreads, blanks around it
+// allowed), else the first entry of OMP_NUM_THREADS (a comma list, as OpenMP
 // reads it) when that one is valid, else the CPUs in the affinity mask.
 struct StartingLimit {
     std::size_t threads = 1;
@@ -22,10 +22,6 @@ struct StartingLimit {
     // count and so ignored; the binding warns about it.
     std::optional<std::string> ignored_setting;
 };
-
-// A valid count: a decimal whole number from 1 to kMaxThreads, blanks around
-// it allowed; nothing otherwise.
-std::optional<std::size_t> parse_thread_count(std::string_view text);
 
 // The starting limit of this process, read from the environment on the first
 // call and the same ever after.
