@@ -2,14 +2,14 @@
 
 import numpy as np
 
-import _kaltrope
+import kaltrope as kt
 
 rng = np.random.default_rng(7)
 series = np.cumsum(rng.normal(size=100_000))
 
-plan = _kaltrope.natural_visibility_plan(series)
-natural = _kaltrope.natural_visibility_edges(series)
-horizontal = _kaltrope.horizontal_visibility_edges(series)
+plan = kt.natural_visibility_plan(series)
+natural = kt.natural_visibility_edges(series)
+horizontal = kt.horizontal_visibility_edges(series)
 print(f"random walk of {series.size} samples")
 print(f"  natural visibility:    {len(natural):>8} edges ({plan['algorithm']} engine, scan work {plan['scan_work']})")
 print(f"  horizontal visibility: {len(horizontal):>8} edges")
@@ -18,5 +18,5 @@ degree = np.bincount(natural.ravel(), minlength=series.size)
 print(f"  natural degree: mean {degree.mean():.2f}, max {degree.max()} at sample {degree.argmax()}")
 
 batch = rng.random((1000, 256))
-edges, offsets = _kaltrope.natural_visibility_batch(batch)
+edges, offsets = kt.natural_visibility_batch(batch)
 print(f"batch of {len(batch)} series: {len(edges)} edges, series 0 has {offsets[1] - offsets[0]}")

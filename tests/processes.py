@@ -1,4 +1,5 @@
 """Runs of code in a fresh interpreter, for signals, memory and threads."""
+import json
 import os
 import pathlib
 import subprocess
@@ -9,17 +10,34 @@ import textwrap
 TESTS = pathlib.Path(__file__).parent
 
 
-def child_environment():
-    path = os.environ.get("PYTHONPATH")
-    return {**os.environ, "PYTHONPATH": str(TESTS) + (os.pathsep + path if path else "")}
+def child_environment(env=None):
+    """This process's variables, with env set over them (None removing one)."""
+    environment = dict(os.environ)
+    path = environment.get("PYTHONPATH")
+    environment["PYTHONPATH"] = str(TESTS) + (os.pathsep + path if path else "")
+    for name, value in (env or {}).items():
+        if value is None:
+            environment.pop(name, None)
+        else:
+            environment[name] = value
+    return environment
 
 
-def run_python(code, *args, timeout=180):
-    """Run a snippet in a fresh interpreter; a non-zero exit or a hang fails."""
+def run_python(code, *args, env=None, timeout=180):
+    """Run a snippet in a fresh interpreter and return its output; a non-zero
+    exit or a hang fails."""
     try:
         proc = subprocess.run([sys.executable, "-c", textwrap.dedent(code), *map(str, args)],
                               capture_output=True, text=True, timeout=timeout,
-                              env=child_environment())
+                              env=child_environment(env))
     except subprocess.TimeoutExpired as exc:
         raise AssertionError(f"subprocess did not finish within {timeout} s") from exc
     assert proc.returncode == 0, f"exit {proc.returncode}\n{proc.stdout}\n{proc.stderr}"
+    return proc.stdout
+
+
+def run_python_json(code, *args, env=None, timeout=180):
+    """run_python, returning the JSON of the last line of output. The thread
+    variables are removed unless env gives them."""
+    env = {"KALTROPE_NUM_THREADS": None, "OMP_NUM_THREADS": None, **(env or {})}
+    return json.loads(run_python(code, *args, env=env, timeout=timeout).strip().splitlines()[-1])

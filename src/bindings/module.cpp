@@ -13,6 +13,7 @@
 #include "bindings/objects/motif_counts_object.hpp"
 #include "bindings/objects/time_series_object.hpp"
 #include "bindings/objects/visibility_graph_object.hpp"
+#include "bindings/settings/thread_functions.hpp"
 #include "bindings/stream/visibility_stream_object.hpp"
 
 namespace {
@@ -34,8 +35,9 @@ using Registration = int (*)(PyObject* module);
 // The module's public names appear in this order: the classes of the object
 // interface (TimeSeries, VisibilityGraph, BuiltinFeature, FeatureSet,
 // MissingDataStrategy, GraphStatistics, MotifCounts), the graph functions
-// natural_visibility and horizontal_visibility, the array interface, then
-// VisibilityStream and visibility_motifs.
+// natural_visibility and horizontal_visibility, the array interface,
+// VisibilityStream and visibility_motifs, then get_num_threads and
+// set_num_threads.
 constexpr Registration registrations[] = {
     kaltrope::bindings::add_time_series_class,
     kaltrope::bindings::add_visibility_graph_class,
@@ -50,6 +52,7 @@ constexpr Registration registrations[] = {
     kaltrope::bindings::add_vector_functions,
     kaltrope::bindings::add_visibility_stream_class,
     kaltrope::bindings::add_motif_functions,
+    kaltrope::bindings::add_thread_functions,
 };
 
 }  // namespace

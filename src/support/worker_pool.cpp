@@ -1,7 +1,6 @@
 #include "support/worker_pool.hpp"
 
 #include <pthread.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <atomic>
@@ -9,32 +8,26 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
+
+#include "support/thread_limit.hpp"
 
 namespace kaltrope::parallel {
 namespace {
 
-std::size_t cpus_available() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof(set), &set) == 0) {
-        const int count = CPU_COUNT(&set);
-        if (count > 0) return static_cast<std::size_t>(count);
-    }
-    return std::max(1u, std::thread::hardware_concurrency());
-}
-
 // One parallel loop in flight: its range, its claim counter and the first
 // failure. Lives on the stack of the thread that started it.
 struct Job {
-    Job(std::size_t count, std::size_t grain, detail::RangeBody body, void* context)
-        : count(count), grain(grain), body(body), context(context) {}
+    Job(std::size_t count, std::size_t grain, detail::RangeBody body, void* context, std::size_t helper_limit)
+        : count(count), grain(grain), body(body), context(context), helper_limit(helper_limit) {}
 
     std::size_t count;
     std::size_t grain;
     detail::RangeBody body;
     void* context;
+    std::size_t helper_limit;  // pool threads that may join: the thread limit less the caller
     std::atomic<std::size_t> next{0};
     std::atomic<bool> failed{false};
     std::size_t helpers = 0;  // pool threads inside this job; guarded by the pool mutex
@@ -67,26 +60,28 @@ struct Job {
     }
 };
 
+// Workers are started when a job first wants them, never more than the
+// largest helper limit seen; when the limit drops, the extra ones idle.
 class WorkerPool {
 public:
-    explicit WorkerPool(std::size_t threads) : size_(threads) {
-        workers_.reserve(threads - 1);
-        for (std::size_t t = 1; t < threads; ++t) workers_.emplace_back([this] { serve(); });
-    }
+    WorkerPool() = default;
 
     // Threads are never joined: the pool lives until the process ends.
     ~WorkerPool() = delete;
 
-    std::size_t size() const { return size_; }
-
     void run(Job& job) {
-        if (size_ > 1) {
-            std::lock_guard lock(mutex_);
-            jobs_.push_back(&job);
+        // A job alone (a thread limit of 1) never touches the pool's threads.
+        const bool shared = job.helper_limit > 0;
+        if (shared) {
+            {
+                std::lock_guard lock(mutex_);
+                start_workers(job.helper_limit);
+                jobs_.push_back(&job);
+            }
+            wake_.notify_all();
         }
-        wake_.notify_all();
         job.work();
-        if (size_ > 1) {
+        if (shared) {
             std::unique_lock lock(mutex_);
             std::erase(jobs_, &job);
             done_.wait(lock, [&job] { return job.helpers == 0; });
@@ -94,15 +89,33 @@ public:
     }
 
 private:
+    // A thread that cannot be started leaves the pool smaller: the threads
+    // already there, the caller among them, do the work.
+    void start_workers(std::size_t wanted) {
+        while (workers_.size() < wanted) {
+            try {
+                workers_.emplace_back([this] { serve(); });
+            } catch (const std::system_error&) {
+                return;
+            }
+        }
+    }
+
+    // The first job with claims left and room for one more helper; jobs
+    // without claims leave the queue.
+    Job* job_wanting_help() {
+        while (!jobs_.empty() && jobs_.front()->exhausted()) jobs_.pop_front();
+        for (Job* job : jobs_) {
+            if (job->helpers < job->helper_limit && !job->exhausted()) return job;
+        }
+        return nullptr;
+    }
+
     void serve() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [this] { return !jobs_.empty(); });
-            Job* job = jobs_.front();
-            if (job->exhausted()) {
-                jobs_.pop_front();
-                continue;
-            }
+            Job* job = nullptr;
+            wake_.wait(lock, [&] { return (job = job_wanting_help()) != nullptr; });
             ++job->helpers;
             lock.unlock();
             job->work();
@@ -111,7 +124,6 @@ private:
         }
     }
 
-    std::size_t size_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
@@ -140,14 +152,14 @@ WorkerPool& pool() {
         static const bool fork_handlers_installed =
             pthread_atfork(before_fork, after_fork_in_parent, after_fork_in_child) == 0;
         (void)fork_handlers_installed;
-        current_pool = new WorkerPool(cpus_available());
+        current_pool = new WorkerPool();
     }
     return *current_pool;
 }
 
 }  // namespace
 
-std::size_t thread_count() { return pool().size(); }
+std::size_t thread_count() { return thread_limit(); }
 
 void detail::run_range(std::size_t count, std::size_t grain, RangeBody body, void* context) {
     if (count == 0) return;
@@ -156,7 +168,7 @@ void detail::run_range(std::size_t count, std::size_t grain, RangeBody body, voi
         body(context, 0, count);
         return;
     }
-    Job job(count, std::max<std::size_t>(1, grain), body, context);
+    Job job(count, std::max<std::size_t>(1, grain), body, context, thread_limit() - 1);
     pool().run(job);
     if (job.failure) std::rethrow_exception(job.failure);
 }

@@ -11,8 +11,8 @@
 
 namespace kaltrope::parallel {
 
-// Number of threads a parallel loop may use (the caller included): the CPUs
-// in this process's affinity mask when the pool was created, at least 1.
+// Number of threads a parallel loop may use (the caller included): the
+// current thread limit (thread_limit.hpp), at least 1.
 std::size_t thread_count();
 
 namespace detail {

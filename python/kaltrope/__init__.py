@@ -1,0 +1,63 @@
+"""Visibility graphs of time series, fast and exact.
+
+Every name of the compiled module ``_kaltrope`` is available here as the
+same object; this package is the home of the Python-level additions.
+Import it as ``import kaltrope as kt``.
+"""
+
+from _kaltrope import (
+    BuiltinFeature,
+    FeatureSet,
+    GraphStatistics,
+    MissingDataStrategy,
+    MotifCounts,
+    TimeSeries,
+    VisibilityGraph,
+    VisibilityStream,
+    get_num_threads,
+    horizontal_vector_visibility_batch,
+    horizontal_vector_visibility_edges,
+    horizontal_visibility,
+    horizontal_visibility_batch,
+    horizontal_visibility_edges,
+    natural_vector_visibility_batch,
+    natural_vector_visibility_edges,
+    natural_visibility,
+    natural_visibility_batch,
+    natural_visibility_edges,
+    natural_visibility_plan,
+    set_num_threads,
+    visibility_motifs,
+)
+
+from kaltrope._threadpoolctl import register_when_imported as _register_when_imported
+from kaltrope._version import package_version as _package_version
+
+__version__: str = _package_version()
+
+__all__ = [
+    "TimeSeries",
+    "VisibilityGraph",
+    "BuiltinFeature",
+    "FeatureSet",
+    "MissingDataStrategy",
+    "GraphStatistics",
+    "MotifCounts",
+    "natural_visibility",
+    "horizontal_visibility",
+    "natural_visibility_edges",
+    "natural_visibility_plan",
+    "horizontal_visibility_edges",
+    "natural_visibility_batch",
+    "horizontal_visibility_batch",
+    "natural_vector_visibility_edges",
+    "horizontal_vector_visibility_edges",
+    "natural_vector_visibility_batch",
+    "horizontal_vector_visibility_batch",
+    "VisibilityStream",
+    "visibility_motifs",
+    "get_num_threads",
+    "set_num_threads",
+]
+
+_register_when_imported()
