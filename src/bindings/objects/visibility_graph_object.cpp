@@ -55,11 +55,7 @@ int add_visibility_graph_class(PyObject* module) {
 const VisibilityGraph& graph_of(PyObject* self) { return held<VisibilityGraph>(self); }
 
 PyObject* build_graph(const TimeSeries& series, std::optional<FeatureSet> feature_set, VisibilityKind kind) {
-    auto graph = without_lock([&] {
-        VisibilityGraphBuilder builder(series, std::move(feature_set));
-        return kind == VisibilityKind::Natural ? std::move(builder).natural_visibility()
-                                               : std::move(builder).horizontal_visibility();
-    });
+    auto graph = without_lock([&] { return VisibilityGraphBuilder(series, std::move(feature_set)).build(kind); });
     if (!graph) return raise_error(graph.error());
     return wrap(graph_type, std::move(*graph));
 }

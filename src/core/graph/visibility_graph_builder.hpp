@@ -20,15 +20,10 @@ public:
         : series_(series), feature_set_(std::move(feature_set)) {}
 
     // One node per sample, missing and non-finite ones included (isolated).
-    // Each consumes the builder and its feature set.
-    std::expected<VisibilityGraph, GraphError> natural_visibility() && { return std::move(*this).build(VisibilityKind::Natural); }
-    std::expected<VisibilityGraph, GraphError> horizontal_visibility() && {
-        return std::move(*this).build(VisibilityKind::Horizontal);
-    }
-
-private:
+    // Consumes the builder and its feature set.
     std::expected<VisibilityGraph, GraphError> build(VisibilityKind kind) &&;
 
+private:
     const TimeSeries& series_;
     std::optional<FeatureSet> feature_set_;
 };
