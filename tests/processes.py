@@ -13,8 +13,9 @@ TESTS = pathlib.Path(__file__).parent
 def child_environment(env=None):
     """This process's variables, with env set over them (None removing one)."""
     environment = dict(os.environ)
-    path = environment.get("PYTHONPATH")
-    environment["PYTHONPATH"] = str(TESTS) + (os.pathsep + path if path else "")
+    # Absolute entries, so that a child in another folder finds the same modules.
+    path = [str(pathlib.Path(entry).resolve()) for entry in environment.get("PYTHONPATH", "").split(os.pathsep) if entry]
+    environment["PYTHONPATH"] = os.pathsep.join([str(TESTS), *path])
     for name, value in (env or {}).items():
         if value is None:
             environment.pop(name, None)

@@ -30,8 +30,11 @@ from _kaltrope import (
     visibility_motifs,
 )
 
+from kaltrope._conversions import features_frame, to_igraph, to_networkx, to_pandas, to_scipy_sparse
+from kaltrope._pandas import time_series_from_pandas as _time_series_from_pandas
 from kaltrope._threadpoolctl import register_when_imported as _register_when_imported
 from kaltrope._version import package_version as _package_version
+from kaltrope.plotting import plot, plot_degree_distribution
 
 __version__: str = _package_version()
 
@@ -58,6 +61,19 @@ __all__ = [
     "visibility_motifs",
     "get_num_threads",
     "set_num_threads",
+    "to_networkx",
+    "to_igraph",
+    "to_scipy_sparse",
+    "to_pandas",
+    "features_frame",
+    "plot",
+    "plot_degree_distribution",
 ]
+
+# The conversions are graph methods too, and pandas series become time
+# series through the class; the optional libraries load only when used.
+for _name in ("to_networkx", "to_igraph", "to_scipy_sparse", "to_pandas", "features_frame"):
+    setattr(VisibilityGraph, _name, globals()[_name])
+TimeSeries.from_pandas = staticmethod(_time_series_from_pandas)  # type: ignore[attr-defined]
 
 _register_when_imported()

@@ -1,0 +1,221 @@
+"""Visibility graphs, and the edge arrays of the array functions, as graphs of
+networkx and igraph, SciPy sparse matrices and pandas tables."""
+
+from __future__ import annotations
+
+from typing import Any
+
+import numpy as np
+from numpy.typing import ArrayLike, NDArray
+
+from _kaltrope import VisibilityGraph
+from kaltrope._optional import require
+
+
+def _edge_pairs(edges: ArrayLike) -> NDArray[np.int64]:
+    """An (E, 2) array of non-negative node indices, checked before any work."""
+    pairs = np.asarray(edges)
+    if pairs.size == 0:
+        return np.empty((0, 2), dtype=np.int64)
+    if pairs.ndim != 2 or pairs.shape[1] != 2 or not np.issubdtype(pairs.dtype, np.integer):
+        raise ValueError(f"edges must be an (E, 2) array of integers, got shape {pairs.shape} of {pairs.dtype}")
+    pairs = pairs.astype(np.int64, copy=False)
+    if pairs.min() < 0:
+        raise ValueError("edges must not hold negative node indices")
+    return pairs
+
+
+def _node_count(pairs: NDArray[np.int64], n: int | None) -> int:
+    needed = int(pairs.max()) + 1 if len(pairs) else 0
+    if n is None:
+        return needed
+    if n < needed:
+        raise ValueError(f"n={n} is too small for an edge to node {needed - 1}")
+    return int(n)
+
+
+def _edge_weights(pairs: NDArray[np.int64], weights: ArrayLike | None) -> NDArray[np.float64]:
+    if weights is None:
+        return np.ones(len(pairs), dtype=np.float64)
+    values = np.asarray(weights, dtype=np.float64)
+    if values.shape != (len(pairs),):
+        raise ValueError(f"weights must hold one value per edge ({len(pairs)}), got shape {values.shape}")
+    return values
+
+
+def node_table(graph: VisibilityGraph) -> dict[str, NDArray[np.float64]]:
+    """The node attributes of a graph by name: value, timestamp, then every
+    node feature; NaN where a node has no value (a missing sample, a feature
+    without a value there)."""
+    names, features = graph.feature_table()
+    table = {"value": graph.values(), "timestamp": graph.timestamps()}
+    table.update((name, features[:, column]) for column, name in enumerate(names))
+    return table
+
+
+def _attribute(value: float) -> float | None:
+    return None if np.isnan(value) else float(value)
+
+
+def to_networkx(
+    graph: VisibilityGraph | ArrayLike,
+    n: int | None = None,
+    weights: ArrayLike | None = None,
+    *,
+    directed: bool = False,
+) -> Any:
+    """The graph as a networkx graph.
+
+    Parameters
+    ----------
+    graph : VisibilityGraph or array_like of shape (E, 2)
+        A visibility graph, or the edges returned by an array function.
+    n : int, optional
+        For an edge array: the number of nodes (isolated ones included);
+        by default one more than the largest index.
+    weights : array_like of shape (E,), optional
+        For an edge array: one weight per edge (by default 1.0).
+    directed : bool, default False
+        For an edge array: a ``networkx.DiGraph`` with arcs (a, b) as given,
+        for edges from ``direction="top_to_bottom"``.
+
+    Returns
+    -------
+    networkx.Graph or networkx.DiGraph
+        Every node, isolated ones included, and the edge attribute
+        ``weight``. A VisibilityGraph's nodes carry ``value``,
+        ``timestamp`` and every node feature (None where there is no value).
+
+    Raises
+    ------
+    ImportError
+        If networkx is not installed (``pip install 'kaltrope[networkx]'``).
+    ValueError
+        If the edges are not an (E, 2) array of non-negative integers, or
+        `n` or `weights` do not fit them.
+    """
+    nx = require("networkx")
+    if isinstance(graph, VisibilityGraph):
+        pairs, count, values = graph.edge_array(), graph.node_count(), None
+        result = nx.Graph()
+        table = node_table(graph)
+        result.add_nodes_from(
+            (node, {name: _attribute(column[node]) for name, column in table.items()}) for node in range(count)
+        )
+    else:
+        pairs = _edge_pairs(graph)
+        count, values = _node_count(pairs, n), _edge_weights(pairs, weights)
+        result = nx.DiGraph() if directed else nx.Graph()
+        result.add_nodes_from(range(count))
+    weight_list = np.ones(len(pairs)) if values is None else values
+    result.add_weighted_edges_from(zip(pairs[:, 0].tolist(), pairs[:, 1].tolist(), weight_list.tolist()))
+    return result
+
+
+def to_igraph(graph: VisibilityGraph) -> Any:
+    """The graph as an undirected ``igraph.Graph``.
+
+    Parameters
+    ----------
+    graph : VisibilityGraph
+
+    Returns
+    -------
+    igraph.Graph
+        One vertex per node with the attributes ``value``, ``timestamp``
+        and every node feature (NaN where there is no value), and the edge
+        attribute ``weight``.
+
+    Raises
+    ------
+    ImportError
+        If igraph is not installed (``pip install 'kaltrope[igraph]'``).
+    """
+    ig = require("igraph")
+    pairs = graph.edge_array()
+    result = ig.Graph(n=graph.node_count(), edges=pairs, directed=False)
+    for name, column in node_table(graph).items():
+        result.vs[name] = column.tolist()
+    result.es["weight"] = np.ones(len(pairs)).tolist()
+    return result
+
+
+def to_scipy_sparse(graph: VisibilityGraph | ArrayLike, format: str = "csr", n: int | None = None) -> Any:
+    """The symmetric weighted adjacency matrix as a SciPy sparse matrix.
+
+    Parameters
+    ----------
+    graph : VisibilityGraph or array_like of shape (E, 2)
+        A visibility graph, or the edges returned by an array function.
+    format : str, default "csr"
+        Any format of ``scipy.sparse`` ("csr", "csc", "coo", "lil", ...).
+    n : int, optional
+        For an edge array: the number of nodes.
+
+    Returns
+    -------
+    scipy.sparse.sparray
+        An (n, n) ``float64`` matrix with the weight at (a, b) and (b, a).
+
+    Raises
+    ------
+    ImportError
+        If SciPy is not installed (``pip install 'kaltrope[scipy]'``).
+    ValueError
+        If the edges or `n` are not valid.
+    """
+    sparse = require("scipy.sparse")
+    if isinstance(graph, VisibilityGraph):
+        pairs, count = graph.edge_array(), graph.node_count()
+    else:
+        pairs = _edge_pairs(graph)
+        count = _node_count(pairs, n)
+    rows = np.concatenate([pairs[:, 0], pairs[:, 1]])
+    columns = np.concatenate([pairs[:, 1], pairs[:, 0]])
+    data = np.ones(len(rows), dtype=np.float64)
+    return sparse.coo_array((data, (rows, columns)), shape=(count, count)).asformat(format)
+
+
+def to_pandas(graph: VisibilityGraph) -> Any:
+    """The edges as a pandas DataFrame with the columns source, target, weight.
+
+    Parameters
+    ----------
+    graph : VisibilityGraph
+
+    Returns
+    -------
+    pandas.DataFrame
+        One row per edge (a, b), a < b, in ascending order.
+
+    Raises
+    ------
+    ImportError
+        If pandas is not installed (``pip install 'kaltrope[pandas]'``).
+    """
+    pd = require("pandas")
+    pairs = graph.edge_array()
+    return pd.DataFrame({"source": pairs[:, 0], "target": pairs[:, 1], "weight": np.ones(len(pairs))})
+
+
+def features_frame(graph: VisibilityGraph) -> Any:
+    """The nodes as a pandas DataFrame: value, timestamp and every feature.
+
+    Parameters
+    ----------
+    graph : VisibilityGraph
+
+    Returns
+    -------
+    pandas.DataFrame
+        One row per node, indexed by node; NaN where a node has no value.
+
+    Raises
+    ------
+    ImportError
+        If pandas is not installed (``pip install 'kaltrope[pandas]'``).
+    """
+    pd = require("pandas")
+    frame = pd.DataFrame(node_table(graph))
+    frame.index.name = "node"
+    return frame

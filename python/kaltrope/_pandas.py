@@ -1,0 +1,74 @@
+"""Time series from pandas."""
+
+from __future__ import annotations
+
+from typing import Any
+
+import numpy as np
+
+from _kaltrope import TimeSeries
+from kaltrope._optional import require
+
+
+def _timestamps(index: Any, pd: Any) -> np.ndarray:
+    """A DatetimeIndex in seconds since the epoch (UTC), or a numeric index."""
+    if isinstance(index, pd.DatetimeIndex):
+        if index.hasnans:
+            raise ValueError("the index holds NaT; every sample needs a timestamp")
+        utc = index.tz_convert("UTC").tz_localize(None) if index.tz is not None else index
+        nanoseconds = utc.as_unit("ns").asi8
+        return nanoseconds.astype(np.float64) / 1e9
+    if pd.api.types.is_numeric_dtype(index.dtype) and not pd.api.types.is_bool_dtype(index.dtype):
+        return index.to_numpy(dtype=np.float64)
+    raise TypeError(f"the index must be a DatetimeIndex or numeric, not {type(index).__name__} of {index.dtype}")
+
+
+def time_series_from_pandas(series: Any) -> TimeSeries:
+    """TimeSeries.from_pandas(series)
+    --
+
+    A TimeSeries from a pandas Series.
+
+    Parameters
+    ----------
+    series : pandas.Series
+        Numeric values. NaN, None, ``pd.NA`` and ``NaT`` are missing samples.
+        The index gives the timestamps: a ``DatetimeIndex`` in seconds since
+        the epoch (UTC), a numeric index as it is.
+
+    Returns
+    -------
+    TimeSeries
+
+    Raises
+    ------
+    ImportError
+        If pandas is not installed (``pip install 'kaltrope[pandas]'``).
+    TypeError
+        If `series` is not a pandas Series, its values are not numeric, or
+        its index is neither a DatetimeIndex nor numeric.
+    ValueError
+        If the index holds NaT.
+
+    Examples
+    --------
+    >>> import pandas as pd
+    >>> s = pd.Series([1.0, None, 3.0], index=pd.to_datetime(["2024-01-01", "2024-01-02", "2024-01-03"]))
+    >>> len(kt.TimeSeries.from_pandas(s))
+    3
+    """
+    pd = require("pandas")
+    if not isinstance(series, pd.Series):
+        raise TypeError(f"expected a pandas Series, not {type(series).__name__}")
+    missing = series.isna().to_numpy()
+    present = series[~missing]
+    # Booleans and text would convert to numbers; neither is a measurement.
+    if pd.api.types.is_bool_dtype(present) or (not present.empty and pd.api.types.is_string_dtype(present)):
+        raise TypeError(f"the values must be numeric, not {series.dtype}")
+    values = np.full(len(series), np.nan)
+    try:
+        values[~missing] = present.to_numpy(dtype=np.float64)
+    except (TypeError, ValueError):
+        raise TypeError(f"the values must be numeric, not {series.dtype}") from None
+    samples = [None if gap else value for gap, value in zip(missing.tolist(), values.tolist())]
+    return TimeSeries.with_missing(_timestamps(series.index, pd), samples)

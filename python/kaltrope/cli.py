@@ -1,0 +1,340 @@
+"""The command line: ``kaltrope edges|stats|motifs|plot`` (also ``python -m kaltrope``).
+
+Errors are one line on standard error: exit code 2 for bad arguments, 1 for
+bad data, and a traceback only with ``--debug``.
+"""
+
+from __future__ import annotations
+
+import argparse
+import csv
+import io
+import json
+import os
+import sys
+from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
+from typing import Any, Callable, Sequence
+
+import numpy as np
+
+import _kaltrope as kt
+
+GRAPH_FORMATS = {".graphml": "to_graphml", ".json": "to_json", ".dot": "to_dot"}
+EDGE_FORMATS = (".csv", ".npy", ".parquet", *GRAPH_FORMATS)
+MOTIF_KINDS = ("natural", "horizontal")
+
+
+class DataError(Exception):
+    """Input that cannot be read or used: exit code 1."""
+
+
+# ----------------------------------------------------------------------------- input
+
+
+def _numbers(text: str, source: str) -> np.ndarray:
+    """One number a line (a single comma-separated line works too)."""
+    cells = [cell.strip() for line in text.splitlines() for cell in line.split(",") if cell.strip()]
+    try:
+        return np.array([float(cell) for cell in cells], dtype=np.float64)
+    except ValueError as error:
+        raise DataError(f"{source}: {error}") from None
+
+
+def _csv_columns(text: str, source: str, names: Sequence[str]) -> list[np.ndarray]:
+    rows = list(csv.reader(io.StringIO(text)))
+    rows = [row for row in rows if any(cell.strip() for cell in row)]
+    if not rows:
+        raise DataError(f"{source}: no rows")
+    header = [cell.strip() for cell in rows[0]]
+    columns = []
+    for name in names:
+        if name not in header:
+            raise DataError(f"{source}: no column '{name}' (columns: {', '.join(header)})")
+        index = header.index(name)
+        try:
+            columns.append(np.array([float(row[index]) for row in rows[1:]], dtype=np.float64))
+        except (ValueError, IndexError) as error:
+            raise DataError(f"{source}: column '{name}': {error}") from None
+    return columns
+
+
+def _numeric_columns(text: str, source: str) -> tuple[list[str], list[np.ndarray]]:
+    """Every column of a CSV file whose cells are all numbers."""
+    rows = [row for row in csv.reader(io.StringIO(text)) if any(cell.strip() for cell in row)]
+    if not rows:
+        raise DataError(f"{source}: no rows")
+    header, names, columns = rows[0], [], []
+    for index, name in enumerate(header):
+        try:
+            columns.append(np.array([float(row[index]) for row in rows[1:]], dtype=np.float64))
+            names.append(name.strip())
+        except (ValueError, IndexError):
+            continue
+    if not columns:
+        raise DataError(f"{source}: no numeric column")
+    return names, columns
+
+
+def _has_header(text: str) -> bool:
+    """Whether the first line names columns rather than holding numbers."""
+    first = next((line for line in text.splitlines() if line.strip()), "")
+    try:
+        [float(cell) for cell in first.split(",")]
+    except ValueError:
+        return True
+    return False
+
+
+def _read_text(path: str) -> str:
+    if path == "-":
+        return sys.stdin.read()
+    try:
+        return Path(path).read_text(encoding="utf-8")
+    except (OSError, UnicodeDecodeError) as error:
+        raise DataError(f"{path}: {error}") from None
+
+
+def _load_npy(path: str) -> np.ndarray:
+    try:
+        return np.load(path, allow_pickle=False)
+    except (OSError, ValueError) as error:
+        raise DataError(f"{path}: {error}") from None
+
+
+def read_series(path: str, column: str | None, time_column: str | None) -> tuple[np.ndarray, np.ndarray | None]:
+    """The series (and its positions) of a CSV or NPY file or standard input."""
+    if path != "-" and path.endswith(".npy"):
+        values = _load_npy(path)
+        if values.ndim != 1:
+            raise DataError(f"{path}: expected a 1-D array, got shape {values.shape}")
+        return values.astype(np.float64), None
+    text = _read_text(path)
+    source = path if path != "-" else "standard input"
+    if column is None:
+        if time_column is not None:
+            raise DataError("--time-column needs --column")
+        if not _has_header(text):
+            return _numbers(text, source), None
+        return _numeric_columns(text, source)[1][-1], None
+    names = [column] + ([time_column] if time_column else [])
+    columns = _csv_columns(text, source, names)
+    return columns[0], (columns[1] if time_column else None)
+
+
+def read_many(path: str) -> tuple[list[str], list[np.ndarray]]:
+    """Every series of a file: the rows of a 2-D NPY array or the numeric columns of a CSV file."""
+    if path != "-" and path.endswith(".npy"):
+        values = _load_npy(path)
+        if values.ndim == 1:
+            return [Path(path).stem], [values.astype(np.float64)]
+        if values.ndim != 2:
+            raise DataError(f"{path}: expected a 1-D or 2-D array, got shape {values.shape}")
+        return [str(row) for row in range(len(values))], list(values.astype(np.float64))
+    text = _read_text(path)
+    source = path if path != "-" else "standard input"
+    if not _has_header(text):
+        return [Path(path).stem if path != "-" else "stdin"], [_numbers(text, source)]
+    return _numeric_columns(text, source)
+
+
+# ----------------------------------------------------------------------------- output
+
+
+def _edges_of(args: argparse.Namespace, values: np.ndarray, positions: np.ndarray | None) -> np.ndarray:
+    if args.kind == "horizontal":
+        return kt.horizontal_visibility_edges(values)
+    return kt.natural_visibility_edges(values, positions, algorithm=args.algorithm)
+
+
+def _graph_of(args: argparse.Namespace, values: np.ndarray, positions: np.ndarray | None) -> Any:
+    series = kt.TimeSeries.with_missing(positions, values) if positions is not None else kt.TimeSeries(values)
+    return series.horizontal_visibility() if args.kind == "horizontal" else series.natural_visibility()
+
+
+def _edge_csv(edges: np.ndarray) -> str:
+    lines = ["source,target"] + [f"{a},{b}" for a, b in edges.tolist()]
+    return "\n".join(lines) + "\n"
+
+
+def write_edges(args: argparse.Namespace, values: np.ndarray, positions: np.ndarray | None, target: str) -> None:
+    suffix = Path(target).suffix.lower() if target != "-" else ".csv"
+    if suffix in GRAPH_FORMATS:
+        text = getattr(_graph_of(args, values, positions), GRAPH_FORMATS[suffix])()
+        _write_text(target, text)
+        return
+    edges = _edges_of(args, values, positions)
+    if suffix == ".csv":
+        _write_text(target, _edge_csv(edges))
+    elif suffix == ".npy":
+        np.save(target, edges)
+    else:
+        try:
+            import pyarrow as pa  # type: ignore[import-untyped]
+            import pyarrow.parquet as pq  # type: ignore[import-untyped]
+        except ImportError:
+            raise DataError("Parquet output needs pyarrow: pip install pyarrow") from None
+        pq.write_table(pa.table({"source": edges[:, 0], "target": edges[:, 1]}), target)
+
+
+def _write_text(target: str, text: str) -> None:
+    if target == "-":
+        sys.stdout.write(text)
+        return
+    try:
+        Path(target).write_text(text, encoding="utf-8")
+    except OSError as error:
+        raise DataError(f"{target}: {error}") from None
+
+
+class Progress:
+    """A progress bar on standard error, only on a terminal and unless quiet."""
+
+    def __init__(self, total: int, quiet: bool) -> None:
+        self.total, self.done = total, 0
+        self.shown = total > 1 and not quiet and sys.stderr.isatty()
+
+    def step(self) -> None:
+        self.done += 1
+        if self.shown:
+            filled = int(30 * self.done / self.total)
+            sys.stderr.write(f"\r[{'#' * filled}{'.' * (30 - filled)}] {self.done}/{self.total}")
+            if self.done == self.total:
+                sys.stderr.write("\n")
+            sys.stderr.flush()
+
+
+def _each(inputs: Sequence[str], work: Callable[[str], None], quiet: bool) -> None:
+    """work(path) for every input, in parallel; the first failure is raised."""
+    progress = Progress(len(inputs), quiet)
+    with ThreadPoolExecutor(max_workers=min(len(inputs), os.cpu_count() or 1)) as pool:
+        futures = [pool.submit(work, path) for path in inputs]
+        for future in futures:
+            future.result()
+            progress.step()
+
+
+# ----------------------------------------------------------------------------- commands
+
+
+def command_edges(args: argparse.Namespace) -> None:
+    if len(args.inputs) > 1 and args.output in (None, "-"):
+        raise DataError("several inputs need --output DIRECTORY")
+    if len(args.inputs) == 1 and args.output not in (None, "-"):
+        suffix = Path(args.output).suffix.lower()
+        if suffix not in EDGE_FORMATS:
+            raise DataError(f"{args.output}: unknown output format '{suffix}' ({', '.join(EDGE_FORMATS)})")
+    stems = [Path(path).stem for path in args.inputs]
+    if len(args.inputs) > 1 and len(set(stems)) < len(stems):
+        raise DataError("several inputs have the same name, so their outputs would overwrite each other")
+
+    def run(path: str) -> None:
+        values, positions = read_series(path, args.column, args.time_column)
+        target = args.output or "-"
+        if len(args.inputs) > 1:
+            Path(target).mkdir(parents=True, exist_ok=True)
+            target = str(Path(target) / (Path(path).stem + args.format))
+        write_edges(args, values, positions, target)
+
+    _each(args.inputs, run, args.quiet)
+
+
+def command_stats(args: argparse.Namespace) -> None:
+    values, positions = read_series(args.input, args.column, args.time_column)
+    statistics = _graph_of(args, values, positions).compute_statistics()
+    if args.json:
+        names = [name for name in dir(statistics) if not name.startswith("_")]
+        fields = {name: getattr(statistics, name) for name in names if not callable(getattr(statistics, name))}
+        sys.stdout.write(json.dumps(fields, indent=2, sort_keys=True) + "\n")
+    else:
+        sys.stdout.write(str(statistics) + "\n")
+
+
+def command_motifs(args: argparse.Namespace) -> None:
+    rows: list[tuple[str, np.ndarray]] = []
+    for path in args.inputs:
+        names, series = read_many(path)
+        rows += [(f"{Path(path).name}:{name}" if len(args.inputs) > 1 else name, s) for name, s in zip(names, series)]
+    lines = ["series," + ",".join(f"motif_{code}" for code in range(8))]
+    for name, values in rows:
+        counts = kt.visibility_motifs(values, kind=args.kind)
+        lines.append(f"{name}," + ",".join(str(int(c)) for c in counts))
+    _write_text(args.output or "-", "\n".join(lines) + "\n")
+
+
+def command_plot(args: argparse.Namespace) -> None:
+    from kaltrope.plotting import plot
+
+    values, positions = read_series(args.input, args.column, args.time_column)
+    import matplotlib
+
+    matplotlib.use("Agg")
+    ax = plot(values, kind=args.kind, x=positions, max_edges=args.max_edges)
+    ax.figure.set_size_inches(args.width / 100, args.height / 100)
+    try:
+        ax.figure.savefig(args.output, dpi=100)
+    except (OSError, ValueError) as error:
+        raise DataError(f"{args.output}: {error}") from None
+
+
+# ----------------------------------------------------------------------------- parser
+
+
+def _input_options(parser: argparse.ArgumentParser) -> None:
+    parser.add_argument("--column", help="the value column of a CSV input (default: its last numeric column)")
+    parser.add_argument("--time-column", help="a column of strictly increasing sample positions")
+    parser.add_argument("--kind", choices=("natural", "horizontal"), default="natural")
+
+
+def parser() -> argparse.ArgumentParser:
+    main = argparse.ArgumentParser(prog="kaltrope", description="Visibility graphs of time series.")
+    main.add_argument("--debug", action="store_true", help="show tracebacks")
+    commands = main.add_subparsers(dest="command", required=True)
+
+    edges = commands.add_parser("edges", help="the edges of one or many series")
+    edges.add_argument("inputs", nargs="+", help="CSV or NPY files, or - for standard input")
+    _input_options(edges)
+    edges.add_argument("--algorithm", choices=("auto", "scan", "hull"), default="auto")
+    edges.add_argument("-o", "--output", help=f"a file ({', '.join(EDGE_FORMATS)}), a directory for many inputs, "
+                                              "or - for standard output (CSV)")
+    edges.add_argument("--format", choices=EDGE_FORMATS, default=".csv", help="the format of each file of many")
+    edges.add_argument("-q", "--quiet", action="store_true", help="no progress bar")
+    edges.set_defaults(run=command_edges)
+
+    stats = commands.add_parser("stats", help="the statistics summary of a series' graph")
+    stats.add_argument("input")
+    _input_options(stats)
+    stats.add_argument("--json", action="store_true", help="the fields as JSON")
+    stats.set_defaults(run=command_stats)
+
+    motifs = commands.add_parser("motifs", help="the sequence motif histogram of every series")
+    motifs.add_argument("inputs", nargs="+", help="CSV files (one series a numeric column) or NPY files (a row each)")
+    motifs.add_argument("--kind", choices=MOTIF_KINDS, default="natural")
+    motifs.add_argument("-o", "--output", help="a CSV file (default: standard output)")
+    motifs.set_defaults(run=command_motifs)
+
+    picture = commands.add_parser("plot", help="a picture of a series with its visibility lines")
+    picture.add_argument("input")
+    _input_options(picture)
+    picture.add_argument("-o", "--output", required=True, help="a PNG or SVG file")
+    picture.add_argument("--max-edges", type=int, default=5000)
+    picture.add_argument("--width", type=int, default=1000, help="pixels")
+    picture.add_argument("--height", type=int, default=500, help="pixels")
+    picture.set_defaults(run=command_plot)
+    return main
+
+
+def main(argv: Sequence[str] | None = None) -> int:
+    args = parser().parse_args(argv)
+    try:
+        args.run(args)
+    except (DataError, ValueError, OSError, ImportError) as error:
+        if args.debug:
+            raise
+        print(f"kaltrope: error: {error}", file=sys.stderr)
+        return 1
+    except KeyboardInterrupt:
+        if args.debug:
+            raise
+        return 130
+    return 0

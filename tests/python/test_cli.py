@@ -1,0 +1,122 @@
+"""The command line in subprocesses: every subcommand and output format, exit
+codes, bad files, standard input and the progress bar."""
+import json
+import subprocess
+import sys
+
+import numpy as np
+import pytest
+
+import kaltrope as kt
+from processes import child_environment
+
+Y = [1.0, 3.0, 2.0, 4.0, 0.5, 2.5]
+
+
+def cli(*arguments, stdin=None, cwd=None):
+    return subprocess.run([sys.executable, "-m", "kaltrope", *map(str, arguments)], input=stdin,
+                          capture_output=True, text=True, cwd=cwd, env=child_environment(), timeout=120)
+
+
+@pytest.fixture
+def series_csv(tmp_path):
+    path = tmp_path / "series.csv"
+    path.write_text("time,value\n" + "".join(f"{2 * i},{v}\n" for i, v in enumerate(Y)))
+    return path
+
+
+def csv_edges(text):
+    lines = text.strip().splitlines()
+    assert lines[0] == "source,target"
+    return np.array([[int(c) for c in line.split(",")] for line in lines[1:]], dtype=np.int64).reshape(-1, 2)
+
+
+@pytest.mark.parametrize("kind", ["natural", "horizontal"])
+def test_edges_to_standard_output(series_csv, kind):
+    proc = cli("edges", series_csv, "--kind", kind)
+    assert proc.returncode == 0 and proc.stderr == ""
+    expected = kt.natural_visibility_edges(Y) if kind == "natural" else kt.horizontal_visibility_edges(Y)
+    assert np.array_equal(csv_edges(proc.stdout), expected)
+
+
+def test_positions_from_a_time_column(series_csv, tmp_path):
+    target = tmp_path / "edges.npy"
+    assert cli("edges", series_csv, "--column", "value", "--time-column", "time", "-o", target).returncode == 0
+    assert np.array_equal(np.load(target), kt.natural_visibility_edges(Y, np.arange(len(Y)) * 2.0))
+
+
+def test_every_output_format(series_csv, tmp_path):
+    graph = kt.natural_visibility(Y)
+    texts = {"graphml": graph.to_graphml(), "json": graph.to_json(), "dot": graph.to_dot()}
+    for suffix, text in texts.items():
+        target = tmp_path / f"g.{suffix}"
+        assert cli("edges", series_csv, "-o", target).returncode == 0
+        assert target.read_text() == text
+    target = tmp_path / "e.csv"
+    assert cli("edges", series_csv, "-o", target).returncode == 0
+    assert np.array_equal(csv_edges(target.read_text()), kt.natural_visibility_edges(Y))
+    pq = pytest.importorskip("pyarrow.parquet")
+    target = tmp_path / "e.parquet"
+    assert cli("edges", series_csv, "-o", target).returncode == 0
+    table = pq.read_table(target)
+    assert np.array_equal(np.column_stack([table["source"], table["target"]]), kt.natural_visibility_edges(Y))
+
+
+def test_standard_input_and_npy(tmp_path):
+    proc = cli("edges", "-", stdin="".join(f"{v}\n" for v in Y))
+    assert np.array_equal(csv_edges(proc.stdout), kt.natural_visibility_edges(Y))
+    np.save(tmp_path / "y.npy", np.array(Y))
+    assert np.array_equal(csv_edges(cli("edges", tmp_path / "y.npy").stdout), kt.natural_visibility_edges(Y))
+
+
+def test_many_inputs_in_one_call(series_csv, tmp_path):
+    other = tmp_path / "other.csv"
+    other.write_text("value\n5\n1\n4\n")
+    proc = cli("edges", series_csv, other, "-o", tmp_path / "out", "--format", ".npy")
+    assert proc.returncode == 0
+    # Not a terminal: no progress bar.
+    assert proc.stderr == ""
+    assert np.array_equal(np.load(tmp_path / "out" / "series.npy"), kt.natural_visibility_edges(Y))
+    assert np.array_equal(np.load(tmp_path / "out" / "other.npy"), kt.natural_visibility_edges([5, 1, 4]))
+    assert cli("edges", series_csv, other).returncode == 1
+
+
+def test_stats_and_motifs(series_csv, tmp_path):
+    summary = json.loads(cli("stats", series_csv, "--json").stdout)
+    statistics = kt.natural_visibility(Y).compute_statistics()
+    assert summary["edge_count"] == statistics.edge_count and summary["diameter"] == statistics.diameter
+    assert cli("stats", series_csv).stdout.strip() == str(statistics).strip()
+    rows = np.random.default_rng(0).random((3, 50))
+    np.save(tmp_path / "rows.npy", rows)
+    lines = cli("motifs", tmp_path / "rows.npy", "--kind", "horizontal").stdout.strip().splitlines()
+    assert lines[0] == "series," + ",".join(f"motif_{code}" for code in range(8))
+    counts = np.array([[int(c) for c in line.split(",")[1:]] for line in lines[1:]])
+    assert np.array_equal(counts, kt.visibility_motifs(rows, kind="horizontal"))
+
+
+def test_plot_file(series_csv, tmp_path):
+    pytest.importorskip("matplotlib")
+    target = tmp_path / "picture.png"
+    assert cli("plot", series_csv, "-o", target, "--width", 400, "--height", 300).returncode == 0
+    assert target.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+    assert int.from_bytes(target.read_bytes()[16:20], "big") == 400
+
+
+@pytest.mark.parametrize("arguments, code, message", [
+    (("edges",), 2, "the following arguments are required"),
+    (("edges", "x.csv", "--kind", "vertical"), 2, "invalid choice"),
+    (("edges", "missing.csv"), 1, "missing.csv"),
+    (("edges", "bad.csv"), 1, "bad.csv"),
+    (("edges", "bad.csv", "--column", "nope"), 1, "no column 'nope'"),
+    (("edges", "nan.csv"), 1, "non-finite value at index 1"),
+    (("edges", "nan.csv", "-o", "out.xyz"), 1, "unknown output format"),
+])
+def test_errors_are_one_line(tmp_path, arguments, code, message):
+    (tmp_path / "bad.csv").write_text("value\n1\nabc\n")
+    (tmp_path / "nan.csv").write_text("value\n1\nnan\n")
+    proc = cli(*arguments, cwd=tmp_path)
+    assert proc.returncode == code and message in proc.stderr
+    assert "Traceback" not in proc.stderr
+    if code == 1:
+        assert proc.stderr.count("\n") == 1
+        assert "Traceback" in cli("--debug", *arguments, cwd=tmp_path).stderr

@@ -1,0 +1,119 @@
+"""Conversions to networkx, igraph, SciPy and pandas against the arrays they
+come from: edge sets, attributes, weights, isolated nodes, directed pairs, and
+the peers' measures of the converted graphs against ours."""
+import math
+import sys
+
+import numpy as np
+import pytest
+
+import kaltrope as kt
+from processes import run_python_json
+
+nx = pytest.importorskip("networkx")
+
+Y = np.array([1.0, 3.0, 2.0, 4.0, 0.5, 2.5, 3.5, 1.5])
+
+
+def edge_set(pairs):
+    return {tuple(map(int, edge)) for edge in pairs}
+
+
+def features_graph():
+    series = kt.TimeSeries.with_missing([0.0, 1.0, 2.0, 4.0, 5.0], [1.0, None, 3.0, 2.0, 4.0])
+    features = kt.FeatureSet().add_builtin(kt.BuiltinFeature(kt.BuiltinFeature.DELTA_FORWARD))
+    return series.natural_visibility_with_features(features)
+
+
+class TestEdgeArrays:
+    def test_networkx_keeps_isolated_nodes_and_weights(self):
+        edges, weights = kt.natural_vector_visibility_edges(Y, weight="euclidean_distance")
+        graph = kt.to_networkx(edges, n=12, weights=weights)
+        assert graph.number_of_nodes() == 12 and not graph.is_directed()
+        assert edge_set(graph.edges()) == edge_set(edges)
+        for (a, b), w in zip(edges.tolist(), weights.tolist()):
+            assert graph[a][b]["weight"] == w
+
+    def test_directed_pairs_stay_as_given(self):
+        edges = np.array([[3, 1], [1, 2]])
+        graph = kt.to_networkx(edges, directed=True)
+        assert graph.is_directed() and set(graph.edges()) == {(3, 1), (1, 2)}
+        assert graph.number_of_nodes() == 4
+
+    def test_scipy_matrix_is_symmetric(self):
+        sparse = pytest.importorskip("scipy.sparse")
+        edges = kt.natural_visibility_edges(Y)
+        matrix = kt.to_scipy_sparse(edges, format="csc", n=10)
+        assert sparse.issparse(matrix) and matrix.format == "csc" and matrix.shape == (10, 10)
+        dense = matrix.toarray()
+        assert dense.dtype == np.float64 and np.array_equal(dense, dense.T)
+        assert edge_set(np.argwhere(np.triu(dense))) == edge_set(edges)
+
+    @pytest.mark.parametrize("edges, n, weights, message", [
+        (np.array([[0.5, 1.0]]), None, None, "integers"),
+        (np.array([[0, 1, 2]]), None, None, r"\(E, 2\)"),
+        (np.array([[-1, 1]]), None, None, "negative"),
+        (np.array([[0, 4]]), 3, None, "too small"),
+        (np.array([[0, 1]]), None, [1.0, 2.0], "one value per edge"),
+    ])
+    def test_bad_edges(self, edges, n, weights, message):
+        with pytest.raises(ValueError, match=message):
+            kt.to_networkx(edges, n=n, weights=weights)
+
+
+class TestGraphs:
+    def test_networkx_attributes(self):
+        graph = features_graph()
+        converted = kt.to_networkx(graph)
+        assert converted.number_of_nodes() == 5
+        assert edge_set(converted.edges()) == edge_set(graph.edge_array())
+        assert converted.nodes[1]["value"] is None and converted.nodes[3]["value"] == 2.0
+        assert [converted.nodes[v]["timestamp"] for v in range(5)] == [0.0, 1.0, 2.0, 4.0, 5.0]
+        for node in range(5):
+            want = graph.get_node_features(node).get("delta_forward")
+            assert converted.nodes[node]["delta_forward"] == want
+        assert all(w == 1.0 for _, _, w in converted.edges(data="weight"))
+        assert graph.to_networkx().nodes(data=True) == converted.nodes(data=True)
+
+    def test_measures_of_converted_graphs_equal_ours(self):
+        graph = kt.natural_visibility(np.random.default_rng(0).random(300))
+        converted = kt.to_networkx(graph)
+        assert math.isclose(nx.average_clustering(converted), graph.clustering_coefficient())
+        assert nx.diameter(converted) == graph.diameter()
+        assert math.isclose(nx.degree_assortativity_coefficient(converted), graph.assortativity())
+        ig = pytest.importorskip("igraph")
+        other = kt.to_igraph(graph)
+        assert isinstance(other, ig.Graph) and other.vcount() == graph.node_count()
+        assert edge_set(other.get_edgelist()) == edge_set(graph.edge_array())
+        assert other.diameter() == graph.diameter()
+        assert math.isclose(other.transitivity_undirected(), graph.global_clustering_coefficient())
+        assert other.vs["value"] == graph.values().tolist()
+
+    def test_pandas_tables(self):
+        pd = pytest.importorskip("pandas")
+        graph = features_graph()
+        edges = graph.to_pandas()
+        assert list(edges.columns) == ["source", "target", "weight"]
+        assert np.array_equal(edges[["source", "target"]].to_numpy(), graph.edge_array())
+        nodes = kt.features_frame(graph)
+        assert list(nodes.columns[:2]) == ["value", "timestamp"] and len(nodes) == 5
+        assert math.isnan(nodes["value"][1]) and nodes["timestamp"][3] == 4.0
+        assert isinstance(nodes, pd.DataFrame)
+
+    def test_scipy_of_a_graph(self):
+        pytest.importorskip("scipy")
+        graph = kt.natural_visibility(Y)
+        assert np.array_equal(kt.to_scipy_sparse(graph).toarray(), graph.adjacency_matrix())
+
+
+def test_missing_library_names_the_extra():
+    result = run_python_json("""
+        import json, sys
+        sys.modules["networkx"] = None
+        import kaltrope as kt
+        try:
+            kt.to_networkx([[0, 1]])
+        except ImportError as error:
+            print(json.dumps(str(error)))
+    """)
+    assert "pip install 'kaltrope[networkx]'" in result

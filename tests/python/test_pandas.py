@@ -1,0 +1,56 @@
+"""Time series from pandas: every missing marker, datetime and numeric indices."""
+import numpy as np
+import pytest
+
+import kaltrope as kt
+
+pd = pytest.importorskip("pandas")
+
+
+@pytest.mark.parametrize("values, dtype", [
+    ([1.0, np.nan, 3.0, 4.0], "float64"),
+    ([1.0, None, 3.0, 4.0], "object"),
+    ([1, pd.NA, 3, 4], "Int64"),
+    ([1.0, pd.NA, 3.0, 4.0], "Float64"),
+])
+def test_every_missing_marker(values, dtype):
+    series = kt.TimeSeries.from_pandas(pd.Series(values, dtype=dtype))
+    expected = kt.TimeSeries.with_missing([0.0, 1.0, 2.0, 3.0], [1.0, None, 3.0, 4.0])
+    assert len(series) == 4
+    assert np.array_equal(series.to_numpy(), expected.to_numpy())
+    assert series.natural_visibility().edges() == expected.natural_visibility().edges()
+
+
+def test_datetime_index_in_seconds():
+    index = pd.to_datetime(["2024-01-01 00:00:00", "2024-01-01 00:00:10", "2024-01-01 00:01:00"])
+    series = kt.TimeSeries.from_pandas(pd.Series([2.0, 1.0, 2.0], index=index))
+    start = index[0].timestamp()
+    # Positions 0, 10 and 60 s: the middle sample lies below the line.
+    same = kt.TimeSeries.with_missing([start, start + 10.0, start + 60.0], [2.0, 1.0, 2.0])
+    assert series.natural_visibility().edges() == same.natural_visibility().edges()
+    zoned = pd.Series([2.0, 1.0, 2.0], index=index.tz_localize("Europe/Berlin"))
+    shifted = [t - 3600.0 for t in (start, start + 10.0, start + 60.0)]
+    assert kt.TimeSeries.from_pandas(zoned).natural_visibility().edges() == \
+        kt.TimeSeries.with_missing(shifted, [2.0, 1.0, 2.0]).natural_visibility().edges()
+
+
+def test_nat_as_a_value_is_missing_and_in_the_index_an_error():
+    values = pd.Series([1.0, 2.0, 3.0], index=pd.to_datetime(["2024-01-01", None, "2024-01-03"]))
+    with pytest.raises(ValueError, match="NaT"):
+        kt.TimeSeries.from_pandas(values)
+
+
+@pytest.mark.parametrize("series, error", [
+    (lambda: [1.0, 2.0], TypeError),
+    (lambda: pd.Series(["a", "b"]), TypeError),
+    (lambda: pd.Series([True, False]), TypeError),
+    (lambda: pd.Series([1.0, 2.0], index=["a", "b"]), TypeError),
+])
+def test_refused_input(series, error):
+    with pytest.raises(error):
+        kt.TimeSeries.from_pandas(series())
+
+
+def test_array_functions_take_pandas_series():
+    y = pd.Series(np.random.default_rng(0).random(100))
+    assert np.array_equal(kt.natural_visibility_edges(y), kt.natural_visibility_edges(y.to_numpy()))
