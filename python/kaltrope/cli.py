@@ -53,10 +53,15 @@ def _csv_columns(text: str, source: str, names: Sequence[str]) -> list[np.ndarra
             raise DataError(f"{source}: no column '{name}' (columns: {', '.join(header)})")
         index = header.index(name)
         try:
-            columns.append(np.array([float(row[index]) for row in rows[1:]], dtype=np.float64))
+            columns.append(np.array([_cell(row[index]) for row in rows[1:]], dtype=np.float64))
         except (ValueError, IndexError) as error:
             raise DataError(f"{source}: column '{name}': {error}") from None
     return columns
+
+
+def _cell(text: str) -> float:
+    """A number; an empty cell is a missing sample (NaN)."""
+    return float(text) if text.strip() else np.nan
 
 
 def _numeric_columns(text: str, source: str) -> tuple[list[str], list[np.ndarray]]:
@@ -67,7 +72,7 @@ def _numeric_columns(text: str, source: str) -> tuple[list[str], list[np.ndarray
     header, names, columns = rows[0], [], []
     for index, name in enumerate(header):
         try:
-            columns.append(np.array([float(row[index]) for row in rows[1:]], dtype=np.float64))
+            columns.append(np.array([_cell(row[index]) for row in rows[1:]], dtype=np.float64))
             names.append(name.strip())
         except (ValueError, IndexError):
             continue
@@ -142,13 +147,18 @@ def read_many(path: str) -> tuple[list[str], list[np.ndarray]]:
 
 
 def _edges_of(args: argparse.Namespace, values: np.ndarray, positions: np.ndarray | None) -> np.ndarray:
+    # Missing samples (empty cells) are isolated nodes of the series' graph.
+    if np.isnan(values).any():
+        return _graph_of(args, values, positions).edge_array()
     if args.kind == "horizontal":
         return kt.horizontal_visibility_edges(values)
     return kt.natural_visibility_edges(values, positions, algorithm=args.algorithm)
 
 
 def _graph_of(args: argparse.Namespace, values: np.ndarray, positions: np.ndarray | None) -> Any:
-    series = kt.TimeSeries.with_missing(positions, values) if positions is not None else kt.TimeSeries(values)
+    stamps = positions if positions is not None else np.arange(len(values), dtype=np.float64)
+    samples = [None if np.isnan(value) else value for value in values.tolist()]
+    series = kt.TimeSeries.with_missing(stamps, samples)
     return series.horizontal_visibility() if args.kind == "horizontal" else series.natural_visibility()
 
 

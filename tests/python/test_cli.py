@@ -113,10 +113,19 @@ def test_plot_file(series_csv, tmp_path):
 ])
 def test_errors_are_one_line(tmp_path, arguments, code, message):
     (tmp_path / "bad.csv").write_text("value\n1\nabc\n")
-    (tmp_path / "nan.csv").write_text("value\n1\nnan\n")
+    (tmp_path / "nan.csv").write_text("value\n1\ninf\n")
     proc = cli(*arguments, cwd=tmp_path)
     assert proc.returncode == code and message in proc.stderr
     assert "Traceback" not in proc.stderr
     if code == 1:
         assert proc.stderr.count("\n") == 1
         assert "Traceback" in cli("--debug", *arguments, cwd=tmp_path).stderr
+
+
+def test_empty_cells_are_missing_samples(tmp_path):
+    path = tmp_path / "gaps.csv"
+    path.write_text("time,value\n0,1\n1,\n2,3\n3,2\n")
+    proc = cli("edges", path, "--column", "value", "--time-column", "time")
+    graph = kt.TimeSeries.with_missing([0.0, 1.0, 2.0, 3.0], [1.0, None, 3.0, 2.0]).natural_visibility()
+    assert proc.returncode == 0
+    assert np.array_equal(csv_edges(proc.stdout), graph.edge_array())
