@@ -116,7 +116,9 @@ def test_docstring_reads_as_numpydoc(name, obj, what):
     raises = bool(parameters) or parameters is None or name in RAISES_WITHOUT_ARGUMENTS
     if raises:
         assert "Raises" in bodies, f"{name}: no Raises section"
-    for exception in entry_names(bodies.get("Raises", "")):
+    exceptions = entry_names(bodies.get("Raises", ""))
+    assert len(set(exceptions)) == len(exceptions), f"{name}: an exception listed twice"
+    for exception in exceptions:
         assert issubclass(getattr(builtins, exception), BaseException), exception
 
 
