@@ -88,10 +88,10 @@ def test_motif_counts_object():
     assert motifs.counts() == {"four_edges": 1}
     with pytest.raises(AttributeError):
         motifs.total_subgraphs = 3
-    assert kt.MotifCounts.__doc__ == "Python wrapper for MotifCounts."
-    assert kt.MotifCounts.counts.__doc__ == "Get counts as a dictionary {motif_name: count}"
+    assert kt.MotifCounts.__doc__.startswith("The three-node motif counts of a graph")
+    assert kt.MotifCounts.counts.__doc__.splitlines()[0] == "Get counts as a dictionary {motif_name: count}"
     assert kt.MotifCounts.get.__text_signature__ == "($self, motif_name)"
-    assert kt.VisibilityGraph.detect_motifs.__doc__ == "Detects motifs in the graph."
+    assert kt.VisibilityGraph.detect_motifs.__doc__.splitlines()[0] == "Detects motifs in the graph."
 
 
 def test_counts_beyond_64_bits_are_exact():
@@ -200,4 +200,6 @@ def test_documented_communities():
     # No edges: every node alone.
     assert build([NAN, 1.0, None, NAN]).detect_communities() == [0, 1, 2, 3]
     assert kt.natural_visibility([5.0]).detect_communities() == [0]
-    assert kt.VisibilityGraph.detect_communities.__doc__ == "Detects communities and returns node assignments."
+    assert kt.VisibilityGraph.detect_communities.__doc__.splitlines()[0] == (
+        "Detects communities and returns node assignments."
+    )

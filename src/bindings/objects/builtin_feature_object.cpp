@@ -46,7 +46,33 @@ PyObject* represent(PyObject* self) {
 }
 
 PyType_Slot slots[] = {
-    {Py_tp_doc, const_cast<char*>("BuiltinFeature(name)\n--\n\nPython wrapper for BuiltinFeature enum")},
+    {Py_tp_doc, const_cast<char*>("BuiltinFeature(name)\n--\n\n"
+                                  "A node feature that a FeatureSet can compute, named by a class\n"
+                                  "constant.\n"
+                                  "\n"
+                                  "The constants DELTA_FORWARD, DELTA_BACKWARD, DELTA_SYMMETRIC,\n"
+                                  "LOCAL_SLOPE, ACCELERATION, LOCAL_MEAN, LOCAL_VARIANCE, IS_LOCAL_MAX,\n"
+                                  "IS_LOCAL_MIN and ZSCORE hold the names the constructor takes\n"
+                                  "(\"DeltaForward\", ..., \"ZScore\"); the features appear in a graph as\n"
+                                  "\"delta_forward\", ..., \"z_score\".\n"
+                                  "\n"
+                                  "Parameters\n"
+                                  "----------\n"
+                                  "name : str\n"
+                                  "    A feature name, best given as one of the class constants.\n"
+                                  "\n"
+                                  "Raises\n"
+                                  "------\n"
+                                  "ValueError\n"
+                                  "    If `name` names no feature (\"Unknown feature: x\").\n"
+                                  "TypeError\n"
+                                  "    If `name` is not a str.\n"
+                                  "\n"
+                                  "Examples\n"
+                                  "--------\n"
+                                  ">>> import kaltrope as kt\n"
+                                  ">>> kt.BuiltinFeature(kt.BuiltinFeature.ZSCORE)\n"
+                                  "BuiltinFeature(ZScore)\n")},
     {Py_tp_new, reinterpret_cast<void*>(create)},
     {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<BuiltinFeature>)},
     {Py_tp_repr, reinterpret_cast<void*>(represent)},

@@ -44,12 +44,44 @@ PyObject* represent(PyObject*) { return PyUnicode_FromString("FeatureSet(...)");
 PyMethodDef methods[] = {
     {"add_builtin", method_pointer(add_builtin),
      METH_VARARGS | METH_KEYWORDS,
-     "add_builtin($self, feature)\n--\n\nAdd a builtin feature to the set (builder pattern - returns self)"},
+     "add_builtin($self, feature)\n--\n\n"
+     "Add a builtin feature to the set (builder pattern - returns self)\n"
+     "\n"
+     "Parameters\n"
+     "----------\n"
+     "feature : BuiltinFeature\n"
+     "    The feature to add.\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "FeatureSet\n"
+     "    This feature set, so that calls chain.\n"
+     "\n"
+     "Raises\n"
+     "------\n"
+     "TypeError\n"
+     "    If `feature` is not a BuiltinFeature.\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyType_Slot slots[] = {
-    {Py_tp_doc, const_cast<char*>("FeatureSet()\n--\n\nPython wrapper for FeatureSet")},
+    {Py_tp_doc, const_cast<char*>("FeatureSet()\n--\n\n"
+                                  "The node features to compute when a graph is built.\n"
+                                  "\n"
+                                  "Filled with `add_builtin`, then handed to\n"
+                                  "`TimeSeries.natural_visibility_with_features` or\n"
+                                  "`TimeSeries.horizontal_visibility_with_features`, which empty it: a\n"
+                                  "feature set serves one graph. The constructor takes no argument.\n"
+                                  "\n"
+                                  "Examples\n"
+                                  "--------\n"
+                                  ">>> import kaltrope as kt\n"
+                                  ">>> features = (kt.FeatureSet()\n"
+                                  "...             .add_builtin(kt.BuiltinFeature(kt.BuiltinFeature.DELTA_FORWARD))\n"
+                                  "...             .add_builtin(kt.BuiltinFeature(kt.BuiltinFeature.ZSCORE)))\n"
+                                  ">>> graph = kt.TimeSeries([1.0, 3.0, 2.0]).natural_visibility_with_features(features)\n"
+                                  ">>> graph.feature_count()\n"
+                                  "2\n")},
     {Py_tp_new, reinterpret_cast<void*>(create)},
     {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<FeatureSet>)},
     {Py_tp_repr, reinterpret_cast<void*>(represent)},

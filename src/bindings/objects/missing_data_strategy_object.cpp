@@ -63,29 +63,189 @@ constexpr char kMedianImputation[] = "median_imputation";
 
 PyMethodDef methods[] = {
     {"linear_interpolation", plain_strategy<MissingDataStrategy::linear_interpolation>, METH_NOARGS | METH_STATIC,
-     "linear_interpolation()\n--\n\nLinear interpolation: average of neighbors"},
+     "linear_interpolation()\n--\n\n"
+     "Linear interpolation: average of neighbors\n"
+     "\n"
+     "Fills a sample with the midpoint of the nearest present samples before\n"
+     "and after it, whatever their distances; no answer for the first and\n"
+     "the last sample, nor where one side has no present sample.\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "MissingDataStrategy\n"
+     "    The strategy.\n"},
     {"forward_fill", plain_strategy<MissingDataStrategy::forward_fill>, METH_NOARGS | METH_STATIC,
-     "forward_fill()\n--\n\nForward fill: use last valid value"},
+     "forward_fill()\n--\n\n"
+     "Forward fill: use last valid value\n"
+     "\n"
+     "Fills a sample with the nearest present value before it; no answer\n"
+     "where there is none.\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "MissingDataStrategy\n"
+     "    The strategy.\n"},
     {"backward_fill", plain_strategy<MissingDataStrategy::backward_fill>, METH_NOARGS | METH_STATIC,
-     "backward_fill()\n--\n\nBackward fill: use next valid value"},
+     "backward_fill()\n--\n\n"
+     "Backward fill: use next valid value\n"
+     "\n"
+     "Fills a sample with the nearest present value after it; no answer\n"
+     "where there is none.\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "MissingDataStrategy\n"
+     "    The strategy.\n"},
     {"nearest_neighbor", plain_strategy<MissingDataStrategy::nearest_neighbor>, METH_NOARGS | METH_STATIC,
-     "nearest_neighbor()\n--\n\nNearest neighbor: use closest valid value"},
+     "nearest_neighbor()\n--\n\n"
+     "Nearest neighbor: use closest valid value\n"
+     "\n"
+     "Fills a sample with the present value nearest by index, the earlier\n"
+     "one on a tie; no answer only where no value is present.\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "MissingDataStrategy\n"
+     "    The strategy.\n"},
     {kMeanImputation, method_pointer(windowed_strategy<MissingDataStrategy::mean_imputation, kMeanImputation>),
-     METH_VARARGS | METH_KEYWORDS | METH_STATIC, "mean_imputation(window_size)\n--\n\nMean imputation with window"},
+     METH_VARARGS | METH_KEYWORDS | METH_STATIC, "mean_imputation(window_size)\n--\n\n"
+                                                 "Mean imputation with window\n"
+                                                 "\n"
+                                                 "Fills a sample with the mean of the present samples within\n"
+                                                 "``window_size // 2`` positions on either side of it; no answer where\n"
+                                                 "there is none (so always none for a window size below 2).\n"
+                                                 "\n"
+                                                 "Parameters\n"
+                                                 "----------\n"
+                                                 "window_size : int\n"
+                                                 "    The width of the window, 0 or more.\n"
+                                                 "\n"
+                                                 "Returns\n"
+                                                 "-------\n"
+                                                 "MissingDataStrategy\n"
+                                                 "    The strategy.\n"
+                                                 "\n"
+                                                 "Raises\n"
+                                                 "------\n"
+                                                 "TypeError\n"
+                                                 "    If `window_size` is not an int.\n"
+                                                 "OverflowError\n"
+                                                 "    If `window_size` is negative.\n"
+                                                 "\n"
+                                                 "Examples\n"
+                                                 "--------\n"
+                                                 ">>> import kaltrope as kt\n"
+                                                 ">>> kt.MissingDataStrategy.mean_imputation(3)\n"
+                                                 "MissingDataStrategy(MeanImputation { window_size: 3 })\n"},
     {kMedianImputation, method_pointer(windowed_strategy<MissingDataStrategy::median_imputation, kMedianImputation>),
      METH_VARARGS | METH_KEYWORDS | METH_STATIC,
-     "median_imputation(window_size)\n--\n\nMedian imputation with window"},
+     "median_imputation(window_size)\n--\n\n"
+     "Median imputation with window\n"
+     "\n"
+     "Fills a sample with the median of the present samples within\n"
+     "``window_size // 2`` positions on either side of it; no answer where\n"
+     "there is none (so always none for a window size below 2).\n"
+     "\n"
+     "Parameters\n"
+     "----------\n"
+     "window_size : int\n"
+     "    The width of the window, 0 or more.\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "MissingDataStrategy\n"
+     "    The strategy.\n"
+     "\n"
+     "Raises\n"
+     "------\n"
+     "TypeError\n"
+     "    If `window_size` is not an int.\n"
+     "OverflowError\n"
+     "    If `window_size` is negative.\n"
+     "\n"
+     "Examples\n"
+     "--------\n"
+     ">>> import kaltrope as kt\n"
+     ">>> kt.MissingDataStrategy.median_imputation(3)\n"
+     "MissingDataStrategy(MedianImputation { window_size: 3 })\n"},
     {"zero_fill", plain_strategy<MissingDataStrategy::zero_fill>, METH_NOARGS | METH_STATIC,
-     "zero_fill()\n--\n\nFill with zeros"},
+     "zero_fill()\n--\n\n"
+     "Fill with zeros\n"
+     "\n"
+     "Fills every missing sample with 0.0: always has an answer.\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "MissingDataStrategy\n"
+     "    The strategy.\n"},
     {"drop", plain_strategy<MissingDataStrategy::drop>, METH_NOARGS | METH_STATIC,
-     "drop()\n--\n\nDrop missing values (return None)"},
+     "drop()\n--\n\n"
+     "Drop missing values: fills nothing.\n"
+     "\n"
+     "This strategy has no answer for any sample: the series keeps its\n"
+     "length, so `TimeSeries.handle_missing` raises RuntimeError at the first\n"
+     "missing sample unless a fallback fills it. `handle_missing` never\n"
+     "returns None.\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "MissingDataStrategy\n"
+     "    The strategy.\n"},
     {"with_fallback", method_pointer(with_fallback), METH_VARARGS | METH_KEYWORDS,
-     "with_fallback($self, fallback)\n--\n\nChain strategies: try primary, fallback to secondary if it fails"},
+     "with_fallback($self, fallback)\n--\n\n"
+     "Chain strategies: try primary, fallback to secondary if it fails\n"
+     "\n"
+     "Where this strategy has no answer for a sample, `fallback` is asked.\n"
+     "Neither strategy is changed; chains may be nested to any depth.\n"
+     "\n"
+     "Parameters\n"
+     "----------\n"
+     "fallback : MissingDataStrategy\n"
+     "    The strategy asked where this one has no answer.\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "MissingDataStrategy\n"
+     "    A new strategy: this one, then `fallback`.\n"
+     "\n"
+     "Raises\n"
+     "------\n"
+     "TypeError\n"
+     "    If `fallback` is not a MissingDataStrategy.\n"
+     "\n"
+     "Examples\n"
+     "--------\n"
+     ">>> import kaltrope as kt\n"
+     ">>> fill = kt.MissingDataStrategy.backward_fill().with_fallback(kt.MissingDataStrategy.zero_fill())\n"
+     ">>> kt.TimeSeries.with_missing([0.0, 1.0], [1.0, None]).handle_missing(fill).to_numpy()\n"
+     "array([1., 0.])\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyType_Slot slots[] = {
-    {Py_tp_doc, const_cast<char*>("Python wrapper for MissingDataStrategy.")},
+    {Py_tp_doc, const_cast<char*>("A way of filling the missing samples of a TimeSeries.\n"
+                                  "\n"
+                                  "Strategies come from the static methods (the class has no constructor)\n"
+                                  "and are chained with `with_fallback`. A strategy fills a missing sample\n"
+                                  "from the present samples of the unrepaired series; where it has no\n"
+                                  "answer, the chain's next strategy is asked, and\n"
+                                  "`TimeSeries.handle_missing` raises RuntimeError where none has one.\n"
+                                  "\n"
+                                  "Raises\n"
+                                  "------\n"
+                                  "TypeError\n"
+                                  "    If called: use the static methods.\n"
+                                  "\n"
+                                  "Examples\n"
+                                  "--------\n"
+                                  ">>> import kaltrope as kt\n"
+                                  ">>> fill = kt.MissingDataStrategy.linear_interpolation().with_fallback(\n"
+                                  "...     kt.MissingDataStrategy.nearest_neighbor())\n"
+                                  ">>> fill\n"
+                                  "MissingDataStrategy(Fallback { primary: LinearInterpolation, fallback: NearestNeighbor })\n"
+                                  ">>> series = kt.TimeSeries.with_missing([0.0, 1.0, 2.0, 3.0], [1.0, None, 3.0, None])\n"
+                                  ">>> series.handle_missing(fill).to_numpy()\n"
+                                  "array([1., 2., 3., 3.])\n")},
     {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
     {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<MissingDataStrategy>)},
     {Py_tp_repr, reinterpret_cast<void*>(represent)},

@@ -108,19 +108,81 @@ PyObject* represent(PyObject* self) {
 }
 
 PyMethodDef methods[] = {
-    {"counts", counts, METH_NOARGS, "counts($self)\n--\n\nGet counts as a dictionary {motif_name: count}"},
+    {"counts", counts, METH_NOARGS, "counts($self)\n--\n\n"
+                                    "Get counts as a dictionary {motif_name: count}\n"
+                                    "\n"
+                                    "Returns\n"
+                                    "-------\n"
+                                    "dict of str to int\n"
+                                    "    The classes that occur, in the order \"empty\", \"fork\", \"four_edges\",\n"
+                                    "    \"complete_triangle\"; a class that does not occur is left out.\n"
+                                    "\n"
+                                    "Examples\n"
+                                    "--------\n"
+                                    ">>> import kaltrope as kt\n"
+                                    ">>> kt.natural_visibility([1.0, 3.0, 2.0]).detect_motifs().counts()\n"
+                                    "{'four_edges': 1}\n"},
     {"get", method_pointer(get), METH_VARARGS | METH_KEYWORDS,
-     "get($self, motif_name)\n--\n\nGet count for a specific motif type"},
+     "get($self, motif_name)\n--\n\n"
+     "Get count for a specific motif type\n"
+     "\n"
+     "Parameters\n"
+     "----------\n"
+     "motif_name : str\n"
+     "    A class name, such as \"fork\".\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "int or None\n"
+     "    The count; None for a class that does not occur (count 0) and for\n"
+     "    an unknown name.\n"
+     "\n"
+     "Raises\n"
+     "------\n"
+     "TypeError\n"
+     "    If `motif_name` is not a str.\n"
+     "\n"
+     "Examples\n"
+     "--------\n"
+     ">>> import kaltrope as kt\n"
+     ">>> motifs = kt.natural_visibility([1.0, 3.0, 2.0, 4.0]).detect_motifs()\n"
+     ">>> motifs.get(\"fork\"), motifs.get(\"empty\")\n"
+     "(1, None)\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyGetSetDef properties[] = {
-    {"total_subgraphs", total_subgraphs, nullptr, nullptr, nullptr},
+    {"total_subgraphs", total_subgraphs, nullptr,
+     "The number of three-node sets, n (n - 1) (n - 2) / 6: the sum of all\n"
+     "the counts, those of absent classes included (int).",
+     nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 PyType_Slot slots[] = {
-    {Py_tp_doc, const_cast<char*>("Python wrapper for MotifCounts.")},
+    {Py_tp_doc, const_cast<char*>("The three-node motif counts of a graph, from\n"
+                                  "`VisibilityGraph.detect_motifs`.\n"
+                                  "\n"
+                                  "Every set of three nodes is one \"empty\", \"fork\", \"four_edges\" or\n"
+                                  "\"complete_triangle\" (none, one, two or three edges among them; the\n"
+                                  "names count directed arcs, and \"single_edge\", \"chain\", \"cycle\",\n"
+                                  "\"three_edges\" and \"five_edges\" exist for directed triads, which\n"
+                                  "visibility graphs never have). Counts are exact Python ints of any\n"
+                                  "size. Read-only; the class has no constructor.\n"
+                                  "\n"
+                                  "Raises\n"
+                                  "------\n"
+                                  "TypeError\n"
+                                  "    If called: use VisibilityGraph.detect_motifs.\n"
+                                  "\n"
+                                  "Examples\n"
+                                  "--------\n"
+                                  ">>> import kaltrope as kt\n"
+                                  ">>> motifs = kt.natural_visibility([1.0, 3.0, 2.0, 4.0]).detect_motifs()\n"
+                                  ">>> motifs\n"
+                                  "MotifCounts(counts={\"fork\": 1, \"four_edges\": 2, \"complete_triangle\": 1}, total=4)\n"
+                                  ">>> motifs.total_subgraphs\n"
+                                  "4\n")},
     {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
     {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<MotifCounts>)},
     {Py_tp_repr, reinterpret_cast<void*>(represent)},

@@ -38,7 +38,32 @@ int add_visibility_graph_class(PyObject* module) {
                         visibility_graph_pattern_methods()});
 
     static PyType_Slot slots[] = {
-        {Py_tp_doc, const_cast<char*>("Python wrapper for VisibilityGraph.")},
+        {Py_tp_doc, const_cast<char*>("The visibility graph of a time series: an undirected, unweighted\n"
+                                      "graph with one node per sample, nodes 0, 1, ..., n-1.\n"
+                                      "\n"
+                                      "Made by `natural_visibility`, `horizontal_visibility` and the graph\n"
+                                      "methods of TimeSeries (the class has no constructor); never changed\n"
+                                      "afterwards. It answers queries (edges, neighbours, degrees), exact\n"
+                                      "measures (paths, clustering, centrality, assortativity, all at once\n"
+                                      "with `compute_statistics`), communities and three-node motifs, node\n"
+                                      "features when built with a FeatureSet, and exports to CSV, JSON, DOT\n"
+                                      "and GraphML. Every edge weighs 1.0. The traversals run on all cores\n"
+                                      "without the interpreter lock; results never depend on the number of\n"
+                                      "threads.\n"
+                                      "\n"
+                                      "Raises\n"
+                                      "------\n"
+                                      "TypeError\n"
+                                      "    If called: use the functions that build graphs.\n"
+                                      "\n"
+                                      "Examples\n"
+                                      "--------\n"
+                                      ">>> import kaltrope as kt\n"
+                                      ">>> graph = kt.natural_visibility([1.0, 3.0, 2.0, 4.0])\n"
+                                      ">>> graph\n"
+                                      "VisibilityGraph(nodes=4, edges=4, density=0.6667)\n"
+                                      ">>> graph.neighbor_indices(1), graph.diameter()\n"
+                                      "([0, 2, 3], 2)\n")},
         {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
         {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<VisibilityGraph>)},
         {Py_tp_repr, reinterpret_cast<void*>(represent)},

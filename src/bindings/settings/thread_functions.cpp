@@ -52,7 +52,13 @@ PyMethodDef functions[] = {
      "\n"
      "See Also\n"
      "--------\n"
-     "set_num_threads\n"},
+     "set_num_threads\n"
+     "\n"
+     "Examples\n"
+     "--------\n"
+     ">>> import kaltrope as kt\n"
+     ">>> kt.get_num_threads() >= 1\n"
+     "True\n"},
     {"set_num_threads", method_pointer(set_num_threads), METH_VARARGS | METH_KEYWORDS,
      "set_num_threads(n)\n--\n\n"
      "Limit the threads of every later parallel call.\n"
@@ -77,7 +83,16 @@ PyMethodDef functions[] = {
      "\n"
      "See Also\n"
      "--------\n"
-     "get_num_threads\n"},
+     "get_num_threads\n"
+     "\n"
+     "Examples\n"
+     "--------\n"
+     ">>> import kaltrope as kt\n"
+     ">>> before = kt.get_num_threads()\n"
+     ">>> kt.set_num_threads(1)\n"
+     ">>> kt.get_num_threads()\n"
+     "1\n"
+     ">>> kt.set_num_threads(before)\n"},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -327,7 +327,7 @@ def test_argument_errors():
 def test_docstrings_and_signatures():
     docs = {
         "to_json": ("(self, /)", "Exports the graph to JSON."),
-        "to_edge_list_csv": ("(self, /, include_weights)", "Exports edges to CSV string (with weights)."),
+        "to_edge_list_csv": ("(self, /, include_weights)", "Exports edges to CSV string, with or without weights."),
         "to_adjacency_csv": ("(self, /)", "Exports adjacency matrix to CSV string."),
         "to_features_csv": ("(self, /)", "Exports node features to CSV string."),
         "to_dot": ("(self, /)", "Exports graph to DOT format (GraphViz)."),
@@ -339,6 +339,6 @@ def test_docstrings_and_signatures():
     }
     for name, (signature, doc) in docs.items():
         method = getattr(kt.VisibilityGraph, name)
-        assert (str(inspect.signature(method)), method.__doc__) == (signature, doc)
+        assert (str(inspect.signature(method)), method.__doc__.splitlines()[0]) == (signature, doc)
     names = [name for name in vars(kt.VisibilityGraph) if not name.startswith("_")]
     assert names[names.index("adjacency_matrix") + 1:names.index("get_node_feature_names")] == list(docs)
