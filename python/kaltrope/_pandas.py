@@ -24,10 +24,7 @@ def _timestamps(index: Any, pd: Any) -> np.ndarray:
 
 
 def time_series_from_pandas(series: Any) -> TimeSeries:
-    """TimeSeries.from_pandas(series)
-    --
-
-    A TimeSeries from a pandas Series.
+    """A TimeSeries from a pandas Series.
 
     Parameters
     ----------
@@ -52,6 +49,7 @@ def time_series_from_pandas(series: Any) -> TimeSeries:
 
     Examples
     --------
+    >>> import kaltrope as kt
     >>> import pandas as pd
     >>> s = pd.Series([1.0, None, 3.0], index=pd.to_datetime(["2024-01-01", "2024-01-02", "2024-01-03"]))
     >>> len(kt.TimeSeries.from_pandas(s))

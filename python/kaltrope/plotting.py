@@ -72,6 +72,7 @@ def plot(
 
     Examples
     --------
+    >>> import kaltrope as kt
     >>> ax = kt.plot([3.0, 1.0, 2.0, 4.0])
     >>> len(ax.collections[-1].get_segments())
     6
@@ -165,6 +166,7 @@ def plot_degree_distribution(
 
     Examples
     --------
+    >>> import kaltrope as kt
     >>> ax = kt.plot_degree_distribution(kt.horizontal_visibility_edges([3.0, 1.0, 2.0, 4.0]))
     >>> ax.get_xscale(), ax.get_yscale()
     ('log', 'log')

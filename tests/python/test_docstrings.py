@@ -94,8 +94,8 @@ def test_the_walk_finds_every_kind_of_public_name():
 
 @pytest.mark.parametrize("name, obj, what", PUBLIC, ids=[name for name, _, _ in PUBLIC])
 def test_docstring_reads_as_numpydoc(name, obj, what):
-    doc = obj.__doc__
-    assert doc, f"{name} has no docstring"
+    assert obj.__doc__, f"{name} has no docstring"
+    doc = inspect.cleandoc(obj.__doc__)
     assert "Python wrapper" not in doc
     summary, bodies = sections(doc)
     assert summary, f"{name}: no summary"
@@ -132,7 +132,8 @@ def test_classes_with_a_constructor_show_its_signature():
             cls()
 
 
-WITH_EXAMPLES = [(name, obj) for name, obj, _ in PUBLIC if "Examples" in sections(obj.__doc__ or "")[1]]
+WITH_EXAMPLES = [(name, obj) for name, obj, _ in PUBLIC
+                 if "Examples" in sections(inspect.cleandoc(obj.__doc__ or ""))[1]]
 
 
 def test_the_main_entry_points_have_examples():
