@@ -97,6 +97,14 @@ std::optional<double> clustering_coefficient(const VisibilityGraph& graph, std::
     return coefficient(links, neighbors.size());
 }
 
+std::vector<double> clustering_coefficients(const VisibilityGraph& graph) {
+    const Adjacency& adjacency = graph.adjacency();
+    const std::vector<std::uint64_t> triangles = triangles_per_node(adjacency);
+    std::vector<double> coefficients(adjacency.node_count());
+    for (std::size_t v = 0; v < coefficients.size(); ++v) coefficients[v] = coefficient(triangles[v], adjacency.degree(v));
+    return coefficients;
+}
+
 ClusteringSummary clustering_summary(const VisibilityGraph& graph) {
     const Adjacency& adjacency = graph.adjacency();
     const std::size_t n = adjacency.node_count();

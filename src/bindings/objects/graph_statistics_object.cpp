@@ -48,6 +48,8 @@ PyGetSetDef fields[] = {
     KALTROPE_FIELD(largest_component_size),
     KALTROPE_FIELD(assortativity),
     KALTROPE_FIELD(feature_count),
+    KALTROPE_FIELD(community_count),
+    KALTROPE_FIELD(modularity),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

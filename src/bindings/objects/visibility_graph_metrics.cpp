@@ -30,8 +30,8 @@ PyObject* measure(PyObject* self, PyObject*) {
     });
 }
 
-std::size_t diameter_of(const VisibilityGraph& graph) { return path_summary(graph).diameter; }
-std::size_t radius_of(const VisibilityGraph& graph) { return path_summary(graph).radius; }
+std::size_t diameter_of(const VisibilityGraph& graph) { return radius_and_diameter(graph).diameter; }
+std::size_t radius_of(const VisibilityGraph& graph) { return radius_and_diameter(graph).radius; }
 double average_path_length_of(const VisibilityGraph& graph) { return path_summary(graph).average_path_length; }
 double average_clustering_of(const VisibilityGraph& graph) { return clustering_summary(graph).average; }
 double global_clustering_of(const VisibilityGraph& graph) { return clustering_summary(graph).global; }

@@ -35,7 +35,8 @@ int add_visibility_graph_class(PyObject* module) {
     static std::vector<PyMethodDef> methods =
         joined_methods({visibility_graph_query_methods(), visibility_graph_export_methods(),
                         visibility_graph_feature_methods(), visibility_graph_metric_methods(),
-                        visibility_graph_pattern_methods()});
+                        visibility_graph_pattern_methods(), visibility_graph_community_methods(),
+                        visibility_graph_array_methods()});
 
     static PyType_Slot slots[] = {
         {Py_tp_doc, const_cast<char*>("Python wrapper for VisibilityGraph.")},

@@ -1,7 +1,7 @@
-// VisibilityGraph methods that find structure in the graph: communities and
-// three-node motifs. Each runs without the interpreter lock.
+// VisibilityGraph methods that find structure in the graph: three-node
+// motifs (communities have their own file). Each runs without the
+// interpreter lock.
 
-#include "analysis/community/communities.hpp"
 #include "analysis/graph_motifs/three_node_motifs.hpp"
 #include "bindings/objects/motif_counts_object.hpp"
 #include "bindings/common/errors.hpp"
@@ -12,13 +12,6 @@
 namespace kaltrope::bindings {
 namespace {
 
-PyObject* communities(PyObject* self, PyObject*) {
-    return guarded([&] {
-        const VisibilityGraph& graph = graph_of(self);
-        return to_python_list(without_lock([&] { return detect_communities(graph); }));
-    });
-}
-
 PyObject* motifs(PyObject* self, PyObject*) {
     return guarded([&] {
         const VisibilityGraph& graph = graph_of(self);
@@ -27,8 +20,6 @@ PyObject* motifs(PyObject* self, PyObject*) {
 }
 
 const PyMethodDef pattern_methods[] = {
-    {"detect_communities", communities, METH_NOARGS,
-    "detect_communities($self)\n--\n\nDetects communities and returns node assignments."},
     {"detect_motifs", motifs, METH_NOARGS,
                                           "detect_motifs($self)\n--\n\nDetects motifs in the graph."},
 };

@@ -14,6 +14,7 @@
 #include "core/features/node_feature_table.hpp"
 #include "core/graph/adjacency.hpp"
 #include "core/graph/edge_index.hpp"
+#include "core/graph/result_cache.hpp"
 
 namespace kaltrope {
 
@@ -48,6 +49,10 @@ public:
     // of a zeroed row-major node_count x node_count matrix.
     void fill_adjacency_matrix(std::span<double> matrix) const;
 
+    // Measures of the graph kept with it once computed; the graph never
+    // changes, so they never go stale.
+    const ResultCache& results() const { return *results_; }
+
 private:
     // Built on the first lookup: most graphs are only traversed, and building
     // it with the graph would add a third to the construction time.
@@ -59,6 +64,7 @@ private:
     Adjacency adjacency_;
     NodeFeatureTable node_features_;
     std::unique_ptr<LazyEdgeIndex> edge_index_ = std::make_unique<LazyEdgeIndex>();
+    std::unique_ptr<ResultCache> results_ = std::make_unique<ResultCache>();
 };
 
 }  // namespace kaltrope

@@ -10,8 +10,14 @@ namespace {
 
 // The edges between usable samples, numbered by sample index.
 Adjacency visibility_adjacency(const TimeSeries& series, VisibilityKind kind) {
-    const UsableSamples usable = usable_samples(series, kind);
-    Adjacency adjacency = Adjacency::from_edges(usable.indices.size(), compute_edges_parallel(usable, kind));
+    UsableSamples usable = usable_samples(series, kind);
+    std::vector<EdgeList> parts = compute_edges_parallel(usable, kind);
+    // Memory is at its peak while the rows are built: only the indices are
+    // needed from here on.
+    std::vector<double>().swap(usable.values);
+    std::vector<double>().swap(usable.positions);
+    Adjacency adjacency = Adjacency::from_edges(usable.indices.size(), parts);
+    std::vector<EdgeList>().swap(parts);
     if (usable.complete(series.size())) return adjacency;
     return std::move(adjacency).spread(usable.indices, series.size());
 }
