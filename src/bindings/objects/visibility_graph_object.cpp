@@ -65,6 +65,12 @@ PyObject* build_graph(const TimeSeries& series, std::optional<FeatureSet> featur
     return wrap(graph_type, std::move(*graph));
 }
 
+PyObject* build_graph_of_values(std::span<const double> values, VisibilityKind kind) {
+    auto graph = without_lock([&] { return visibility_graph_of_values(values, kind); });
+    if (!graph) return raise_error(graph.error());
+    return wrap(graph_type, std::move(*graph));
+}
+
 std::optional<std::size_t> node_argument(PyObject* args, PyObject* kwargs, const char* format, const char* keyword) {
     const char* keywords[] = {keyword, nullptr};
     PyObject* node = nullptr;

@@ -8,9 +8,8 @@
 namespace kaltrope {
 namespace {
 
-// The edges between usable samples, numbered by sample index.
-Adjacency visibility_adjacency(const TimeSeries& series, VisibilityKind kind) {
-    UsableSamples usable = usable_samples(series, kind);
+// The rows of the edges between usable samples, numbered by sample index.
+Adjacency rows_of(UsableSamples usable, std::size_t sample_count, VisibilityKind kind) {
     std::vector<EdgeList> parts = compute_edges_parallel(usable, kind);
     // Memory is at its peak while the rows are built: only the indices are
     // needed from here on.
@@ -18,8 +17,8 @@ Adjacency visibility_adjacency(const TimeSeries& series, VisibilityKind kind) {
     std::vector<double>().swap(usable.positions);
     Adjacency adjacency = Adjacency::from_edges(usable.indices.size(), parts);
     std::vector<EdgeList>().swap(parts);
-    if (usable.complete(series.size())) return adjacency;
-    return std::move(adjacency).spread(usable.indices, series.size());
+    if (usable.complete(sample_count)) return adjacency;
+    return std::move(adjacency).spread(usable.indices, sample_count);
 }
 
 }  // namespace
@@ -32,11 +31,22 @@ std::expected<VisibilityGraph, GraphError> VisibilityGraphBuilder::build(Visibil
     }
     if (values.size() >= kMaxSamples) return std::unexpected(GraphError{GraphError::Kind::TooManySamples});
 
-    Adjacency adjacency = visibility_adjacency(series_, kind);
+    Adjacency adjacency = rows_of(usable_samples(series_, kind), series_.size(), kind);
     NodeFeatureTable node_features;
     if (feature_set_) node_features = compute_node_features_parallel(*feature_set_, values);
     feature_set_.reset();
     return VisibilityGraph(std::move(adjacency), std::move(node_features));
+}
+
+std::expected<VisibilityGraph, GraphError> visibility_graph_of_values(std::span<const double> values,
+                                                                      VisibilityKind kind) {
+    if (values.size() >= kMaxSamples) return std::unexpected(GraphError{GraphError::Kind::TooManySamples});
+    if (!std::ranges::all_of(values, is_finite)) {
+        return VisibilityGraph(rows_of(usable_samples(values, kind), values.size(), kind), NodeFeatureTable());
+    }
+    // Read in place: no copy of the values is made.
+    std::vector<EdgeList> parts = compute_edges_parallel(values, {}, kind);
+    return VisibilityGraph(Adjacency::from_edges(values.size(), parts), NodeFeatureTable());
 }
 
 }  // namespace kaltrope
