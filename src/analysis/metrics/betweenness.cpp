@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 
 #include "support/worker_pool.hpp"
 
@@ -12,92 +13,144 @@ namespace {
 // the blocks added up in order, so every sum is the same for any number of
 // threads.
 constexpr std::size_t kSourcesPerBlock = 32;
+// Searches from this many consecutive sources run in step, one lane each.
+constexpr std::size_t kLanes = 4;
+static_assert(kSourcesPerBlock % kLanes == 0);
 
-// The dependencies of every node on the shortest paths from one source
-// (Brandes), level by level. The forward sweep tells settled nodes from
-// the rest by a bit each, which stays in the fastest cache; the backward
-// sweep keeps the share (1 + dependency) / paths of the level below the one
-// it works on and zeros elsewhere, so a node sums its neighbours' shares
-// without asking which of them lie on the level below.
+constexpr std::uint32_t kUnreached = std::numeric_limits<std::uint32_t>::max();
+
+// A value per lane in one vector (GCC's vector extensions, mapped onto the
+// target's vector instructions); comparisons give a mask of all-one lanes.
+using LaneDistances = std::uint32_t __attribute__((vector_size(kLanes * sizeof(std::uint32_t))));
+using LaneMask = std::int32_t __attribute__((vector_size(kLanes * sizeof(std::int32_t))));
+using WideLaneMask = std::int64_t __attribute__((vector_size(kLanes * sizeof(std::int64_t))));
+using LaneValues = double __attribute__((vector_size(kLanes * sizeof(double))));
+
+// chosen where mask is set, otherwise kept.
+inline LaneValues select(LaneMask mask, LaneValues chosen, LaneValues kept) {
+    const auto wide = __builtin_convertvector(mask, WideLaneMask);
+    return reinterpret_cast<LaneValues>((reinterpret_cast<WideLaneMask>(chosen) & wide) |
+                                        (reinterpret_cast<WideLaneMask>(kept) & ~wide));
+}
+
+inline bool any(LaneMask mask) {
+    std::int32_t joined = 0;
+    for (std::size_t lane = 0; lane < kLanes; ++lane) joined |= mask[lane];
+    return joined != 0;
+}
+
+// The dependencies of every node on the shortest paths from a few
+// consecutive sources (Brandes), found together: one sweep over the levels
+// takes step k of every source's search at once, so a node and its edges are
+// read once for all the sources that reach it at the same distance.
+// Neighbouring samples lie at nearly the same distance from every node, so
+// the sources share most of that work; each lane's arithmetic is that of a
+// search on its own, done for all lanes by the same vector instructions.
+//
+// The backward sweep keeps, in each lane, the share (1 + dependency) / paths
+// of the nodes one level below the level it works on and zeros elsewhere, so
+// a node sums its neighbours' shares without asking which of them lie there.
 class DependencySearch {
 public:
     explicit DependencySearch(const Adjacency& adjacency)
         : adjacency_(adjacency),
-          settled_((adjacency.node_count() + 63) / 64, 0),
-          paths_(adjacency.node_count(), 0.0),
-          share_(adjacency.node_count(), 0.0) {}
+          distance_(adjacency.node_count(), kNoDistances),
+          paths_(adjacency.node_count(), LaneValues{}),
+          share_(adjacency.node_count(), LaneValues{}),
+          dependency_(adjacency.node_count(), LaneValues{}),
+          listed_in_(adjacency.node_count(), 0) {}
 
-    // Adds each node's dependency on source, sum over t of sigma_st(v) / sigma_st,
-    // to totals (source itself excluded).
-    void add_from(std::uint32_t source, std::vector<double>& totals) {
-        count_paths(source);
-        dependency_.resize(order_.size());
-        // The last level is empty, and the source has no dependency to add.
-        for (std::size_t level = level_start_.size() - 3; level >= 1; --level) {
-            const std::size_t begin = level_start_[level];
-            const std::size_t end = level_start_[level + 1];
-            for (std::size_t i = begin; i < end; ++i) {
-                double shares = 0.0;
-                for (const std::uint32_t x : adjacency_.neighbors(order_[i])) shares += share_[x];
-                dependency_[i] = paths_[order_[i]] * shares;
-            }
-            for (std::size_t i = end; i < level_start_[level + 2]; ++i) share_[order_[i]] = 0.0;
-            for (std::size_t i = begin; i < end; ++i) {
-                const std::uint32_t w = order_[i];
-                share_[w] = (1.0 + dependency_[i]) / paths_[w];
-                totals[w] += dependency_[i];
-            }
-        }
-        for (const std::uint32_t v : order_) {
-            settled_[v / 64] = 0;
-            paths_[v] = 0.0;
-            share_[v] = 0.0;
+    // Adds each node's dependency on each source first, first + 1, ...
+    // (count of them, at most kLanes), sum over t of sigma_st(v) / sigma_st,
+    // to totals, source by source (a source's own excluded).
+    void add_from(std::uint32_t first, std::size_t count, std::vector<double>& totals) {
+        count_paths(first, count);
+        // The last step is empty, and the sources have no dependency to add.
+        for (std::size_t step = step_start_.size() - 3; step >= 1; --step) add_dependencies(step);
+        for (const std::uint32_t v : touched_) {
+            for (std::size_t lane = 0; lane < count; ++lane) totals[v] += dependency_[v][lane];
+            distance_[v] = kNoDistances;
+            paths_[v] = share_[v] = dependency_[v] = LaneValues{};
+            listed_in_[v] = 0;
         }
     }
 
 private:
-    bool settled(std::uint32_t v) const { return (settled_[v / 64] >> (v % 64) & 1) != 0; }
-    void settle(std::uint32_t v) { settled_[v / 64] |= std::uint64_t{1} << (v % 64); }
+    static constexpr LaneDistances kNoDistances = LaneDistances{} + kUnreached;
 
-    // The shortest-path counts from source, as floats (they can outgrow any
-    // integer); order_ lists the reached nodes level by level, level k
-    // being [level_start_[k], level_start_[k + 1]). A last empty level ends
-    // the list.
-    void count_paths(std::uint32_t source) {
-        // Room for every node and one more: each neighbour is written at the
-        // end, and the end moves on only for a node reached for the first
-        // time. Without branches, as whether a neighbour is new is a toss-up.
-        order_.resize(adjacency_.node_count() + 1);
-        std::uint32_t* const order = order_.data();
-        order[0] = source;
-        std::size_t reached = 1;
-        level_start_.assign({0, 1});
-        paths_[source] = 1.0;
-        settle(source);
-        for (std::size_t begin = 0, end = 1; begin != end; begin = end, end = reached) {
-            for (std::size_t i = begin; i < end; ++i) {
-                const double paths = paths_[order[i]];
-                for (const std::uint32_t w : adjacency_.neighbors(order[i])) {
-                    const bool open = !settled(w);
-                    const double before = paths_[w];
-                    order[reached] = w;
-                    reached += open & (before == 0.0);
-                    paths_[w] = before + (open ? paths : 0.0);
+    static LaneDistances all(std::size_t step) { return LaneDistances{} + static_cast<std::uint32_t>(step); }
+
+    // Appends node to the list of step, once.
+    void list(std::uint32_t node, std::size_t step) {
+        if (listed_in_[node] == step + 1) return;
+        if (listed_in_[node] == 0) touched_.push_back(node);
+        listed_in_[node] = static_cast<std::uint32_t>(step + 1);
+        order_.push_back(node);
+    }
+
+    // The shortest-path counts in every lane, as floats (they can outgrow
+    // any integer); order_ lists, for each step k, the nodes at distance k
+    // in some lane, in [step_start_[k], step_start_[k + 1]). A last empty
+    // step ends the list.
+    void count_paths(std::uint32_t first, std::size_t count) {
+        order_.clear();
+        touched_.clear();
+        step_start_.assign(1, 0);
+        for (std::uint32_t lane = 0; lane < count; ++lane) {
+            distance_[first + lane][lane] = 0;
+            paths_[first + lane][lane] = 1.0;
+            list(first + lane, 0);
+        }
+        step_start_.push_back(order_.size());
+        for (std::size_t step = 0; step_start_[step] != step_start_[step + 1]; ++step) {
+            const LaneDistances next = all(step + 1);
+            for (std::size_t i = step_start_[step]; i < step_start_[step + 1]; ++i) {
+                const std::uint32_t u = order_[i];
+                const LaneMask here = distance_[u] == all(step);
+                const LaneValues paths = paths_[u];
+                for (const std::uint32_t w : adjacency_.neighbors(u)) {
+                    const LaneDistances before = distance_[w];
+                    const LaneMask first_reach = here & (before == kNoDistances);
+                    const LaneDistances after = first_reach ? next : before;
+                    distance_[w] = after;
+                    paths_[w] += select(here & (after == next), paths, LaneValues{});
+                    if (any(first_reach)) list(w, step + 1);
                 }
             }
-            for (std::size_t i = end; i < reached; ++i) settle(order[i]);
-            level_start_.push_back(reached);
+            step_start_.push_back(order_.size());
         }
-        order_.resize(reached);
+    }
+
+    // The dependencies of the nodes at distance step, from the shares of the
+    // level below; then their own shares in place of those.
+    void add_dependencies(std::size_t step) {
+        const LaneDistances at = all(step);
+        for (std::size_t i = step_start_[step]; i < step_start_[step + 1]; ++i) {
+            const std::uint32_t w = order_[i];
+            LaneValues shares{};
+            for (const std::uint32_t x : adjacency_.neighbors(w)) shares += share_[x];
+            dependency_[w] = select(distance_[w] == at, paths_[w] * shares, dependency_[w]);
+        }
+        for (std::size_t i = step_start_[step + 1]; i < step_start_[step + 2]; ++i) {
+            const std::uint32_t x = order_[i];
+            share_[x] = select(distance_[x] == all(step + 1), LaneValues{}, share_[x]);
+        }
+        for (std::size_t i = step_start_[step]; i < step_start_[step + 1]; ++i) {
+            const std::uint32_t w = order_[i];
+            // Lanes where w lies elsewhere divide by nothing useful, and keep their share.
+            share_[w] = select(distance_[w] == at, (1.0 + dependency_[w]) / paths_[w], share_[w]);
+        }
     }
 
     const Adjacency& adjacency_;
-    std::vector<std::uint64_t> settled_;  // one bit per node: reached at the current level or before
-    std::vector<double> paths_;           // shortest paths from the source; 0.0 until reached
-    std::vector<double> share_;
+    std::vector<LaneDistances> distance_;  // kUnreached until reached
+    std::vector<LaneValues> paths_;        // 0.0 until reached
+    std::vector<LaneValues> share_;
+    std::vector<LaneValues> dependency_;
+    std::vector<std::uint32_t> listed_in_;  // the last step whose list holds the node, plus 1; 0 for none
     std::vector<std::uint32_t> order_;
-    std::vector<std::size_t> level_start_;
-    std::vector<double> dependency_;  // by place in order_
+    std::vector<std::size_t> step_start_;
+    std::vector<std::uint32_t> touched_;  // the nodes listed, each once
 };
 
 std::vector<double> all_betweenness(const Adjacency& adjacency) {
@@ -117,8 +170,8 @@ std::vector<double> all_betweenness(const Adjacency& adjacency) {
                 sums.assign(n, 0.0);
                 const std::size_t block = first + k;
                 const std::size_t last = std::min(n, (block + 1) * kSourcesPerBlock);
-                for (std::size_t source = block * kSourcesPerBlock; source < last; ++source) {
-                    search.add_from(static_cast<std::uint32_t>(source), sums);
+                for (std::size_t source = block * kSourcesPerBlock; source < last; source += kLanes) {
+                    search.add_from(static_cast<std::uint32_t>(source), std::min(kLanes, last - source), sums);
                 }
             }
         });
