@@ -33,4 +33,7 @@ ClusteringSummary clustering_summary(const VisibilityGraph& graph);
 // The number of triangles, each counted once, on the worker pool.
 std::uint64_t triangle_count(const VisibilityGraph& graph);
 
+// ClusteringSummary::global alone, from the number of triangles.
+double transitivity(const VisibilityGraph& graph);
+
 }  // namespace kaltrope

@@ -34,7 +34,6 @@ std::size_t diameter_of(const VisibilityGraph& graph) { return radius_and_diamet
 std::size_t radius_of(const VisibilityGraph& graph) { return radius_and_diameter(graph).radius; }
 double average_path_length_of(const VisibilityGraph& graph) { return path_summary(graph).average_path_length; }
 double average_clustering_of(const VisibilityGraph& graph) { return clustering_summary(graph).average; }
-double global_clustering_of(const VisibilityGraph& graph) { return clustering_summary(graph).global; }
 bool is_connected_of(const VisibilityGraph& graph) { return components(graph).connected(); }
 std::size_t component_count_of(const VisibilityGraph& graph) { return components(graph).count; }
 std::size_t largest_component_of(const VisibilityGraph& graph) { return components(graph).largest; }
@@ -133,7 +132,7 @@ const PyMethodDef metric_methods[] = {
                                            "degree_entropy($self)\n--\n\nComputes degree entropy."},
     {"node_clustering_coefficient", method_pointer(node_clustering), METH_VARARGS | METH_KEYWORDS,
     "node_clustering_coefficient($self, node)\n--\n\nComputes clustering coefficient for a specific node."},
-    {"global_clustering_coefficient", measure<global_clustering_of>, METH_NOARGS,
+    {"global_clustering_coefficient", measure<transitivity>, METH_NOARGS,
     "global_clustering_coefficient($self)\n--\n\nComputes global clustering coefficient (transitivity)."},
     {"betweenness_centrality_all", betweenness_centrality_all_list, METH_NOARGS,
     "betweenness_centrality_all($self)\n--\n\nComputes betweenness centrality for all nodes."},
