@@ -30,6 +30,9 @@ WeightedGraph WeightedGraph::grouped(std::span<const std::uint32_t> group, std::
     coarse.offsets_.assign(group_count + 1, 0);
     coarse.strength_.assign(group_count, 0.0);
     coarse.total_strength_ = total_strength_;
+    // At most as many edges as this graph has, and usually far fewer.
+    coarse.targets_.reserve(targets_.size());
+    coarse.weights_.reserve(targets_.size());
     KeyedWeights to_group(group_count);
     for (std::size_t g = 0; g < group_count; ++g) {
         for (std::uint32_t k = first[g]; k < first[g + 1]; ++k) {

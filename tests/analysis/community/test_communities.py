@@ -4,13 +4,13 @@ The labels of detect_communities() are checked for what the Leiden algorithm
 promises rather than for one particular answer: their modularity equals
 networkx.community.modularity of the same partition, every community is
 connected, no node raises the modularity by moving on its own, and the same
-graph and seed give the same labels for any number of threads. Graphs of
+graph and seed give the same labels (for any number of threads: see
+metrics/test_graph_metrics.py). Graphs of
 any shape, several large components included, go through the core's test
 probe.
 """
 import math
 import subprocess
-import sys
 import threading
 
 import networkx as nx
@@ -226,25 +226,3 @@ def test_threads_share_one_search():
     for thread in threads:
         thread.join()
     assert all(r == (expected, graph.modularity(expected)) for r in results)
-
-
-SUBPROCESS = """
-import os, sys
-if sys.argv[1] == "pinned":
-    os.sched_setaffinity(0, {0})
-import numpy as np
-import _kaltrope as kt
-y = np.random.default_rng(11).standard_normal(3000).cumsum()
-g = kt.natural_visibility(y)
-print(g.detect_communities(), g.detect_communities(seed=5, resolution=1.5), g.modularity().hex())
-"""
-
-
-def test_labels_do_not_depend_on_the_number_of_threads():
-    outputs = []
-    for mode in ("pinned", "unpinned"):
-        proc = subprocess.run([sys.executable, "-c", SUBPROCESS, mode], capture_output=True, text=True,
-                              timeout=120)
-        assert proc.returncode == 0, proc.stderr
-        outputs.append(proc.stdout)
-    assert outputs[0] == outputs[1]
