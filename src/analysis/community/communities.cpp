@@ -1,5 +1,7 @@
 #include "analysis/community/communities.hpp"
 
+#include <algorithm>
+
 #include "analysis/community/modularity.hpp"
 
 namespace kaltrope {
@@ -8,12 +10,7 @@ namespace {
 Communities search(const VisibilityGraph& graph, const LeidenOptions& options) {
     Communities found;
     found.labels = leiden_communities(graph.adjacency(), options);
-    constexpr auto kUnseen = ~std::uint32_t{0};
-    std::vector<std::uint32_t> renamed(found.labels.size(), kUnseen);
-    for (std::uint32_t& label : found.labels) {
-        if (renamed[label] == kUnseen) renamed[label] = static_cast<std::uint32_t>(found.count++);
-        label = renamed[label];
-    }
+    if (!found.labels.empty()) found.count = std::size_t{*std::ranges::max_element(found.labels)} + 1;
     found.modularity = modularity(graph.adjacency(), std::span<const std::uint32_t>(found.labels), options.resolution);
     return found;
 }

@@ -233,7 +233,8 @@ std::vector<std::uint32_t> leiden_round(const WeightedGraph& base, std::vector<s
     }
 }
 
-// Each community split into its connected parts, as new ids.
+// Each community split into its connected parts, numbered 0, 1, ... in
+// order of first appearance.
 std::vector<std::uint32_t> connected_parts(const Adjacency& adjacency, const std::vector<std::uint32_t>& community) {
     constexpr auto kUnassigned = ~std::uint32_t{0};
     std::vector<std::uint32_t> part(community.size(), kUnassigned);

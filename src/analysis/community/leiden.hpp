@@ -16,7 +16,7 @@ struct LeidenOptions {
     std::uint64_t seed = 0;
 };
 
-// The community of each node, as ids below the node count (not dense).
+// The community of each node: 0, 1, ... in order of first appearance.
 //
 // Each round of the algorithm moves nodes, from a queue, to the neighbouring
 // community that raises the quality most; refines each community by merging
