@@ -31,7 +31,7 @@ from _kaltrope import (
 )
 
 from kaltrope._conversions import features_frame, to_igraph, to_networkx, to_pandas, to_scipy_sparse
-from kaltrope._pandas import time_series_from_pandas as _time_series_from_pandas
+from kaltrope._methods import attach as _attach_methods
 from kaltrope._threadpoolctl import register_when_imported as _register_when_imported
 from kaltrope._version import package_version as _package_version
 from kaltrope.plotting import plot, plot_degree_distribution
@@ -72,8 +72,6 @@ __all__ = [
 
 # The conversions are graph methods too, and pandas series become time
 # series through the class; the optional libraries load only when used.
-for _name in ("to_networkx", "to_igraph", "to_scipy_sparse", "to_pandas", "features_frame"):
-    setattr(VisibilityGraph, _name, globals()[_name])
-TimeSeries.from_pandas = staticmethod(_time_series_from_pandas)  # type: ignore[attr-defined]
+_attach_methods()
 
 _register_when_imported()

@@ -1,9 +1,9 @@
-"""Community labels and three-node motif counts of visibility graphs.
+"""Three-node motif counts of visibility graphs.
 
 Motif counts are checked against a plain enumeration of every triple; the
 classification of directed triads, which the Python interface never builds,
-through the core's test probe `graph_probe`. Communities are checked against
-a plain Python run of the move rule with the same examination order.
+through the core's test probe `graph_probe`. Communities have their own tests
+(community/test_communities.py).
 """
 import itertools
 import math
@@ -137,69 +137,3 @@ def test_directed_triads():
     assert classes[frozenset({(0, 2), (2, 1), (1, 0)})] == "cycle"
     assert classes[frozenset({(0, 1), (1, 2), (0, 2)})] == "three_edges"
     assert sum(name == "cycle" for name in classes.values()) == 2
-
-
-# --------------------------------------------------------------------------
-# communities
-
-def communities_oracle(graph):
-    """The move rule in plain Python: ascending candidate labels, in-place
-    passes, numbering by first appearance."""
-    n, m = graph.node_count(), graph.edge_count()
-    neighbours = [graph.neighbor_indices(v) for v in range(n)]
-    labels = list(range(n))
-    for _ in range(100):
-        moved = False
-        for v in range(n):
-            own, k = labels[v], len(neighbours[v])
-            e_own = sum(labels[u] == own for u in neighbours[v])
-            best, best_gain = own, 0.0
-            for c in sorted({labels[u] for u in neighbours[v]} - {own}):
-                e_c = sum(labels[u] == c for u in neighbours[v])
-                gain = (float(e_c) - float(e_own)) / (2.0 * m) - float(k) * float(k) / (4.0 * m * m)
-                if gain > best_gain:
-                    best, best_gain = c, gain
-            if best != own:
-                labels[v], moved = best, True
-        if not moved:
-            break
-    numbers = {}
-    return [numbers.setdefault(label, len(numbers)) for label in labels]
-
-
-def check_dense(labels):
-    assert labels[:1] in ([], [0])
-    assert set(labels) == set(range(max(labels, default=-1) + 1))
-    first = [labels.index(c) for c in range(max(labels, default=-1) + 1)]
-    assert first == sorted(first)
-
-
-@settings(max_examples=150)
-@given(values_with_gaps, st.sampled_from(["natural", "horizontal"]))
-def test_communities_equal_the_move_rule(values, kind):
-    graph = build(values, kind)
-    labels = graph.detect_communities()
-    assert labels == communities_oracle(graph)
-    check_dense(labels)
-
-
-@pytest.mark.parametrize("kind", ["natural", "horizontal"])
-def test_communities_of_larger_graphs(kind):
-    y = np.cumsum(np.random.default_rng(8).standard_normal(1500))
-    y[::100] = NAN                                # isolated nodes, each a community of its own
-    graph = getattr(kt, f"{kind}_visibility")(y)
-    labels = graph.detect_communities()
-    assert labels == communities_oracle(graph) and labels == graph.detect_communities()
-    check_dense(labels)
-    assert max(labels) >= 15
-
-
-def test_documented_communities():
-    assert kt.natural_visibility([3.0, 1.0, 3.0]).detect_communities() == [0, 0, 0]
-    assert kt.natural_visibility([1.0, 2.0, 1.0]).detect_communities() == [0, 0, 0]
-    # No edges: every node alone.
-    assert build([NAN, 1.0, None, NAN]).detect_communities() == [0, 1, 2, 3]
-    assert kt.natural_visibility([5.0]).detect_communities() == [0]
-    assert kt.VisibilityGraph.detect_communities.__doc__.splitlines()[0] == (
-        "Detects communities and returns node assignments."
-    )

@@ -1,5 +1,6 @@
 // Reaches, for the tests, what the Python interface does not: the class of
-// any directed triad, and the JSON options other than the default.
+// any directed triad, the JSON options other than the default, and the
+// measures of any graph, not only of a visibility graph.
 //
 //   graph_probe triads < patterns
 //     One triad i < j < k per line, six characters 0 or 1 telling which of
@@ -9,14 +10,27 @@
 //     WEIGHTS, FEATURES and PRETTY are 0 or 1. Prints the JSON text of the
 //     natural visibility graph of the samples (one number a line), with the
 //     node features named (variant names, "DeltaForward", ...).
+//
+//   graph_probe measures NODES < edges
+//     One edge "a b", a < b < NODES, a line, each edge once. Prints the
+//     radius and diameter by bounding ("bounds R D"), the all-pairs summary
+//     ("all_pairs R D L", L in hexadecimal), the communities with the default
+//     options ("communities c0 c1 ...") and the betweenness of every node
+//     ("betweenness b0 b1 ...", in hexadecimal).
 
+#include <cstdio>
 #include <iostream>
+#include <sstream>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "analysis/community/communities.hpp"
 #include "analysis/graph_motifs/three_node_motifs.hpp"
+#include "analysis/metrics/betweenness.hpp"
+#include "analysis/metrics/eccentricity_bounds.hpp"
+#include "analysis/metrics/paths.hpp"
 #include "core/graph/visibility_graph_builder.hpp"
 #include "io/export/graph_text.hpp"
 #include "io/import/float_text.hpp"
@@ -67,12 +81,42 @@ int print_json(char** flags, int feature_count, char** feature_names) {
     return 0;
 }
 
+int print_measures(const std::string& nodes_text) {
+    const std::size_t node_count = std::stoul(nodes_text);
+    kaltrope::EdgeList edges;
+    for (std::string line; std::getline(std::cin, line);) {
+        std::istringstream fields(line);
+        std::uint32_t a = 0;
+        std::uint32_t b = 0;
+        if (!(fields >> a >> b) || !(a < b) || b >= node_count) {
+            std::cerr << "not an edge: " << line << "\n";
+            return 2;
+        }
+        edges.push_back({a, b});
+    }
+    std::vector<kaltrope::EdgeList> parts;
+    parts.push_back(std::move(edges));
+    const kaltrope::VisibilityGraph graph(kaltrope::Adjacency::from_edges(node_count, parts), {});
+    const auto bounds = kaltrope::bounded_radius_and_diameter(graph);
+    std::printf("bounds %zu %zu\n", bounds.radius, bounds.diameter);
+    const auto all_pairs = kaltrope::path_summary(graph);
+    std::printf("all_pairs %zu %zu %a\n", all_pairs.radius, all_pairs.diameter, all_pairs.average_path_length);
+    std::printf("communities");
+    for (const std::uint32_t label : kaltrope::detect_communities(graph).labels) std::printf(" %u", label);
+    std::printf("\nbetweenness");
+    for (const double value : kaltrope::betweenness_centrality_all(graph)) std::printf(" %a", value);
+    std::printf("\n");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "triads" && argc == 2) return print_triad_classes();
     if (mode == "json" && argc >= 5) return print_json(argv + 2, argc - 5, argv + 5);
-    std::cerr << "usage: graph_probe triads | graph_probe json WEIGHTS FEATURES PRETTY [FEATURE...]\n";
+    if (mode == "measures" && argc == 3) return print_measures(argv[2]);
+    std::cerr << "usage: graph_probe triads | graph_probe json WEIGHTS FEATURES PRETTY [FEATURE...] | "
+                 "graph_probe measures NODES\n";
     return 2;
 }

@@ -1,23 +1,37 @@
 #pragma once
-// Communities by greedy local moves: each node in turn joins the neighbouring
-// community that most raises a modularity-style gain.
+// The communities of a visibility graph, found by the Leiden algorithm.
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
+#include "analysis/community/leiden.hpp"
 #include "core/graph/visibility_graph.hpp"
 
 namespace kaltrope {
 
-// The community label of each node, in node order. Labels are dense (0 to
-// c - 1 for c communities) and numbered in order of first appearance by node
-// index, so node 0 is in community 0.
-//
-// Every node starts alone. A pass visits the nodes in index order and moves
-// node v, of degree k with e_c neighbours labelled c, to the neighbouring
-// label c of largest gain (e_c - e_own) / 2m - k^2 / 4m^2 when that gain is
-// above 0 (m edges; on equal gains the smallest label wins). Passes repeat
-// until one moves nothing, 100 passes at most. Deterministic.
-std::vector<std::uint32_t> detect_communities(const VisibilityGraph& graph);
+struct Communities {
+    // The community of each node, dense (0 to count - 1) and numbered in
+    // order of first appearance by node index, so node 0 is in community 0.
+    std::vector<std::uint32_t> labels;
+    std::size_t count = 0;
+    double modularity = 0.0;  // at the resolution searched with
+};
+
+// Communities of maximal modularity as the Leiden algorithm finds them
+// (leiden.hpp): deterministic for a graph and options. The result for the
+// default options is computed once per graph and kept with it.
+Communities detect_communities(const VisibilityGraph& graph, const LeidenOptions& options = {});
+
+// The communities found with the default options, computed once per graph
+// and kept with it.
+const Communities& detected_communities(const VisibilityGraph& graph);
+
+// Their modularity (resolution 1).
+double detected_modularity(const VisibilityGraph& graph);
+
+// The modularity (resolution 1) of any labels, one per node.
+double modularity_of_labels(const VisibilityGraph& graph, std::span<const std::int64_t> labels);
 
 }  // namespace kaltrope

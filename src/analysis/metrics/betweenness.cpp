@@ -9,66 +9,151 @@
 namespace kaltrope {
 namespace {
 
-constexpr std::uint32_t kUnreached = std::numeric_limits<std::uint32_t>::max();
 // Sources are taken in blocks of this many, each block summed on its own and
 // the blocks added up in order, so every sum is the same for any number of
 // threads.
 constexpr std::size_t kSourcesPerBlock = 32;
+// Searches from this many consecutive sources run in step, one lane each.
+constexpr std::size_t kLanes = 4;
+static_assert(kSourcesPerBlock % kLanes == 0);
 
-// The dependencies of every node on the shortest paths from one source.
+constexpr std::uint32_t kUnreached = std::numeric_limits<std::uint32_t>::max();
+
+// A value per lane in one vector (GCC's vector extensions, mapped onto the
+// target's vector instructions); comparisons give a mask of all-one lanes.
+using LaneDistances = std::uint32_t __attribute__((vector_size(kLanes * sizeof(std::uint32_t))));
+using LaneMask = std::int32_t __attribute__((vector_size(kLanes * sizeof(std::int32_t))));
+using WideLaneMask = std::int64_t __attribute__((vector_size(kLanes * sizeof(std::int64_t))));
+using LaneValues = double __attribute__((vector_size(kLanes * sizeof(double))));
+
+// chosen where mask is set, otherwise kept.
+inline LaneValues select(LaneMask mask, LaneValues chosen, LaneValues kept) {
+    const auto wide = __builtin_convertvector(mask, WideLaneMask);
+    return reinterpret_cast<LaneValues>((reinterpret_cast<WideLaneMask>(chosen) & wide) |
+                                        (reinterpret_cast<WideLaneMask>(kept) & ~wide));
+}
+
+inline bool any(LaneMask mask) {
+    std::int32_t joined = 0;
+    for (std::size_t lane = 0; lane < kLanes; ++lane) joined |= mask[lane];
+    return joined != 0;
+}
+
+// The dependencies of every node on the shortest paths from a few
+// consecutive sources (Brandes), found together: one sweep over the levels
+// takes step k of every source's search at once, so a node and its edges are
+// read once for all the sources that reach it at the same distance.
+// Neighbouring samples lie at nearly the same distance from every node, so
+// the sources share most of that work; each lane's arithmetic is that of a
+// search on its own, done for all lanes by the same vector instructions.
+//
+// The backward sweep keeps, in each lane, the share (1 + dependency) / paths
+// of the nodes one level below the level it works on and zeros elsewhere, so
+// a node sums its neighbours' shares without asking which of them lie there.
 class DependencySearch {
 public:
     explicit DependencySearch(const Adjacency& adjacency)
         : adjacency_(adjacency),
-          distance_(adjacency.node_count(), kUnreached),
-          paths_(adjacency.node_count(), 0.0),
-          dependency_(adjacency.node_count(), 0.0) {}
+          distance_(adjacency.node_count(), kNoDistances),
+          paths_(adjacency.node_count(), LaneValues{}),
+          share_(adjacency.node_count(), LaneValues{}),
+          dependency_(adjacency.node_count(), LaneValues{}),
+          listed_in_(adjacency.node_count(), 0) {}
 
-    // Adds each node's dependency on source, sum over t of sigma_st(v) / sigma_st,
-    // to totals (source itself excluded).
-    void add_from(std::size_t source, std::vector<double>& totals) {
-        // Shortest-path counts, as floats: they can outgrow any integer.
-        order_.assign(1, static_cast<std::uint32_t>(source));
-        distance_[source] = 0;
-        paths_[source] = 1.0;
-        for (std::size_t head = 0; head < order_.size(); ++head) {
-            const std::uint32_t u = order_[head];
-            for (const std::uint32_t w : adjacency_.neighbors(u)) {
-                if (distance_[w] == kUnreached) {
-                    distance_[w] = distance_[u] + 1;
-                    order_.push_back(w);
-                }
-                if (distance_[w] == distance_[u] + 1) paths_[w] += paths_[u];
-            }
-        }
-        // Farthest nodes first, each passing its share back to its predecessors.
-        for (std::size_t k = order_.size(); k-- > 1;) {
-            const std::uint32_t w = order_[k];
-            const double share = (1.0 + dependency_[w]) / paths_[w];
-            for (const std::uint32_t v : adjacency_.neighbors(w)) {
-                if (distance_[v] + 1 == distance_[w]) dependency_[v] += paths_[v] * share;
-            }
-        }
-        for (std::size_t k = 1; k < order_.size(); ++k) totals[order_[k]] += dependency_[order_[k]];
-        for (const std::uint32_t v : order_) {
-            distance_[v] = kUnreached;
-            paths_[v] = 0.0;
-            dependency_[v] = 0.0;
+    // Adds each node's dependency on each source first, first + 1, ...
+    // (count of them, at most kLanes), sum over t of sigma_st(v) / sigma_st,
+    // to totals, source by source (a source's own excluded).
+    void add_from(std::uint32_t first, std::size_t count, std::vector<double>& totals) {
+        count_paths(first, count);
+        // The last step is empty, and the sources have no dependency to add.
+        for (std::size_t step = step_start_.size() - 3; step >= 1; --step) add_dependencies(step);
+        for (const std::uint32_t v : touched_) {
+            for (std::size_t lane = 0; lane < count; ++lane) totals[v] += dependency_[v][lane];
+            distance_[v] = kNoDistances;
+            paths_[v] = share_[v] = dependency_[v] = LaneValues{};
+            listed_in_[v] = 0;
         }
     }
 
 private:
+    static constexpr LaneDistances kNoDistances = LaneDistances{} + kUnreached;
+
+    static LaneDistances all(std::size_t step) { return LaneDistances{} + static_cast<std::uint32_t>(step); }
+
+    // Appends node to the list of step, once.
+    void list(std::uint32_t node, std::size_t step) {
+        if (listed_in_[node] == step + 1) return;
+        if (listed_in_[node] == 0) touched_.push_back(node);
+        listed_in_[node] = static_cast<std::uint32_t>(step + 1);
+        order_.push_back(node);
+    }
+
+    // The shortest-path counts in every lane, as floats (they can outgrow
+    // any integer); order_ lists, for each step k, the nodes at distance k
+    // in some lane, in [step_start_[k], step_start_[k + 1]). A last empty
+    // step ends the list.
+    void count_paths(std::uint32_t first, std::size_t count) {
+        order_.clear();
+        touched_.clear();
+        step_start_.assign(1, 0);
+        for (std::uint32_t lane = 0; lane < count; ++lane) {
+            distance_[first + lane][lane] = 0;
+            paths_[first + lane][lane] = 1.0;
+            list(first + lane, 0);
+        }
+        step_start_.push_back(order_.size());
+        for (std::size_t step = 0; step_start_[step] != step_start_[step + 1]; ++step) {
+            const LaneDistances next = all(step + 1);
+            for (std::size_t i = step_start_[step]; i < step_start_[step + 1]; ++i) {
+                const std::uint32_t u = order_[i];
+                const LaneMask here = distance_[u] == all(step);
+                const LaneValues paths = paths_[u];
+                for (const std::uint32_t w : adjacency_.neighbors(u)) {
+                    const LaneDistances before = distance_[w];
+                    const LaneMask first_reach = here & (before == kNoDistances);
+                    const LaneDistances after = first_reach ? next : before;
+                    distance_[w] = after;
+                    paths_[w] += select(here & (after == next), paths, LaneValues{});
+                    if (any(first_reach)) list(w, step + 1);
+                }
+            }
+            step_start_.push_back(order_.size());
+        }
+    }
+
+    // The dependencies of the nodes at distance step, from the shares of the
+    // level below; then their own shares in place of those.
+    void add_dependencies(std::size_t step) {
+        const LaneDistances at = all(step);
+        for (std::size_t i = step_start_[step]; i < step_start_[step + 1]; ++i) {
+            const std::uint32_t w = order_[i];
+            LaneValues shares{};
+            for (const std::uint32_t x : adjacency_.neighbors(w)) shares += share_[x];
+            dependency_[w] = select(distance_[w] == at, paths_[w] * shares, dependency_[w]);
+        }
+        for (std::size_t i = step_start_[step + 1]; i < step_start_[step + 2]; ++i) {
+            const std::uint32_t x = order_[i];
+            share_[x] = select(distance_[x] == all(step + 1), LaneValues{}, share_[x]);
+        }
+        for (std::size_t i = step_start_[step]; i < step_start_[step + 1]; ++i) {
+            const std::uint32_t w = order_[i];
+            // Lanes where w lies elsewhere divide by nothing useful, and keep their share.
+            share_[w] = select(distance_[w] == at, (1.0 + dependency_[w]) / paths_[w], share_[w]);
+        }
+    }
+
     const Adjacency& adjacency_;
-    std::vector<std::uint32_t> distance_;
-    std::vector<double> paths_;
-    std::vector<double> dependency_;
-    std::vector<std::uint32_t> order_;  // reached nodes, nearest first
+    std::vector<LaneDistances> distance_;  // kUnreached until reached
+    std::vector<LaneValues> paths_;        // 0.0 until reached
+    std::vector<LaneValues> share_;
+    std::vector<LaneValues> dependency_;
+    std::vector<std::uint32_t> listed_in_;  // the last step whose list holds the node, plus 1; 0 for none
+    std::vector<std::uint32_t> order_;
+    std::vector<std::size_t> step_start_;
+    std::vector<std::uint32_t> touched_;  // the nodes listed, each once
 };
 
-}  // namespace
-
-std::vector<double> betweenness_centrality_all(const VisibilityGraph& graph) {
-    const Adjacency& adjacency = graph.adjacency();
+std::vector<double> all_betweenness(const Adjacency& adjacency) {
     const std::size_t n = adjacency.node_count();
     if (n == 1) return {-0.0};
     std::vector<double> totals(n, 0.0);
@@ -85,8 +170,8 @@ std::vector<double> betweenness_centrality_all(const VisibilityGraph& graph) {
                 sums.assign(n, 0.0);
                 const std::size_t block = first + k;
                 const std::size_t last = std::min(n, (block + 1) * kSourcesPerBlock);
-                for (std::size_t source = block * kSourcesPerBlock; source < last; ++source) {
-                    search.add_from(source, sums);
+                for (std::size_t source = block * kSourcesPerBlock; source < last; source += kLanes) {
+                    search.add_from(static_cast<std::uint32_t>(source), std::min(kLanes, last - source), sums);
                 }
             }
         });
@@ -99,6 +184,19 @@ std::vector<double> betweenness_centrality_all(const VisibilityGraph& graph) {
         for (double& total : totals) total /= pairs;
     }
     return totals;
+}
+
+// The cache's key.
+struct AllBetweenness {
+    std::vector<double> values;
+};
+
+}  // namespace
+
+const std::vector<double>& betweenness_centrality_all(const VisibilityGraph& graph) {
+    return graph.results()
+        .get<AllBetweenness>([&] { return AllBetweenness{all_betweenness(graph.adjacency())}; })
+        .values;
 }
 
 }  // namespace kaltrope

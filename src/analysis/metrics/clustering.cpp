@@ -1,6 +1,6 @@
 #include "analysis/metrics/clustering.hpp"
 
-#include <atomic>
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -64,20 +64,32 @@ private:
     std::vector<std::uint32_t> targets_;
 };
 
-// The number of triangles through each node.
+// Below this many edge ends, triangles are counted on the calling thread:
+// waking the pool would cost more.
+constexpr std::size_t kSerialEdgeEnds = std::size_t{1} << 16;
+
+// The number of triangles through each node: for node x, the links y -> z
+// of OrientedEdges between two of its neighbours, found by marking them. Each
+// link is kept at one end only, so each pair of linked neighbours counts
+// once; every node counts its own, so no count is shared between threads.
 std::vector<std::uint64_t> triangles_per_node(const Adjacency& adjacency) {
     const OrientedEdges oriented(adjacency);
-    std::vector<std::uint64_t> triangles(adjacency.node_count(), 0);
-    const auto count = [&](std::size_t node) {
-        std::atomic_ref(triangles[node]).fetch_add(1, std::memory_order_relaxed);
-    };
-    parallel::for_each_index(adjacency.node_count(), [&](std::size_t u) {
-        for (const std::uint32_t v : oriented.from(u)) {
-            for_each_common(oriented.from(u), oriented.from(v), [&](std::uint32_t w) {
-                count(u);
-                count(v);
-                count(w);
-            });
+    const std::size_t n = adjacency.node_count();
+    std::vector<std::uint64_t> triangles(n, 0);
+    const std::size_t grain = 2 * adjacency.edge_count() < kSerialEdgeEnds
+                                  ? std::max<std::size_t>(n, 1)
+                                  : std::max<std::size_t>(1, n / (parallel::thread_count() * 16));
+    parallel::for_each_range(n, grain, [&](std::size_t begin, std::size_t end) {
+        std::vector<std::uint8_t> marked(n, 0);
+        for (std::size_t x = begin; x < end; ++x) {
+            const auto row = adjacency.neighbors(x);
+            for (const std::uint32_t y : row) marked[y] = 1;
+            std::uint64_t links = 0;
+            for (const std::uint32_t y : row) {
+                for (const std::uint32_t z : oriented.from(y)) links += marked[z];
+            }
+            for (const std::uint32_t y : row) marked[y] = 0;
+            triangles[x] = links;
         }
     });
     return triangles;
@@ -95,6 +107,14 @@ std::optional<double> clustering_coefficient(const VisibilityGraph& graph, std::
         for_each_common(neighbors.subspan(i + 1), adjacency.neighbors(neighbors[i]), [&](std::uint32_t) { ++links; });
     }
     return coefficient(links, neighbors.size());
+}
+
+std::vector<double> clustering_coefficients(const VisibilityGraph& graph) {
+    const Adjacency& adjacency = graph.adjacency();
+    const std::vector<std::uint64_t> triangles = triangles_per_node(adjacency);
+    std::vector<double> coefficients(adjacency.node_count());
+    for (std::size_t v = 0; v < coefficients.size(); ++v) coefficients[v] = coefficient(triangles[v], adjacency.degree(v));
+    return coefficients;
 }
 
 ClusteringSummary clustering_summary(const VisibilityGraph& graph) {
@@ -117,9 +137,36 @@ ClusteringSummary clustering_summary(const VisibilityGraph& graph) {
 }
 
 std::uint64_t triangle_count(const VisibilityGraph& graph) {
-    std::uint64_t corners = 0;
-    for (const std::uint64_t through_node : triangles_per_node(graph.adjacency())) corners += through_node;
-    return corners / 3;
+    const Adjacency& adjacency = graph.adjacency();
+    const OrientedEdges oriented(adjacency);
+    const std::size_t n = adjacency.node_count();
+    // Each triangle x -> y -> z once, at x, by marking the nodes x links to;
+    // integer sums per range, added up in range order.
+    const std::size_t ranges = 2 * adjacency.edge_count() < kSerialEdgeEnds ? 1 : parallel::thread_count() * 16;
+    std::vector<std::uint64_t> found(ranges, 0);
+    parallel::for_each_index(ranges, [&](std::size_t range) {
+        std::vector<std::uint8_t> marked(n, 0);
+        std::uint64_t triangles = 0;
+        for (std::size_t x = n * range / ranges; x < n * (range + 1) / ranges; ++x) {
+            const auto out = oriented.from(x);
+            for (const std::uint32_t y : out) marked[y] = 1;
+            for (const std::uint32_t y : out) {
+                for (const std::uint32_t z : oriented.from(y)) triangles += marked[z];
+            }
+            for (const std::uint32_t y : out) marked[y] = 0;
+        }
+        found[range] = triangles;
+    });
+    std::uint64_t triangles = 0;
+    for (const std::uint64_t count : found) triangles += count;
+    return triangles;
+}
+
+double transitivity(const VisibilityGraph& graph) {
+    const Adjacency& adjacency = graph.adjacency();
+    std::uint64_t triples = 0;
+    for (std::size_t v = 0; v < adjacency.node_count(); ++v) triples += pairs_among(adjacency.degree(v));
+    return triples == 0 ? 0.0 : static_cast<double>(3 * triangle_count(graph)) / static_cast<double>(triples);
 }
 
 }  // namespace kaltrope

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "core/graph/visibility_graph.hpp"
 
@@ -12,6 +13,10 @@ namespace kaltrope {
 // The links among the node's k neighbours over k(k - 1)/2; 0.0 for k < 2,
 // nothing for a node out of range.
 std::optional<double> clustering_coefficient(const VisibilityGraph& graph, std::size_t node);
+
+// Every node's coefficient, as clustering_coefficient gives it, from the
+// triangles counted once each on the worker pool.
+std::vector<double> clustering_coefficients(const VisibilityGraph& graph);
 
 struct ClusteringSummary {
     // The mean of every node's coefficient; 0.0 for no nodes.
@@ -27,5 +32,8 @@ ClusteringSummary clustering_summary(const VisibilityGraph& graph);
 
 // The number of triangles, each counted once, on the worker pool.
 std::uint64_t triangle_count(const VisibilityGraph& graph);
+
+// ClusteringSummary::global alone, from the number of triangles.
+double transitivity(const VisibilityGraph& graph);
 
 }  // namespace kaltrope

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/metrics/eccentricity_bounds.hpp"
 #include "support/worker_pool.hpp"
 
 namespace kaltrope {
@@ -107,7 +108,9 @@ std::optional<std::size_t> shortest_path_length(const VisibilityGraph& graph, st
     return std::nullopt;
 }
 
-PathSummary path_summary(const VisibilityGraph& graph) {
+namespace {
+
+PathSummary all_pairs_summary(const VisibilityGraph& graph) {
     const Adjacency& adjacency = graph.adjacency();
     const std::size_t n = adjacency.node_count();
     if (n == 0) return {};
@@ -138,6 +141,19 @@ PathSummary path_summary(const VisibilityGraph& graph) {
             static_cast<double>(all.distance_sum / 2) / static_cast<double>(all.reached_pairs / 2);
     }
     return summary;
+}
+
+}  // namespace
+
+PathSummary path_summary(const VisibilityGraph& graph) {
+    return graph.results().get<PathSummary>([&] { return all_pairs_summary(graph); });
+}
+
+RadiusAndDiameter radius_and_diameter(const VisibilityGraph& graph) {
+    if (const PathSummary* all_pairs = graph.results().find<PathSummary>()) {
+        return {all_pairs->radius, all_pairs->diameter};
+    }
+    return graph.results().get<RadiusAndDiameter>([&] { return bounded_radius_and_diameter(graph); });
 }
 
 }  // namespace kaltrope

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <optional>
 
+#include "analysis/metrics/eccentricity_bounds.hpp"
 #include "core/graph/visibility_graph.hpp"
 
 namespace kaltrope {
@@ -24,7 +25,12 @@ struct PathSummary {
 };
 
 // One breadth-first search from every node, 64 sources at a time, on the
-// worker pool.
+// worker pool; done once per graph and kept with it.
 PathSummary path_summary(const VisibilityGraph& graph);
+
+// The radius and diameter of path_summary, taken from it when it has been
+// computed already, else found by bounding the eccentricities
+// (eccentricity_bounds.hpp), which is kept with the graph.
+RadiusAndDiameter radius_and_diameter(const VisibilityGraph& graph);
 
 }  // namespace kaltrope

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/community/communities.hpp"
 #include "analysis/metrics/clustering.hpp"
 #include "analysis/metrics/connectivity.hpp"
 #include "analysis/metrics/paths.hpp"
@@ -54,6 +55,9 @@ GraphStatistics compute_statistics(const VisibilityGraph& graph) {
     statistics.num_components = parts.count;
     statistics.largest_component_size = parts.largest;
     statistics.assortativity = assortativity(graph);
+    const Communities& communities = detected_communities(graph);
+    statistics.community_count = communities.count;
+    statistics.modularity = communities.modularity;
     return statistics;
 }
 
@@ -102,6 +106,8 @@ std::string summary_text(const GraphStatistics& s) {
     line("\U0001F3AF Network Properties:");
     field("Density", fixed_point(s.density, 4));
     field("Assortativity", fixed_point(s.assortativity, 4));
+    field("Communities", std::to_string(s.community_count));
+    field("Modularity", fixed_point(s.modularity, 4));
     line("");
     if (s.feature_count != 0) {
         line("\u2728 Features:");

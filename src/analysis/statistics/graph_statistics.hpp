@@ -29,9 +29,13 @@ struct GraphStatistics {
     double assortativity = 0.0;
     // Features per node (those of node 0); 0 without node features.
     std::size_t feature_count = 0;
+    // The communities of detect_communities() with its default options.
+    std::size_t community_count = 0;
+    double modularity = 0.0;
 };
 
-// The all-pairs searches run on the worker pool.
+// The all-pairs searches run on the worker pool; the path measures and the
+// communities come from the results kept with the graph.
 GraphStatistics compute_statistics(const VisibilityGraph& graph);
 
 // The multi-line summary, every line ending in a line feed; the Features

@@ -22,10 +22,9 @@ PyObject* graph_of_values(PyObject* args, PyObject* kwargs, const char* format, 
         }
         const auto values = to_f64(values_argument);
         if (!values) return nullptr;
-        // The converted array holds its data, so the series is made without the lock.
-        auto series = without_lock([&] { return TimeSeries::from_raw(values->values()); });
-        if (!series) return raise_error(series.error());
-        return build_graph(*series, std::nullopt, kind);
+        if (values->values().empty()) return raise_error(TimeSeriesError{TimeSeriesError::Kind::Empty});
+        // The converted array holds its data, so the graph is built from it without the lock.
+        return build_graph_of_values(values->values(), kind);
     });
 }
 

@@ -48,6 +48,8 @@ PyGetSetDef fields[] = {
     KALTROPE_FIELD(largest_component_size, "The number of nodes of the largest component (int)."),
     KALTROPE_FIELD(assortativity, "The degree assortativity, 0.0 where undefined (float)."),
     KALTROPE_FIELD(feature_count, "The number of node features, 0 without features (int)."),
+    KALTROPE_FIELD(community_count, "The number of communities that detect_communities() finds (int)."),
+    KALTROPE_FIELD(modularity, "The modularity of those communities (float)."),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -1,5 +1,6 @@
 // VisibilityGraph methods that read the node feature table.
 
+#include <cmath>
 #include <string>
 
 #include "bindings/common/class_support.hpp"
@@ -112,6 +113,37 @@ PyObject* node_features(PyObject* self, PyObject* args, PyObject* kwargs) {
         const VisibilityGraph& graph = graph_of(self);
         if (!graph.has_features() || *node >= graph.node_count()) Py_RETURN_NONE;
         return feature_dict(graph.node_features(), *node);
+    });
+}
+
+// (names, values): every feature name of the table, and an (n, k)
+// float64 array with NaN where a node has no value.
+PyObject* feature_table(PyObject* self, PyObject*) {
+    return guarded([&]() -> PyObject* {
+        if (!ensure_numpy()) return nullptr;
+        const VisibilityGraph& graph = graph_of(self);
+        const NodeFeatureTable& table = graph.node_features();
+        const std::size_t n = graph.node_count();
+        const std::size_t columns = graph.has_features() ? table.names().size() : 0;
+        PyRef names = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(columns)));
+        if (!names) return nullptr;
+        for (std::size_t column = 0; column < columns; ++column) {
+            PyObject* name = PyUnicode_FromString(table.names()[column].c_str());
+            if (name == nullptr) return nullptr;
+            PyList_SetItem(names.get(), static_cast<Py_ssize_t>(column), name);  // steals name
+        }
+        npy_intp shape[2] = {static_cast<npy_intp>(n), static_cast<npy_intp>(columns)};
+        PyRef array = PyRef::steal(PyArray_SimpleNew(2, shape, NPY_DOUBLE));
+        if (!array) return nullptr;
+        auto* out = static_cast<double*>(PyArray_DATA(reinterpret_cast<PyArrayObject*>(array.get())));
+        without_lock([&] {
+            for (std::size_t node = 0; node < n; ++node) {
+                for (std::size_t column = 0; column < columns; ++column) {
+                    *out++ = table.value(node, column).value_or(std::nan(""));
+                }
+            }
+        });
+        return PyTuple_Pack(2, names.get(), array.get());
     });
 }
 
@@ -249,6 +281,27 @@ const PyMethodDef feature_methods[] = {
     "    If `node` is not an int.\n"
     "OverflowError\n"
     "    If `node` is negative.\n"},
+    {"feature_table", feature_table, METH_NOARGS,
+     "feature_table($self)\n--\n\n"
+     "Every node feature of every node, as one array.\n\n"
+     "Unlike ``get_all_features()``, a node without a value for a feature\n"
+     "shows NaN rather than 0.0, and a graph without features gives no\n"
+     "columns rather than an error.\n\n"
+     "Returns\n"
+     "-------\n"
+     "names : list of str\n"
+     "    The feature names, one per column.\n"
+     "values : numpy.ndarray\n"
+     "    A float64 array of shape (n, len(names)), NaN where a node has no value.\n\n"
+     "Raises\n"
+     "------\n"
+     "MemoryError\n"
+     "    If the array cannot be allocated.\n\n"
+     "Examples\n"
+     "--------\n"
+     ">>> import kaltrope as kt\n"
+     ">>> kt.natural_visibility([1.0, 2.0]).feature_table()[0]\n"
+     "[]\n"},
 };
 
 }  // namespace

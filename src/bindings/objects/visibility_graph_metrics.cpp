@@ -30,11 +30,10 @@ PyObject* measure(PyObject* self, PyObject*) {
     });
 }
 
-std::size_t diameter_of(const VisibilityGraph& graph) { return path_summary(graph).diameter; }
-std::size_t radius_of(const VisibilityGraph& graph) { return path_summary(graph).radius; }
+std::size_t diameter_of(const VisibilityGraph& graph) { return radius_and_diameter(graph).diameter; }
+std::size_t radius_of(const VisibilityGraph& graph) { return radius_and_diameter(graph).radius; }
 double average_path_length_of(const VisibilityGraph& graph) { return path_summary(graph).average_path_length; }
 double average_clustering_of(const VisibilityGraph& graph) { return clustering_summary(graph).average; }
-double global_clustering_of(const VisibilityGraph& graph) { return clustering_summary(graph).global; }
 bool is_connected_of(const VisibilityGraph& graph) { return components(graph).connected(); }
 std::size_t component_count_of(const VisibilityGraph& graph) { return components(graph).count; }
 std::size_t largest_component_of(const VisibilityGraph& graph) { return components(graph).largest; }
@@ -369,7 +368,7 @@ const PyMethodDef metric_methods[] = {
     ">>> graph = kt.natural_visibility([1.0, 3.0, 2.0, 4.0])\n"
     ">>> graph.node_clustering_coefficient(2)\n"
     "1.0\n"},
-    {"global_clustering_coefficient", measure<global_clustering_of>, METH_NOARGS,
+    {"global_clustering_coefficient", measure<transitivity>, METH_NOARGS,
     "global_clustering_coefficient($self)\n--\n\n"
     "Computes global clustering coefficient (transitivity).\n"
     "\n"

@@ -35,7 +35,8 @@ int add_visibility_graph_class(PyObject* module) {
     static std::vector<PyMethodDef> methods =
         joined_methods({visibility_graph_query_methods(), visibility_graph_export_methods(),
                         visibility_graph_feature_methods(), visibility_graph_metric_methods(),
-                        visibility_graph_pattern_methods()});
+                        visibility_graph_pattern_methods(), visibility_graph_community_methods(),
+                        visibility_graph_array_methods()});
 
     static PyType_Slot slots[] = {
         {Py_tp_doc, const_cast<char*>("The visibility graph of a time series: an undirected, unweighted\n"
@@ -81,6 +82,12 @@ const VisibilityGraph& graph_of(PyObject* self) { return held<VisibilityGraph>(s
 
 PyObject* build_graph(const TimeSeries& series, std::optional<FeatureSet> feature_set, VisibilityKind kind) {
     auto graph = without_lock([&] { return VisibilityGraphBuilder(series, std::move(feature_set)).build(kind); });
+    if (!graph) return raise_error(graph.error());
+    return wrap(graph_type, std::move(*graph));
+}
+
+PyObject* build_graph_of_values(std::span<const double> values, VisibilityKind kind) {
+    auto graph = without_lock([&] { return visibility_graph_of_values(values, kind); });
     if (!graph) return raise_error(graph.error());
     return wrap(graph_type, std::move(*graph));
 }

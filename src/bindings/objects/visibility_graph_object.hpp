@@ -3,6 +3,7 @@
 // (queries, metrics, features), listed in visibility_graph_methods.hpp.
 
 #include <optional>
+#include <span>
 
 #include "core/graph/time_series_edges.hpp"
 #include "core/features/feature_set.hpp"
@@ -21,5 +22,9 @@ const VisibilityGraph& graph_of(PyObject* self);
 // features of feature_set when given, built without the interpreter lock;
 // null with RuntimeError when the series has no graph.
 PyObject* build_graph(const TimeSeries& series, std::optional<FeatureSet> feature_set, VisibilityKind kind);
+
+// The same for the graph of plain values (not empty) at positions 0, 1, ...,
+// without features, read in place.
+PyObject* build_graph_of_values(std::span<const double> values, VisibilityKind kind);
 
 }  // namespace kaltrope::bindings

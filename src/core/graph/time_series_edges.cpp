@@ -1,5 +1,7 @@
 #include "core/graph/time_series_edges.hpp"
 
+#include <algorithm>
+
 #include "core/scalar_visibility/horizontal.hpp"
 #include "core/series/input.hpp"
 #include "core/scalar_visibility/natural.hpp"
@@ -47,17 +49,38 @@ UsableSamples usable_samples(const TimeSeries& series, VisibilityKind kind) {
     return usable;
 }
 
+UsableSamples usable_samples(std::span<const double> values, VisibilityKind kind) {
+    UsableSamples usable;
+    const auto count = static_cast<std::size_t>(std::ranges::count_if(values, is_finite));
+    usable.indices.reserve(count);
+    usable.values.reserve(count);
+    if (kind == VisibilityKind::Natural) usable.positions.reserve(count);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!is_finite(values[i])) continue;
+        usable.indices.push_back(static_cast<std::uint32_t>(i));
+        usable.values.push_back(values[i]);
+        if (kind == VisibilityKind::Natural) usable.positions.push_back(static_cast<double>(i));
+    }
+    if (usable.complete(values.size())) usable.positions.clear();
+    return usable;
+}
+
 std::vector<EdgeList> compute_edges_parallel(const UsableSamples& samples, VisibilityKind kind) {
+    return compute_edges_parallel(samples.values, samples.positions, kind);
+}
+
+std::vector<EdgeList> compute_edges_parallel(std::span<const double> values, std::span<const double> positions,
+                                             VisibilityKind kind) {
     // The values are finite and the positions finite and strictly increasing
     // by construction, so the engines' validation has nothing to refuse.
-    const Series y(samples.values);
+    const Series y(values);
     if (kind == VisibilityKind::Horizontal) {
         std::vector<EdgeList> parts;
         parts.push_back(horizontal_edges(y));
         return parts;
     }
-    if (samples.positions.empty()) return natural_edge_parts(y, UniformPositions{}, Algorithm::Auto);
-    return natural_edge_parts(y, ExplicitPositions{samples.positions.data()}, Algorithm::Auto);
+    if (positions.empty()) return natural_edge_parts(y, UniformPositions{}, Algorithm::Auto);
+    return natural_edge_parts(y, ExplicitPositions{positions.data()}, Algorithm::Auto);
 }
 
 }  // namespace kaltrope

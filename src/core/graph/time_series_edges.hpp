@@ -5,6 +5,7 @@
 // block anything.
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "core/series/edge_list.hpp"
@@ -30,8 +31,17 @@ struct UsableSamples {
 // increasing, else the sample indices. Needs fewer than 2^32 samples.
 UsableSamples usable_samples(const TimeSeries& series, VisibilityKind kind);
 
+// The same for plain values at positions 0, 1, ..., n - 1 (n < 2^32):
+// the finite ones.
+UsableSamples usable_samples(std::span<const double> values, VisibilityKind kind);
+
 // The engine's edges between usable samples, numbered by their place in
 // samples (0 ... |indices| - 1), as consecutive parts in the engine's order.
 std::vector<EdgeList> compute_edges_parallel(const UsableSamples& samples, VisibilityKind kind);
+
+// The same for finite values at the given strictly increasing positions, or
+// at 0, 1, ... when positions is empty.
+std::vector<EdgeList> compute_edges_parallel(std::span<const double> values, std::span<const double> positions,
+                                             VisibilityKind kind);
 
 }  // namespace kaltrope

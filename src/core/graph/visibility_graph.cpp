@@ -4,8 +4,8 @@
 
 namespace kaltrope {
 
-VisibilityGraph::VisibilityGraph(Adjacency adjacency, NodeFeatureTable node_features)
-    : adjacency_(std::move(adjacency)), node_features_(std::move(node_features)) {}
+VisibilityGraph::VisibilityGraph(Adjacency adjacency, NodeFeatureTable node_features, NodeSamples samples)
+    : adjacency_(std::move(adjacency)), node_features_(std::move(node_features)), samples_(std::move(samples)) {}
 
 bool VisibilityGraph::has_edge(std::size_t a, std::size_t b) const {
     if (a == b || a >= node_count() || b >= node_count()) return false;

@@ -14,8 +14,17 @@
 #include "core/features/node_feature_table.hpp"
 #include "core/graph/adjacency.hpp"
 #include "core/graph/edge_index.hpp"
+#include "core/graph/result_cache.hpp"
 
 namespace kaltrope {
+
+// The samples behind the nodes, one entry per node: the value (NaN where the
+// sample is missing) and the timestamp. Both are empty for a graph made
+// without them.
+struct NodeSamples {
+    std::vector<double> values;
+    std::vector<double> timestamps;
+};
 
 class VisibilityGraph {
 public:
@@ -23,7 +32,7 @@ public:
     static constexpr double kEdgeWeight = 1.0;
 
     // node_features is empty (NodeFeatureTable()) for a graph without features.
-    VisibilityGraph(Adjacency adjacency, NodeFeatureTable node_features);
+    VisibilityGraph(Adjacency adjacency, NodeFeatureTable node_features, NodeSamples samples = {});
 
     std::size_t node_count() const { return adjacency_.node_count(); }
     std::size_t edge_count() const { return adjacency_.edge_count(); }
@@ -35,6 +44,8 @@ public:
     const NodeFeatureTable& node_features() const { return node_features_; }
     // Features per node: the number with a value at node 0; 0 without features.
     std::size_t feature_count() const { return has_features() ? node_features_.value_count(0) : 0; }
+
+    const NodeSamples& samples() const { return samples_; }
 
     // Either order of a and b; false for nodes out of range.
     bool has_edge(std::size_t a, std::size_t b) const;
@@ -48,6 +59,10 @@ public:
     // of a zeroed row-major node_count x node_count matrix.
     void fill_adjacency_matrix(std::span<double> matrix) const;
 
+    // Measures of the graph kept with it once computed; the graph never
+    // changes, so they never go stale.
+    const ResultCache& results() const { return *results_; }
+
 private:
     // Built on the first lookup: most graphs are only traversed, and building
     // it with the graph would add a third to the construction time.
@@ -58,7 +73,9 @@ private:
 
     Adjacency adjacency_;
     NodeFeatureTable node_features_;
+    NodeSamples samples_;
     std::unique_ptr<LazyEdgeIndex> edge_index_ = std::make_unique<LazyEdgeIndex>();
+    std::unique_ptr<ResultCache> results_ = std::make_unique<ResultCache>();
 };
 
 }  // namespace kaltrope

@@ -1,6 +1,7 @@
 #include "core/graph/visibility_graph_builder.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/series/input.hpp"
 #include "core/features/node_features.hpp"
@@ -8,12 +9,32 @@
 namespace kaltrope {
 namespace {
 
-// The edges between usable samples, numbered by sample index.
-Adjacency visibility_adjacency(const TimeSeries& series, VisibilityKind kind) {
-    const UsableSamples usable = usable_samples(series, kind);
-    Adjacency adjacency = Adjacency::from_edges(usable.indices.size(), compute_edges_parallel(usable, kind));
-    if (usable.complete(series.size())) return adjacency;
-    return std::move(adjacency).spread(usable.indices, series.size());
+// The rows of the edges between usable samples, numbered by sample index.
+Adjacency rows_of(UsableSamples usable, std::size_t sample_count, VisibilityKind kind) {
+    std::vector<EdgeList> parts = compute_edges_parallel(usable, kind);
+    // Memory is at its peak while the rows are built: only the indices are
+    // needed from here on.
+    std::vector<double>().swap(usable.values);
+    std::vector<double>().swap(usable.positions);
+    Adjacency adjacency = Adjacency::from_edges(usable.indices.size(), parts);
+    std::vector<EdgeList>().swap(parts);
+    if (usable.complete(sample_count)) return adjacency;
+    return std::move(adjacency).spread(usable.indices, sample_count);
+}
+
+NodeSamples samples_of(const TimeSeries& series) {
+    NodeSamples samples;
+    samples.values.reserve(series.size());
+    for (const Sample& value : series.values()) samples.values.push_back(value.value_or(std::nan("")));
+    samples.timestamps.assign(series.timestamps().begin(), series.timestamps().end());
+    return samples;
+}
+
+// Plain values sit at the positions 0, 1, ..., n - 1.
+NodeSamples samples_of(std::span<const double> values) {
+    NodeSamples samples{{values.begin(), values.end()}, std::vector<double>(values.size())};
+    for (std::size_t i = 0; i < values.size(); ++i) samples.timestamps[i] = static_cast<double>(i);
+    return samples;
 }
 
 }  // namespace
@@ -26,11 +47,23 @@ std::expected<VisibilityGraph, GraphError> VisibilityGraphBuilder::build(Visibil
     }
     if (values.size() >= kMaxSamples) return std::unexpected(GraphError{GraphError::Kind::TooManySamples});
 
-    Adjacency adjacency = visibility_adjacency(series_, kind);
+    Adjacency adjacency = rows_of(usable_samples(series_, kind), series_.size(), kind);
     NodeFeatureTable node_features;
     if (feature_set_) node_features = compute_node_features_parallel(*feature_set_, values);
     feature_set_.reset();
-    return VisibilityGraph(std::move(adjacency), std::move(node_features));
+    return VisibilityGraph(std::move(adjacency), std::move(node_features), samples_of(series_));
+}
+
+std::expected<VisibilityGraph, GraphError> visibility_graph_of_values(std::span<const double> values,
+                                                                      VisibilityKind kind) {
+    if (values.size() >= kMaxSamples) return std::unexpected(GraphError{GraphError::Kind::TooManySamples});
+    if (!std::ranges::all_of(values, is_finite)) {
+        return VisibilityGraph(rows_of(usable_samples(values, kind), values.size(), kind), NodeFeatureTable(),
+                               samples_of(values));
+    }
+    // Read in place: no copy of the values is made.
+    std::vector<EdgeList> parts = compute_edges_parallel(values, {}, kind);
+    return VisibilityGraph(Adjacency::from_edges(values.size(), parts), NodeFeatureTable(), samples_of(values));
 }
 
 }  // namespace kaltrope

@@ -4,6 +4,7 @@
 
 #include <expected>
 #include <optional>
+#include <span>
 
 #include "core/graph/time_series_edges.hpp"
 #include "core/features/feature_set.hpp"
@@ -27,5 +28,11 @@ private:
     const TimeSeries& series_;
     std::optional<FeatureSet> feature_set_;
 };
+
+// The graph of plain values at positions 0, 1, ..., n - 1, without features:
+// the graph of TimeSeries::from_raw(values), built without that copy of the
+// values. values is not empty.
+std::expected<VisibilityGraph, GraphError> visibility_graph_of_values(std::span<const double> values,
+                                                                      VisibilityKind kind);
 
 }  // namespace kaltrope

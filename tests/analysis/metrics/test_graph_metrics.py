@@ -199,8 +199,9 @@ import _kaltrope as kt
 y = np.random.default_rng(11).standard_normal(2500).cumsum()
 g = kt.natural_visibility(y)
 s = g.compute_statistics()
-out = g.betweenness_centrality_all() + [s.average_path_length, s.average_clustering, s.assortativity]
+out = g.betweenness_centrality_all() + [s.average_path_length, s.average_clustering, s.assortativity, s.modularity]
 print(repr([float(v).hex() for v in out]))
+print(g.detect_communities(), g.detect_communities(seed=5, resolution=1.5), g.edge_array().tolist())
 """
 
 

@@ -7,7 +7,7 @@ import _kaltrope as kt
 FIELDS = ["node_count", "edge_count", "is_directed", "average_degree", "min_degree", "max_degree",
           "degree_std_dev", "degree_variance", "average_clustering", "global_clustering",
           "average_path_length", "diameter", "radius", "density", "is_connected", "num_components",
-          "largest_component_size", "assortativity", "feature_count"]
+          "largest_component_size", "assortativity", "feature_count", "community_count", "modularity"]
 
 PATH_SUMMARY = """\
 ╔════════════════════════════════════════╗
@@ -41,6 +41,8 @@ PATH_SUMMARY = """\
 🎯 Network Properties:
   Density:       0.6667
   Assortativity: -1.0000
+  Communities:   1
+  Modularity:    0.0000
 
 """
 
@@ -76,6 +78,8 @@ TRIANGLE_WITH_FEATURES = """\
 🎯 Network Properties:
   Density:       1.0000
   Assortativity: 0.0000
+  Communities:   1
+  Modularity:    0.0000
 
 ✨ Features:
   Per node:      3
@@ -124,13 +128,16 @@ def test_fields_match_the_separate_metrics():
     assert (s.density, s.assortativity) == (graph.density(), graph.assortativity())
     assert (s.is_connected, s.num_components, s.largest_component_size) == (
         graph.is_connected(), graph.count_components(), graph.largest_component_size())
+    assert (s.community_count, s.modularity) == (max(graph.detect_communities()) + 1, graph.modularity())
+    assert s.community_count > 10 and s.modularity > 0.5
     assert s.radius == 0 and not s.is_connected
     for name in FIELDS:
         value = getattr(s, name)
         assert type(value) is (bool if name.startswith("is_") else
                                float if name in ("average_degree", "degree_std_dev", "degree_variance",
                                                  "average_clustering", "global_clustering",
-                                                 "average_path_length", "density", "assortativity")
+                                                 "average_path_length", "density", "assortativity",
+                                                 "modularity")
                                else int), name
         with pytest.raises(AttributeError):
             setattr(s, name, value)

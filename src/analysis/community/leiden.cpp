@@ -1,0 +1,280 @@
+#include "analysis/community/leiden.hpp"
+
+#include <algorithm>
+#include <numeric>
+#include <optional>
+#include <span>
+
+#include "analysis/community/weighted_graph.hpp"
+
+namespace kaltrope {
+namespace {
+
+// Rounds stop here even if the last one still improved the communities.
+constexpr int kMaxRounds = 50;
+
+// SplitMix64: a small generator whose stream is fixed by its seed on every
+// platform, unlike the standard distributions.
+class RandomStream {
+public:
+    explicit RandomStream(std::uint64_t seed) : state_(seed) {}
+
+    std::uint64_t next() {
+        std::uint64_t z = state_ += 0x9e3779b97f4a7c15;
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111eb;
+        return z ^ (z >> 31);
+    }
+
+    // 0, 1, ..., count - 1 in a random order (Fisher-Yates).
+    std::vector<std::uint32_t> permutation(std::size_t count) {
+        std::vector<std::uint32_t> order(count);
+        std::iota(order.begin(), order.end(), std::uint32_t{0});
+        for (std::size_t i = count; i > 1; --i) {
+            const auto j = static_cast<std::size_t>((static_cast<unsigned __int128>(next()) * i) >> 64);
+            std::swap(order[i - 1], order[j]);
+        }
+        return order;
+    }
+
+private:
+    std::uint64_t state_;
+};
+
+// Communities of a weighted graph's nodes with their total strengths.
+class Partition {
+public:
+    Partition(const WeightedGraph& graph, std::vector<std::uint32_t> community)
+        : community_(std::move(community)), strength_(graph.node_count(), 0.0), size_(graph.node_count(), 0) {
+        for (std::size_t v = 0; v < community_.size(); ++v) {
+            strength_[community_[v]] += graph.strength(v);
+            ++size_[community_[v]];
+        }
+        for (std::size_t c = size_.size(); c-- > 0;) {
+            if (size_[c] == 0) unused_.push_back(static_cast<std::uint32_t>(c));
+        }
+    }
+
+    std::uint32_t of(std::size_t node) const { return community_[node]; }
+    double strength(std::uint32_t c) const { return strength_[c]; }
+    std::size_t community_count() const { return size_.size() - unused_.size(); }
+    const std::vector<std::uint32_t>& communities() const { return community_; }
+
+    void move(std::size_t node, double node_strength, std::uint32_t to) {
+        const std::uint32_t from = community_[node];
+        strength_[from] -= node_strength;
+        if (--size_[from] == 0) unused_.push_back(from);
+        strength_[to] += node_strength;
+        ++size_[to];
+        community_[node] = to;
+    }
+
+    // A community without nodes; there is one while a community has two nodes.
+    std::uint32_t take_unused() {
+        const std::uint32_t c = unused_.back();
+        unused_.pop_back();
+        return c;
+    }
+
+private:
+    std::vector<std::uint32_t> community_;
+    std::vector<double> strength_;
+    std::vector<std::uint32_t> size_;
+    std::vector<std::uint32_t> unused_;
+};
+
+// The quality terms of a graph: moving a node of strength k with weight w_c
+// towards community c (of strength K_c without the node) scores
+// w_c - gamma k K_c / 2m, and the move of highest score wins.
+struct Scale {
+    double penalty;  // gamma / 2m
+
+    double score(double weight_to, double node_strength, double community_strength) const {
+        return weight_to - penalty * node_strength * community_strength;
+    }
+};
+
+// Each node taken from a queue joins the community of best score, staying
+// on ties; a node that moves queues its neighbours outside its new community.
+void move_nodes(const WeightedGraph& graph, Partition& partition, const Scale& scale, RandomStream& random) {
+    const std::size_t n = graph.node_count();
+    std::vector<std::uint32_t> queue = random.permutation(n);
+    std::vector<std::uint8_t> queued(n, 1);
+    KeyedWeights to_community(n);
+    // A ring of n slots: no node is queued twice at once.
+    for (std::size_t head = 0, pending = n; pending != 0; --pending, head = (head + 1) % n) {
+        const std::uint32_t v = queue[head];
+        queued[v] = 0;
+        const std::uint32_t own = partition.of(v);
+        const double k = graph.strength(v);
+        const auto row = graph.neighbors(v);
+        const auto row_weights = graph.weights(v);
+        for (std::size_t i = 0; i < row.size(); ++i) to_community.add(partition.of(row[i]), row_weights[i]);
+
+        std::uint32_t best = own;
+        double best_score = scale.score(to_community.weight(own), k, partition.strength(own) - k);
+        for (const std::uint32_t c : to_community.keys()) {
+            const double score = scale.score(to_community.weight(c), k, partition.strength(c));
+            if (c != own && score > best_score) {
+                best = c;
+                best_score = score;
+            }
+        }
+        to_community.clear();
+        // Alone, the node would score 0.
+        if (best_score < 0.0) best = partition.take_unused();
+        if (best == own) continue;
+        partition.move(v, k, best);
+        for (const std::uint32_t u : row) {
+            if (queued[u] || partition.of(u) == best) continue;
+            queued[u] = 1;
+            queue[(head + pending) % n] = u;
+            ++pending;
+        }
+    }
+}
+
+// Subcommunities of each community: every node starts alone, and a node
+// still alone and well connected to its community joins the well-connected
+// subcommunity of the same community, joined to it by an edge, that scores
+// best if that score is not negative. Every subcommunity is connected.
+std::vector<std::uint32_t> refine(const WeightedGraph& graph, const Partition& partition, const Scale& scale,
+                                  RandomStream& random) {
+    const std::size_t n = graph.node_count();
+    std::vector<std::uint32_t> sub(n);
+    std::iota(sub.begin(), sub.end(), std::uint32_t{0});
+    std::vector<double> sub_strength(n);
+    std::vector<std::uint32_t> sub_size(n, 1);
+    // The weight of the edges from a subcommunity to the rest of its community.
+    std::vector<double> outward(n, 0.0);
+    for (std::size_t v = 0; v < n; ++v) {
+        sub_strength[v] = graph.strength(v);
+        const auto row = graph.neighbors(v);
+        const auto row_weights = graph.weights(v);
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (partition.of(row[i]) == partition.of(v)) outward[v] += row_weights[i];
+        }
+    }
+    const auto well_connected = [&](std::uint32_t s, std::uint32_t c) {
+        return outward[s] >= scale.penalty * sub_strength[s] * (partition.strength(c) - sub_strength[s]);
+    };
+
+    KeyedWeights to_sub(n);
+    for (const std::uint32_t v : random.permutation(n)) {
+        const std::uint32_t c = partition.of(v);
+        if (sub_size[v] != 1 || sub[v] != v || !well_connected(v, c)) continue;
+        const double k = graph.strength(v);
+        const auto row = graph.neighbors(v);
+        const auto row_weights = graph.weights(v);
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (partition.of(row[i]) == c) to_sub.add(sub[row[i]], row_weights[i]);
+        }
+        std::optional<std::uint32_t> best;
+        double best_score = 0.0;
+        for (const std::uint32_t s : to_sub.keys()) {
+            const double score = scale.score(to_sub.weight(s), k, sub_strength[s]);
+            if (well_connected(s, c) && score >= best_score && (!best || score > best_score)) {
+                best = s;
+                best_score = score;
+            }
+        }
+        if (best) {
+            outward[*best] += outward[v] - 2.0 * to_sub.weight(*best);
+            sub_strength[*best] += k;
+            ++sub_size[*best];
+            sub_size[v] = 0;
+            sub[v] = *best;
+        }
+        to_sub.clear();
+    }
+    return sub;
+}
+
+// ids renumbered 0, 1, ... in order of first appearance; returns the count.
+std::size_t renumber(std::vector<std::uint32_t>& ids) {
+    constexpr auto kUnseen = ~std::uint32_t{0};
+    std::vector<std::uint32_t> renamed(ids.empty() ? 0 : std::size_t{*std::ranges::max_element(ids)} + 1, kUnseen);
+    std::uint32_t next = 0;
+    for (std::uint32_t& id : ids) {
+        if (renamed[id] == kUnseen) renamed[id] = next++;
+        id = renamed[id];
+    }
+    return next;
+}
+
+// One round from the given communities of the base graph's nodes.
+std::vector<std::uint32_t> leiden_round(const WeightedGraph& base, std::vector<std::uint32_t> start,
+                                        const Scale& scale, RandomStream& random) {
+    std::vector<std::uint32_t> node_of(base.node_count());  // each base node's node in the current graph
+    std::iota(node_of.begin(), node_of.end(), std::uint32_t{0});
+    std::optional<WeightedGraph> coarse;
+    const WeightedGraph* graph = &base;
+    for (;;) {
+        Partition partition(*graph, std::move(start));
+        move_nodes(*graph, partition, scale, random);
+        if (partition.community_count() == graph->node_count()) {
+            for (std::uint32_t& node : node_of) node = partition.of(node);
+            return node_of;
+        }
+        // Grouped by the subcommunities, unless none formed; the graph then
+        // shrinks by the communities themselves.
+        std::vector<std::uint32_t> group = refine(*graph, partition, scale, random);
+        std::size_t group_count = renumber(group);
+        if (group_count == graph->node_count()) {
+            group = partition.communities();
+            group_count = renumber(group);
+        }
+        start.assign(group_count, 0);
+        for (std::size_t v = 0; v < group.size(); ++v) start[group[v]] = partition.of(v);
+        renumber(start);  // ids below the new node count
+        for (std::uint32_t& node : node_of) node = group[node];
+        coarse = graph->grouped(group, group_count);
+        graph = &*coarse;
+    }
+}
+
+// Each community split into its connected parts, numbered 0, 1, ... in
+// order of first appearance.
+std::vector<std::uint32_t> connected_parts(const Adjacency& adjacency, const std::vector<std::uint32_t>& community) {
+    constexpr auto kUnassigned = ~std::uint32_t{0};
+    std::vector<std::uint32_t> part(community.size(), kUnassigned);
+    std::vector<std::uint32_t> stack;
+    std::uint32_t next = 0;
+    for (std::size_t start = 0; start < part.size(); ++start) {
+        if (part[start] != kUnassigned) continue;
+        part[start] = next;
+        stack.push_back(static_cast<std::uint32_t>(start));
+        while (!stack.empty()) {
+            const std::uint32_t v = stack.back();
+            stack.pop_back();
+            for (const std::uint32_t u : adjacency.neighbors(v)) {
+                if (part[u] == kUnassigned && community[u] == community[v]) {
+                    part[u] = next;
+                    stack.push_back(u);
+                }
+            }
+        }
+        ++next;
+    }
+    return part;
+}
+
+}  // namespace
+
+std::vector<std::uint32_t> leiden_communities(const Adjacency& adjacency, const LeidenOptions& options) {
+    std::vector<std::uint32_t> community(adjacency.node_count());
+    std::iota(community.begin(), community.end(), std::uint32_t{0});
+    if (adjacency.edge_count() == 0) return community;
+    const WeightedGraph graph(adjacency);
+    const Scale scale{options.resolution / graph.total_strength()};
+    RandomStream random(options.seed);
+    for (int round = 0; round < kMaxRounds; ++round) {
+        std::vector<std::uint32_t> next = leiden_round(graph, community, scale, random);
+        renumber(next);
+        if (next == community) break;
+        community = std::move(next);
+    }
+    return connected_parts(adjacency, community);
+}
+
+}  // namespace kaltrope

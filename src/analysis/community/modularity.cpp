@@ -1,0 +1,37 @@
+#include "analysis/community/modularity.hpp"
+
+#include <unordered_map>
+#include <vector>
+
+namespace kaltrope {
+
+double modularity(const Adjacency& adjacency, std::span<const std::uint32_t> labels, double resolution) {
+    const std::size_t n = adjacency.node_count();
+    if (adjacency.edge_count() == 0) return 0.0;
+    // Integer sums, exact in any order.
+    std::vector<std::uint64_t> inner(n, 0);
+    std::vector<std::uint64_t> degrees(n, 0);
+    adjacency.for_each_edge([&](std::size_t a, std::size_t b) {
+        if (labels[a] == labels[b]) ++inner[labels[a]];
+    });
+    for (std::size_t v = 0; v < n; ++v) degrees[labels[v]] += adjacency.degree(v);
+    const auto m = static_cast<double>(adjacency.edge_count());
+    const double norm = 1.0 / ((2.0 * m) * (2.0 * m));
+    double q = 0.0;
+    for (std::size_t c = 0; c < n; ++c) {
+        const auto degree_sum = static_cast<double>(degrees[c]);
+        q += static_cast<double>(inner[c]) / m - resolution * degree_sum * degree_sum * norm;
+    }
+    return q;
+}
+
+double modularity(const Adjacency& adjacency, std::span<const std::int64_t> labels, double resolution) {
+    std::unordered_map<std::int64_t, std::uint32_t> dense_of;
+    std::vector<std::uint32_t> dense(labels.size());
+    for (std::size_t v = 0; v < labels.size(); ++v) {
+        dense[v] = dense_of.try_emplace(labels[v], static_cast<std::uint32_t>(dense_of.size())).first->second;
+    }
+    return modularity(adjacency, std::span<const std::uint32_t>(dense), resolution);
+}
+
+}  // namespace kaltrope
