@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "core/predicates/orientation.hpp"
+#include "core/predicates/sight_line.hpp"
 
 namespace kaltrope {
 
@@ -76,7 +76,7 @@ std::optional<std::uint32_t> HullTree::left_from(std::uint32_t i, std::uint32_t 
                                                  EdgeList& edges) const {
     const double xi = positions_[i];
     const double yi = values_[i];
-    SightLine<Side::Left> sight(xi, yi, positions_[v], values_[v], extent().from(xi, yi, positions_[lo]));
+    SightLine<Side::Left> sight(xi, yi, positions_[v], values_[v], extent());
     auto above_line = [&](std::uint32_t k) { return sight.above(positions_[k], values_[k]); };
     std::uint64_t work_total = 0;
     std::uint64_t distance = 0;
@@ -100,7 +100,7 @@ std::optional<std::uint32_t> HullTree::right_from(std::uint32_t i, std::uint32_t
                                                   EdgeList& edges) const {
     const double xi = positions_[i];
     const double yi = values_[i];
-    SightLine<Side::Right> sight(xi, yi, positions_[v], values_[v], extent().from(xi, yi, positions_[hi]));
+    SightLine<Side::Right> sight(xi, yi, positions_[v], values_[v], extent());
     auto above_line = [&](std::uint32_t k) { return sight.above(positions_[k], values_[k]); };
     std::uint64_t work_total = 0;
     std::uint64_t distance = 0;

@@ -1,6 +1,8 @@
 #include "core/hull/hybrid_scan.hpp"
 
-#include "core/predicates/orientation.hpp"
+#include <algorithm>
+
+#include "core/predicates/sight_line.hpp"
 
 namespace kaltrope {
 namespace {
@@ -11,26 +13,31 @@ constexpr int kMaxSwitches = 4;
 constexpr int kSparseEdges = 4;
 
 // Both sides keep only the line to the last visible sample, as the plain
-// scan does (valid because the exact comparisons are transitive).
+// scan does (valid because the exact comparisons are transitive). They scan
+// windows of kHybridWindow candidates and may hand over to the tree after each.
+template <Coordinates Kind>
 void hybrid_left(const HullTree& tree, std::uint32_t i, std::uint32_t lo, EdgeList& edges) {
-    const auto y = tree.values();
-    const auto x = tree.positions();
+    const double* y = tree.values().data();
+    const ExplicitPositions x{tree.positions().data()};
     edges.push_back({i - 1, i});
-    SightLine<Side::Left> sight(x[i], y[i], x[i - 1], y[i - 1], tree.extent().from(x[i], y[i], x[lo]));
+    SightLine<Side::Left, Kind> sight(x[i], y[i], x[i - 1], y[i - 1], tree.extent());
     std::uint32_t v = i - 1;
     std::uint32_t position = v;
-    std::uint32_t tested = 0;
-    int found = 0;
     int switches = 0;
     while (position > lo) {
-        const std::uint32_t k = --position;
-        if (sight.above(x[k], y[k])) {
-            edges.push_back({k, i});
-            v = k;
-            sight.aim_at(x[k], y[k]);
-            ++found;
+        const std::uint32_t window_end = position - std::min(kHybridWindow, position - lo);
+        int found = 0;
+        while ((position = sight.pass_below(y, x, position, window_end)) > window_end) {
+            const std::uint32_t k = --position;
+            const double xk = x[k];
+            const double yk = y[k];
+            if (sight.above(xk, yk)) {
+                edges.push_back({k, i});
+                v = k;
+                sight.aim_at(xk, yk);
+                ++found;
+            }
         }
-        if (++tested < kHybridWindow) continue;
         if (switches < kMaxSwitches && found < kSparseEdges && position - lo > kHybridWindow) {
             const auto resume = tree.left_from(i, lo, v, true, edges);
             if (!resume) return;
@@ -38,33 +45,35 @@ void hybrid_left(const HullTree& tree, std::uint32_t i, std::uint32_t lo, EdgeLi
             sight.aim_at(x[v], y[v]);
             ++switches;
         }
-        tested = 0;
-        found = 0;
     }
 }
 
+template <Coordinates Kind>
 void hybrid_right(const HullTree& tree, std::uint32_t i, std::uint32_t hi, EdgeList& edges) {
-    const auto y = tree.values();
-    const auto x = tree.positions();
+    const double* y = tree.values().data();
+    const ExplicitPositions x{tree.positions().data()};
     const double yi = y[i];
     edges.push_back({i, i + 1});
     std::uint32_t v = i + 1;
     if (v >= hi || !(y[v] < yi)) return;
-    SightLine<Side::Right> sight(x[i], yi, x[v], y[v], tree.extent().from(x[i], yi, x[hi]));
+    SightLine<Side::Right, Kind> sight(x[i], yi, x[v], y[v], tree.extent());
     std::uint32_t position = v;
-    std::uint32_t tested = 0;
-    int found = 0;
     int switches = 0;
     while (position < hi) {
-        const std::uint32_t k = ++position;
-        if (sight.above(x[k], y[k])) {
-            edges.push_back({i, k});
-            v = k;
-            sight.aim_at(x[k], y[k]);
-            ++found;
-            if (y[k] >= yi) return;
+        const std::uint32_t window_end = position + std::min(kHybridWindow, hi - position);
+        int found = 0;
+        while ((position = sight.pass_below(y, x, position, window_end)) < window_end) {
+            const std::uint32_t k = ++position;
+            const double xk = x[k];
+            const double yk = y[k];
+            if (sight.above(xk, yk)) {
+                edges.push_back({i, k});
+                v = k;
+                sight.aim_at(xk, yk);
+                ++found;
+                if (yk >= yi) return;
+            }
         }
-        if (++tested < kHybridWindow) continue;
         if (switches < kMaxSwitches && found < kSparseEdges && hi - position > kHybridWindow) {
             const auto resume = tree.right_from(i, hi, v, true, edges);
             if (!resume) return;
@@ -73,16 +82,23 @@ void hybrid_right(const HullTree& tree, std::uint32_t i, std::uint32_t hi, EdgeL
             ++switches;
             if (y[v] >= yi || position == hi) return;
         }
-        tested = 0;
-        found = 0;
     }
+}
+
+template <Coordinates Kind>
+void hybrid_scan_with(const HullTree& tree, std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) {
+    if (lo < i) hybrid_left<Kind>(tree, i, lo, edges);
+    if (i < hi) hybrid_right<Kind>(tree, i, hi, edges);
 }
 
 }  // namespace
 
 void hybrid_scan(const HullTree& tree, std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) {
-    if (lo < i) hybrid_left(tree, i, lo, edges);
-    if (i < hi) hybrid_right(tree, i, hi, edges);
+    if (tree.extent().exact_in_double) {
+        hybrid_scan_with<Coordinates::SmallWhole>(tree, i, lo, hi, edges);
+    } else {
+        hybrid_scan_with<Coordinates::Any>(tree, i, lo, hi, edges);
+    }
 }
 
 }  // namespace kaltrope

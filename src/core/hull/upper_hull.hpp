@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "core/predicates/orientation.hpp"
+#include "core/predicates/sight_line.hpp"
 
 namespace kaltrope {
 
@@ -75,17 +75,19 @@ struct CoordinateRange {
     double largest_value = 0;     // max |y|
     double largest_position = 0;  // max |x|
     bool whole = true;            // every coordinate a whole number
+    bool moderate = true;         // every coordinate moderate (sight_line.hpp)
 
     void include(double value, double position) {
         largest_value = std::max(largest_value, std::abs(value));
         largest_position = std::max(largest_position, std::abs(position));
         whole = whole && value == std::trunc(value) && position == std::trunc(position);
+        moderate = moderate & kaltrope::moderate(value) & kaltrope::moderate(position);
     }
 
     // Every difference and product of these coordinates is exact in double.
     bool exact_in_double() const { return whole && products_exact(largest_value, largest_position); }
 
-    SeriesExtent extent() const { return {largest_value, exact_in_double()}; }
+    SeriesExtent extent() const { return {exact_in_double(), moderate}; }
 };
 
 // Above this, (|y| + 1)(|x| + 1) over a set of points turns pruning off: the

@@ -42,9 +42,9 @@
 // of nanoseconds and runs only on near-collinear triples.
 //
 // With small whole numbers (see products_exact) every difference and product
-// above is exact in double, and det is O itself; a SightLine told so settles
-// its unsettled cases by det alone, which keeps exactly collinear data as fast
-// as the filter.
+// above is exact in double, and det is O itself; a SightLine (sight_line.hpp)
+// told so settles its unsettled cases by det alone, which keeps exactly
+// collinear data as fast as the filter.
 
 #include <algorithm>
 #include <cmath>
@@ -95,98 +95,5 @@ bool small_whole_numbers(const Values& y, Positions x) {
     }
     return products_exact(largest_value, largest_position);
 }
-
-// The largest |y| of a series, 0 for none.
-template <class Values>
-double largest_magnitude(const Values& y) {
-    double largest = 0;
-    for (std::size_t i = 0; i < y.size(); ++i) largest = std::max(largest, std::abs(y[i]));
-    return largest;
-}
-
-// What a line of sight from a knows of the points it will be asked about:
-// their |y - y_a| and |x - x_a| are at most value and position (which need
-// only bound the rounded differences, so an expression of the largest
-// coordinates evaluated in double will do), and exact_in_double says that
-// every coordinate is a whole number within products_exact.
-struct Reach {
-    double value;
-    double position;
-    bool exact_in_double = false;
-};
-
-// What lines of sight within one series share: its largest |y|, and whether
-// its coordinates are small whole numbers.
-struct SeriesExtent {
-    double largest_value;
-    bool exact_in_double;
-
-    // The reach of a line from (xa, ya) over points between it and the
-    // position farthest (positions increase).
-    Reach from(double xa, double ya, double farthest) const {
-        return {largest_value + std::abs(ya), std::abs(farthest - xa), exact_in_double};
-    }
-};
-
-template <class Values, class Positions>
-SeriesExtent extent_of(const Values& y, Positions x) {
-    return {largest_magnitude(y), small_whole_numbers(y, x)};
-}
-
-// Where the far end of a line of sight lies: left or right of its start.
-enum class Side { Left, Right };
-
-// The line of sight from a point a to a point b on the given side of it, and
-// whether a point lies strictly above it (at its own position). Moving the
-// far end keeps a. The filter multiplies the rounded differences; a leftward
-// line stores them negated (exact), so that "above" is a positive sign on
-// both sides and the products are those of a - b and k - a.
-//
-// The bound is evaluated once per line, with the reach in place of each
-// candidate's |y - y_a| and |x - x_a|: rounding is monotone, so it is never
-// below that candidate's own bound of settled(), and a test costs one
-// subtraction and one comparison more than the bare floating-point one.
-template <Side FarEnd>
-class SightLine {
-public:
-    SightLine(double xa, double ya, double xb, double yb, Reach reach) : xa_(xa), ya_(ya), reach_(reach) {
-        aim_at(xb, yb);
-    }
-
-    void aim_at(double xb, double yb) {
-        xb_ = xb;
-        yb_ = yb;
-        sx_ = FarEnd == Side::Right ? xb - xa_ : xa_ - xb;
-        sy_ = FarEnd == Side::Right ? yb - ya_ : ya_ - yb;
-        // Where nothing rounds, every comparison is settled: a bound below zero.
-        bound_ = reach_.exact_in_double
-                     ? -1.0
-                     : kRelativeBound * (std::abs(sx_) * reach_.value + std::abs(sy_) * reach_.position + kUnderflowGuard);
-    }
-
-    bool above(double x, double y) const {
-        const double l = sx_ * (y - ya_);
-        const double r = sy_ * (x - xa_);
-        if (!(std::abs(l - r) > bound_)) [[unlikely]] {
-            return kDirection * exact_orientation(xa_, ya_, xb_, yb_, x, y) > 0;
-        }
-        return l > r;
-    }
-
-    double xa() const { return xa_; }
-    double ya() const { return ya_; }
-
-private:
-    static constexpr int kDirection = FarEnd == Side::Right ? 1 : -1;
-
-    double xa_;
-    double ya_;
-    Reach reach_;
-    double xb_ = 0;
-    double yb_ = 0;
-    double sx_ = 0;
-    double sy_ = 0;
-    double bound_ = 0;
-};
 
 }  // namespace kaltrope

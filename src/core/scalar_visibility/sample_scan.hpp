@@ -10,41 +10,57 @@
 #include <cstdint>
 
 #include "core/series/edge_list.hpp"
-#include "core/predicates/orientation.hpp"
+#include "core/predicates/sight_line.hpp"
 
 namespace kaltrope {
 
-// Left edges (j, i) by j descending, then right edges (i, j) by j ascending.
-// extent: that of the whole series.
-template <class Positions>
-void scan_sample(const double* y, Positions x, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
-                 SeriesExtent extent, EdgeList& edges) {
+template <Coordinates Kind, class Positions>
+void scan_sample_with(const double* y, Positions x, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
+                      SeriesExtent extent, EdgeList& edges) {
     const double yi = y[i];
     const double xi = x[i];
-    if (lo < i) {
-        edges.push_back({i - 1, i});
-        SightLine<Side::Left> sight(xi, yi, x[i - 1], y[i - 1], extent.from(xi, yi, x[lo]));
+    if (lo < i) edges.push_back({i - 1, i});
+    if (lo + 1 < i) {
+        SightLine<Side::Left, Kind> sight(xi, yi, x[i - 1], y[i - 1], extent);
         // Every sample of the left window is lower than y_i: no early stop.
-        for (std::uint32_t j = i - 1; j-- > lo;) {
-            if (sight.above(x[j], y[j])) {
+        for (std::uint32_t position = i - 1; (position = sight.pass_below(y, x, position, lo)) > lo;) {
+            const std::uint32_t j = --position;
+            const double xj = x[j];
+            const double yj = y[j];
+            if (sight.above(xj, yj)) {
                 edges.push_back({j, i});
-                sight.aim_at(x[j], y[j]);
+                sight.aim_at(xj, yj);
             }
         }
     }
     if (i < hi) {
         edges.push_back({i, i + 1});
         if (i + 1 < hi && y[i + 1] < yi) {
-            SightLine<Side::Right> sight(xi, yi, x[i + 1], y[i + 1], extent.from(xi, yi, x[hi]));
-            for (std::uint32_t j = i + 2; j <= hi; ++j) {
-                if (sight.above(x[j], y[j])) {
+            SightLine<Side::Right, Kind> sight(xi, yi, x[i + 1], y[i + 1], extent);
+            for (std::uint32_t position = i + 1; (position = sight.pass_below(y, x, position, hi)) < hi;) {
+                const std::uint32_t j = ++position;
+                const double xj = x[j];
+                const double yj = y[j];
+                if (sight.above(xj, yj)) {
                     edges.push_back({i, j});
-                    sight.aim_at(x[j], y[j]);
+                    sight.aim_at(xj, yj);
                     // Nothing lies beyond a visible sample at least as high as y_i.
-                    if (y[j] >= yi) break;
+                    if (yj >= yi) break;
                 }
             }
         }
+    }
+}
+
+// Left edges (j, i) by j descending, then right edges (i, j) by j ascending.
+// extent: that of the whole series.
+template <class Positions>
+void scan_sample(const double* y, Positions x, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
+                 SeriesExtent extent, EdgeList& edges) {
+    if (extent.exact_in_double) {
+        scan_sample_with<Coordinates::SmallWhole>(y, x, i, lo, hi, extent, edges);
+    } else {
+        scan_sample_with<Coordinates::Any>(y, x, i, lo, hi, extent, edges);
     }
 }
 

@@ -58,8 +58,7 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
         }
         CoordinateRange with_sample = coordinates_;
         with_sample.include(value, x);
-        const Reach reach = with_sample.extent().from(x, value, positions_[earliest]);
-        Sight sight{n - 1, SightLine<Side::Left>(x, value, positions_[n - 1], values_[n - 1], reach)};
+        Sight sight{n - 1, SightLine<Side::Left>(x, value, positions_[n - 1], values_[n - 1], with_sample.extent())};
         sources.push_back(n - 1);
         std::size_t tested = 0;
         std::size_t found = 0;

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/predicates/orientation.hpp"
+#include "core/predicates/sight_line.hpp"
 #include "core/stream/growing_hull_index.hpp"
 #include "core/stream/stream_common.hpp"
 #include "support/name_table.hpp"
