@@ -8,6 +8,7 @@
 #include "bindings/common/class_support.hpp"
 #include "bindings/common/method_table.hpp"
 #include "bindings/common/errors.hpp"
+#include "bindings/common/state_conversion.hpp"
 
 namespace kaltrope::bindings {
 namespace {
@@ -58,6 +59,40 @@ PyObject* represent(PyObject* self) {
     });
 }
 
+// (version, codes): a tuple of two ints per step of the chain, in pre-order.
+PyObject* reduce(PyObject* self, PyObject*) {
+    return guarded([&]() -> PyObject* {
+        const std::vector<std::uint64_t> codes = held<MissingDataStrategy>(self).codes();
+        PyRef tuple = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(codes.size())));
+        if (!tuple) return nullptr;
+        for (std::size_t i = 0; i < codes.size(); ++i) {
+            PyObject* code = PyLong_FromUnsignedLongLong(codes[i]);
+            if (code == nullptr) return nullptr;
+            PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), code);  // steals code
+        }
+        return reduce_with(self, MissingDataStrategy::kStateVersion, {tuple.release()});
+    });
+}
+
+PyObject* restore(PyObject*, PyObject* args) {
+    return guarded([&]() -> PyObject* {
+        const auto items = state_tuple(args, 2, "MissingDataStrategy state");
+        if (!items) return nullptr;
+        if (!check_state_version((*items)[0], MissingDataStrategy::kStateVersion, "MissingDataStrategy")) return nullptr;
+        const auto code_items = state_tuple((*items)[1], -1, "codes");
+        if (!code_items) return nullptr;
+        std::vector<std::uint64_t> codes;
+        for (PyObject* item : *code_items) {
+            const auto code = state_count(item, "a code");
+            if (!code) return nullptr;
+            codes.push_back(*code);
+        }
+        auto strategy = MissingDataStrategy::from_codes(codes);
+        if (!strategy) return raise_value_error(strategy.error());
+        return wrap_strategy(std::move(*strategy));
+    });
+}
+
 constexpr char kMeanImputation[] = "mean_imputation";
 constexpr char kMedianImputation[] = "median_imputation";
 
@@ -81,6 +116,17 @@ PyMethodDef methods[] = {
      "drop()\n--\n\nDrop missing values (return None)"},
     {"with_fallback", method_pointer(with_fallback), METH_VARARGS | METH_KEYWORDS,
      "with_fallback($self, fallback)\n--\n\nChain strategies: try primary, fallback to secondary if it fails"},
+    {"__reduce__", reduce, METH_NOARGS,
+     "__reduce__($self)\n--\n\n"
+     "The state of the strategy, for pickle and copy.\n\n"
+     "Returns\n-------\ntuple\n"
+     "    ``(MissingDataStrategy._restore, state)``: its chain of steps as a tuple of ints."},
+    {"_restore", restore, METH_VARARGS | METH_CLASS,
+     "_restore($cls, version, *state)\n--\n\n"
+     "The strategy a state of ``__reduce__`` describes.\n\n"
+     "Raises\n------\nValueError\n"
+     "    For an unknown version or a state that describes no strategy.\n"
+     "TypeError\n    For an item of the wrong type."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "core/time_series/time_series.hpp"
+#include "core/time_series/time_series_state.hpp"
+#include "bindings/common/state_conversion.hpp"
 #include "bindings/common/argument_conversion.hpp"
 #include "bindings/common/class_support.hpp"
 #include "bindings/common/method_table.hpp"
@@ -198,6 +200,36 @@ PyObject* horizontal_visibility_with_features(PyObject* self, PyObject* args, Py
                                VisibilityKind::Horizontal);
 }
 
+// (version, timestamps, values, present): float64, float64 (0.0 where
+// missing) and uint8 (1 where present) arrays.
+PyObject* reduce(PyObject* self, PyObject*) {
+    return guarded([&]() -> PyObject* {
+        const TimeSeries& series = series_of(self);
+        const SampleColumns columns = sample_columns(series);
+        return reduce_with(self, kTimeSeriesStateVersion,
+                           {array_copy(series.timestamps()), array_copy<double>(columns.values),
+                            array_copy<std::uint8_t>(columns.present)});
+    });
+}
+
+PyObject* restore(PyObject*, PyObject* args) {
+    return guarded([&]() -> PyObject* {
+        const auto items = state_tuple(args, 4, "TimeSeries state");
+        if (!items) return nullptr;
+        const auto& item = *items;
+        if (!check_state_version(item[0], kTimeSeriesStateVersion, "TimeSeries")) return nullptr;
+        const auto timestamps = state_array<double>(item[1], "timestamps");
+        if (!timestamps) return nullptr;
+        const auto values = state_array<double>(item[2], "values");
+        if (!values) return nullptr;
+        const auto present = state_array<std::uint8_t>(item[3], "present");
+        if (!present) return nullptr;
+        auto series = without_lock([&] { return restore_time_series(timestamps->values, values->values, present->values); });
+        if (!series) return raise_value_error(series.error());
+        return wrap(series_type, std::move(*series));
+    });
+}
+
 PyMethodDef methods[] = {
     {"with_missing", method_pointer(with_missing), METH_VARARGS | METH_KEYWORDS | METH_STATIC,
      "with_missing(timestamps, values)\n--\n\n"
@@ -223,6 +255,18 @@ PyMethodDef methods[] = {
      METH_VARARGS | METH_KEYWORDS,
      "horizontal_visibility_with_features($self, features)\n--\n\n"
      "Creates a horizontal visibility graph with features.\nNote: This takes ownership of the FeatureSet"},
+    {"__reduce__", reduce, METH_NOARGS,
+     "__reduce__($self)\n--\n\n"
+     "The state of the series, for pickle and copy.\n\n"
+     "Returns\n-------\ntuple\n"
+     "    ``(TimeSeries._restore, state)``: its timestamps, values and presence marks as NumPy\n"
+     "    arrays."},
+    {"_restore", restore, METH_VARARGS | METH_CLASS,
+     "_restore($cls, version, *state)\n--\n\n"
+     "The series a state of ``__reduce__`` describes.\n\n"
+     "Raises\n------\nValueError\n"
+     "    For an unknown version or a state that describes no series.\n"
+     "TypeError\n    For an item of the wrong type."},
     {nullptr, nullptr, 0, nullptr},
 };
 

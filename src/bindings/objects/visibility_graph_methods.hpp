@@ -12,12 +12,13 @@ namespace kaltrope::bindings {
 
 // The method tables of the files that define them: the graph's structure,
 // measures computed from it, the node feature table, communities and
-// three-node motifs, and the graph as text and files.
+// three-node motifs, the graph as text and files, and its saved state.
 std::span<const PyMethodDef> visibility_graph_query_methods();
 std::span<const PyMethodDef> visibility_graph_metric_methods();
 std::span<const PyMethodDef> visibility_graph_feature_methods();
 std::span<const PyMethodDef> visibility_graph_pattern_methods();
 std::span<const PyMethodDef> visibility_graph_export_methods();
+std::span<const PyMethodDef> visibility_graph_state_methods();
 
 // The node argument of a method taking one, named keyword; nothing with the
 // error set.

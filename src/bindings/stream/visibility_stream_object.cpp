@@ -335,7 +335,7 @@ PyMethodDef stream_methods[] = {
      "Pushes many samples; returns all new edges as an (E, 2) int64 array."},
     {"__reduce__", stream_reduce, METH_NOARGS,
      "__reduce__($self)\n--\n\n"
-     "The stream's state, for pickle and copy.\n\n"
+     "The state of the stream, for pickle and copy.\n\n"
      "Returns\n-------\ntuple\n"
      "    ``(VisibilityStream._restore, state)``: the kind, window, dim, mode,\n"
      "    the number of samples and the samples a later one may see (NumPy\n"
