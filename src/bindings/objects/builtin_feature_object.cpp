@@ -76,7 +76,7 @@ PyMethodDef methods[] = {
      "Returns\n-------\ntuple\n"
      "    ``(BuiltinFeature._restore, state)``: its variant name."},
     {"_restore", restore, METH_VARARGS | METH_CLASS,
-     "_restore($cls, version, *state)\n--\n\n"
+     "_restore($cls, version, /, *state)\n--\n\n"
      "The feature a state of ``__reduce__`` describes.\n\n"
      "Raises\n------\nValueError\n"
      "    For an unknown version or a state that describes no feature.\n"

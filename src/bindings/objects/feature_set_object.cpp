@@ -88,7 +88,7 @@ PyMethodDef methods[] = {
      "Returns\n-------\ntuple\n"
      "    ``(FeatureSet._restore, state)``: the names of its features in order."},
     {"_restore", restore, METH_VARARGS | METH_CLASS,
-     "_restore($cls, version, *state)\n--\n\n"
+     "_restore($cls, version, /, *state)\n--\n\n"
      "The feature set a state of ``__reduce__`` describes.\n\n"
      "Raises\n------\nValueError\n"
      "    For an unknown version or a state that describes no feature set.\n"

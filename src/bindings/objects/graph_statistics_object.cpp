@@ -127,7 +127,7 @@ PyMethodDef methods[] = {
      "Returns\n-------\ntuple\n"
      "    ``(GraphStatistics._restore, state)``: the values of its properties in order."},
     {"_restore", restore, METH_VARARGS | METH_CLASS,
-     "_restore($cls, version, *state)\n--\n\n"
+     "_restore($cls, version, /, *state)\n--\n\n"
      "The record a state of ``__reduce__`` describes.\n\n"
      "Raises\n------\nValueError\n"
      "    For an unknown version or a state that describes no record.\n"

@@ -122,7 +122,7 @@ PyMethodDef methods[] = {
      "Returns\n-------\ntuple\n"
      "    ``(MissingDataStrategy._restore, state)``: its chain of steps as a tuple of ints."},
     {"_restore", restore, METH_VARARGS | METH_CLASS,
-     "_restore($cls, version, *state)\n--\n\n"
+     "_restore($cls, version, /, *state)\n--\n\n"
      "The strategy a state of ``__reduce__`` describes.\n\n"
      "Raises\n------\nValueError\n"
      "    For an unknown version or a state that describes no strategy.\n"

@@ -180,7 +180,7 @@ PyMethodDef methods[] = {
      "Returns\n-------\ntuple\n"
      "    ``(MotifCounts._restore, state)``: the count of every class and the number of triples."},
     {"_restore", restore, METH_VARARGS | METH_CLASS,
-     "_restore($cls, version, *state)\n--\n\n"
+     "_restore($cls, version, /, *state)\n--\n\n"
      "The counts a state of ``__reduce__`` describes.\n\n"
      "Raises\n------\nValueError\n"
      "    For an unknown version or a state that describes no counts.\n"

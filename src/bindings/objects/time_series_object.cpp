@@ -262,7 +262,7 @@ PyMethodDef methods[] = {
      "    ``(TimeSeries._restore, state)``: its timestamps, values and presence marks as NumPy\n"
      "    arrays."},
     {"_restore", restore, METH_VARARGS | METH_CLASS,
-     "_restore($cls, version, *state)\n--\n\n"
+     "_restore($cls, version, /, *state)\n--\n\n"
      "The series a state of ``__reduce__`` describes.\n\n"
      "Raises\n------\nValueError\n"
      "    For an unknown version or a state that describes no series.\n"

@@ -96,7 +96,7 @@ PyMethodDef methods[] = {
      "    feature table as read-only NumPy arrays over the graph's buffers\n"
      "    (handed out of band by pickle protocol 5)."},
     {"_restore", restore, METH_VARARGS | METH_CLASS,
-     "_restore($cls, version, *state)\n--\n\n"
+     "_restore($cls, version, /, *state)\n--\n\n"
      "The graph a state of ``__reduce__`` describes.\n\n"
      "Raises\n------\nValueError\n"
      "    For an unknown version or a state that is no graph (edges out of\n"

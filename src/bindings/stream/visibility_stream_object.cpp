@@ -341,7 +341,7 @@ PyMethodDef stream_methods[] = {
      "    the number of samples and the samples a later one may see (NumPy\n"
      "    arrays); a windowed stream saves only its window."},
     {"_restore", stream_restore, METH_VARARGS | METH_CLASS,
-     "_restore($cls, version, *state)\n--\n\n"
+     "_restore($cls, version, /, *state)\n--\n\n"
      "The stream a state of ``__reduce__`` describes.\n\n"
      "Raises\n------\nValueError\n"
      "    For an unknown version or a state no stream can have.\n"
