@@ -78,7 +78,9 @@ PyObject* restore(PyObject*, PyObject* args) {
     return guarded([&]() -> PyObject* {
         const auto items = state_tuple(args, 2, "MissingDataStrategy state");
         if (!items) return nullptr;
-        if (!check_state_version((*items)[0], MissingDataStrategy::kStateVersion, "MissingDataStrategy")) return nullptr;
+        if (!check_state_version((*items)[0], MissingDataStrategy::kStateVersion, "MissingDataStrategy")) {
+            return nullptr;
+        }
         const auto code_items = state_tuple((*items)[1], -1, "codes");
         if (!code_items) return nullptr;
         std::vector<std::uint64_t> codes;

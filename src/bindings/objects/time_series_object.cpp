@@ -224,7 +224,8 @@ PyObject* restore(PyObject*, PyObject* args) {
         if (!values) return nullptr;
         const auto present = state_array<std::uint8_t>(item[3], "present");
         if (!present) return nullptr;
-        auto series = without_lock([&] { return restore_time_series(timestamps->values, values->values, present->values); });
+        auto series = without_lock(
+            [&] { return restore_time_series(timestamps->values, values->values, present->values); });
         if (!series) return raise_value_error(series.error());
         return wrap(series_type, std::move(*series));
     });

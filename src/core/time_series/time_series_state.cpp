@@ -15,7 +15,9 @@ SampleColumns sample_columns(const TimeSeries& series) {
 std::expected<TimeSeries, std::string> restore_time_series(std::span<const double> timestamps,
                                                            std::span<const double> values,
                                                            std::span<const std::uint8_t> present) {
-    if (present.size() != values.size()) return std::unexpected("invalid TimeSeries state: presence and values differ in length");
+    if (present.size() != values.size()) {
+        return std::unexpected("invalid TimeSeries state: presence and values differ in length");
+    }
     std::vector<Sample> samples(values.size());
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (present[i] > 1) return std::unexpected("invalid TimeSeries state: presence is not 0 or 1");

@@ -14,7 +14,9 @@ std::vector<std::uint64_t> MissingDataStrategy::codes() const {
 }
 
 std::expected<MissingDataStrategy, std::string> MissingDataStrategy::from_codes(std::span<const std::uint64_t> codes) {
-    auto invalid = [](const char* what) { return std::unexpected(std::string("invalid MissingDataStrategy state: ") + what); };
+    auto invalid = [](const char* what) {
+        return std::unexpected(std::string("invalid MissingDataStrategy state: ") + what);
+    };
     if (codes.size() % 2 != 0) return invalid("codes come in pairs");
     MissingDataStrategy strategy;
     // A pre-order chain: every Fallback is followed by two whole chains.
