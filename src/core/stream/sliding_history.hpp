@@ -26,7 +26,8 @@ public:
 
     // Row k, for first() <= k < size().
     const T* row(std::size_t k) const { return data_.data() + (k - first_) * row_length_; }
-    const T& operator[](std::size_t k) const { return *row(k); }
+    // Value k of a history of single values (no multiplication on the hot path).
+    const T& operator[](std::size_t k) const { return data_[k - first_]; }
     const T& back() const { return data_.back(); }
     // Rows [k, size()) end to end, for first() <= k <= size().
     std::span<const T> rows_from(std::size_t k) const {
