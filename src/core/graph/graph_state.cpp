@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/series/input.hpp"
+
 namespace kaltrope {
 
 GraphState graph_state(const VisibilityGraph& graph) {
@@ -38,6 +40,8 @@ std::expected<Adjacency, std::string> Adjacency::restore(std::span<const std::ui
         return std::unexpected("neighbour offsets do not span the neighbours");
     }
     const std::size_t node_count = offsets.size() - 1;
+    // Nodes are numbered with 32-bit integers, as when a graph is built.
+    if (node_count >= kMaxSamples) return std::unexpected("too many nodes");
     if (!std::ranges::is_sorted(offsets)) return std::unexpected("neighbour offsets decrease");
     // Every edge (a, b), a < b, is met in row a, in ascending order of a:
     // row b must list those a in the same order, below its entries above b.
