@@ -7,6 +7,8 @@
 #include "bindings/common/argument_conversion.hpp"
 #include "bindings/common/class_support.hpp"
 #include "bindings/common/errors.hpp"
+#include "bindings/common/state_conversion.hpp"
+#include "core/features/feature_state.hpp"
 #include "bindings/common/py_ref.hpp"
 
 namespace kaltrope::bindings {
@@ -45,6 +47,43 @@ PyObject* represent(PyObject* self) {
     });
 }
 
+// (version, name): the variant name the constructor takes.
+PyObject* reduce(PyObject* self, PyObject*) {
+    return guarded([&]() -> PyObject* {
+        const std::string_view name = variant_name(held<BuiltinFeature>(self));
+        return reduce_with(self, kFeatureStateVersion,
+                           {PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()))});
+    });
+}
+
+PyObject* restore(PyObject* type, PyObject* args) {
+    return guarded([&]() -> PyObject* {
+        const auto items = state_tuple(args, 2, "BuiltinFeature state");
+        if (!items) return nullptr;
+        if (!check_state_version((*items)[0], kFeatureStateVersion, "BuiltinFeature")) return nullptr;
+        const auto name = state_string((*items)[1], "name");
+        if (!name) return nullptr;
+        const auto feature = restore_builtin_feature(*name);
+        if (!feature) return raise_value_error(feature.error());
+        return wrap(reinterpret_cast<PyTypeObject*>(type), *feature);
+    });
+}
+
+PyMethodDef methods[] = {
+    {"__reduce__", reduce, METH_NOARGS,
+     "__reduce__($self)\n--\n\n"
+     "The state of the feature, for pickle and copy.\n\n"
+     "Returns\n-------\ntuple\n"
+     "    ``(BuiltinFeature._restore, state)``: its variant name."},
+    {"_restore", restore, METH_VARARGS | METH_CLASS,
+     "_restore($cls, version, /, *state)\n--\n\n"
+     "The feature a state of ``__reduce__`` describes.\n\n"
+     "Raises\n------\nValueError\n"
+     "    For an unknown version or a state that describes no feature.\n"
+     "TypeError\n    For an item of the wrong type."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyType_Slot slots[] = {
     {Py_tp_doc, const_cast<char*>("BuiltinFeature(name)\n--\n\n"
                                   "A node feature that a FeatureSet can compute, named by a class\n"
@@ -76,6 +115,7 @@ PyType_Slot slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(create)},
     {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<BuiltinFeature>)},
     {Py_tp_repr, reinterpret_cast<void*>(represent)},
+    {Py_tp_methods, methods},
     {0, nullptr},
 };
 

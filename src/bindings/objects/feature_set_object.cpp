@@ -9,6 +9,8 @@
 #include "bindings/common/class_support.hpp"
 #include "bindings/common/method_table.hpp"
 #include "bindings/common/errors.hpp"
+#include "bindings/common/state_conversion.hpp"
+#include "core/features/feature_state.hpp"
 
 namespace kaltrope::bindings {
 namespace {
@@ -41,6 +43,41 @@ PyObject* add_builtin(PyObject* self, PyObject* args, PyObject* kwargs) {
 
 PyObject* represent(PyObject*) { return PyUnicode_FromString("FeatureSet(...)"); }
 
+// (version, names): the variant names of the features, in order.
+PyObject* reduce(PyObject* self, PyObject*) {
+    return guarded([&]() -> PyObject* {
+        const std::vector<BuiltinFeature> features = builtin_features(held<FeatureSet>(self));
+        PyRef tuple = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(features.size())));
+        if (!tuple) return nullptr;
+        for (std::size_t i = 0; i < features.size(); ++i) {
+            const std::string_view name = variant_name(features[i]);
+            PyObject* item = PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
+            if (item == nullptr) return nullptr;
+            PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), item);  // steals item
+        }
+        return reduce_with(self, kFeatureStateVersion, {tuple.release()});
+    });
+}
+
+PyObject* restore(PyObject* type, PyObject* args) {
+    return guarded([&]() -> PyObject* {
+        const auto items = state_tuple(args, 2, "FeatureSet state");
+        if (!items) return nullptr;
+        if (!check_state_version((*items)[0], kFeatureStateVersion, "FeatureSet")) return nullptr;
+        const auto name_items = state_tuple((*items)[1], -1, "names");
+        if (!name_items) return nullptr;
+        std::vector<std::string> names;
+        for (PyObject* item : *name_items) {
+            auto name = state_string(item, "a feature name");
+            if (!name) return nullptr;
+            names.push_back(std::move(*name));
+        }
+        auto set = restore_feature_set(names);
+        if (!set) return raise_value_error(set.error());
+        return wrap(reinterpret_cast<PyTypeObject*>(type), std::move(*set));
+    });
+}
+
 PyMethodDef methods[] = {
     {"add_builtin", method_pointer(add_builtin),
      METH_VARARGS | METH_KEYWORDS,
@@ -61,6 +98,17 @@ PyMethodDef methods[] = {
      "------\n"
      "TypeError\n"
      "    If `feature` is not a BuiltinFeature.\n"},
+    {"__reduce__", reduce, METH_NOARGS,
+     "__reduce__($self)\n--\n\n"
+     "The state of the feature set, for pickle and copy.\n\n"
+     "Returns\n-------\ntuple\n"
+     "    ``(FeatureSet._restore, state)``: the names of its features in order."},
+    {"_restore", restore, METH_VARARGS | METH_CLASS,
+     "_restore($cls, version, /, *state)\n--\n\n"
+     "The feature set a state of ``__reduce__`` describes.\n\n"
+     "Raises\n------\nValueError\n"
+     "    For an unknown version or a state that describes no feature set.\n"
+     "TypeError\n    For an item of the wrong type."},
     {nullptr, nullptr, 0, nullptr},
 };
 

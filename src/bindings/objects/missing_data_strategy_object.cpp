@@ -8,6 +8,7 @@
 #include "bindings/common/class_support.hpp"
 #include "bindings/common/method_table.hpp"
 #include "bindings/common/errors.hpp"
+#include "bindings/common/state_conversion.hpp"
 
 namespace kaltrope::bindings {
 namespace {
@@ -55,6 +56,42 @@ PyObject* represent(PyObject* self) {
     return guarded([&] {
         const std::string text = "MissingDataStrategy(" + held<MissingDataStrategy>(self).debug_text() + ")";
         return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+    });
+}
+
+// (version, codes): a tuple of two ints per step of the chain, in pre-order.
+PyObject* reduce(PyObject* self, PyObject*) {
+    return guarded([&]() -> PyObject* {
+        const std::vector<std::uint64_t> codes = held<MissingDataStrategy>(self).codes();
+        PyRef tuple = PyRef::steal(PyTuple_New(static_cast<Py_ssize_t>(codes.size())));
+        if (!tuple) return nullptr;
+        for (std::size_t i = 0; i < codes.size(); ++i) {
+            PyObject* code = PyLong_FromUnsignedLongLong(codes[i]);
+            if (code == nullptr) return nullptr;
+            PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(i), code);  // steals code
+        }
+        return reduce_with(self, MissingDataStrategy::kStateVersion, {tuple.release()});
+    });
+}
+
+PyObject* restore(PyObject*, PyObject* args) {
+    return guarded([&]() -> PyObject* {
+        const auto items = state_tuple(args, 2, "MissingDataStrategy state");
+        if (!items) return nullptr;
+        if (!check_state_version((*items)[0], MissingDataStrategy::kStateVersion, "MissingDataStrategy")) {
+            return nullptr;
+        }
+        const auto code_items = state_tuple((*items)[1], -1, "codes");
+        if (!code_items) return nullptr;
+        std::vector<std::uint64_t> codes;
+        for (PyObject* item : *code_items) {
+            const auto code = state_count(item, "a code");
+            if (!code) return nullptr;
+            codes.push_back(*code);
+        }
+        auto strategy = MissingDataStrategy::from_codes(codes);
+        if (!strategy) return raise_value_error(strategy.error());
+        return wrap_strategy(std::move(*strategy));
     });
 }
 
@@ -219,6 +256,17 @@ PyMethodDef methods[] = {
      ">>> fill = kt.MissingDataStrategy.backward_fill().with_fallback(kt.MissingDataStrategy.zero_fill())\n"
      ">>> kt.TimeSeries.with_missing([0.0, 1.0], [1.0, None]).handle_missing(fill).to_numpy()\n"
      "array([1., 0.])\n"},
+    {"__reduce__", reduce, METH_NOARGS,
+     "__reduce__($self)\n--\n\n"
+     "The state of the strategy, for pickle and copy.\n\n"
+     "Returns\n-------\ntuple\n"
+     "    ``(MissingDataStrategy._restore, state)``: its chain of steps as a tuple of ints."},
+    {"_restore", restore, METH_VARARGS | METH_CLASS,
+     "_restore($cls, version, /, *state)\n--\n\n"
+     "The strategy a state of ``__reduce__`` describes.\n\n"
+     "Raises\n------\nValueError\n"
+     "    For an unknown version or a state that describes no strategy.\n"
+     "TypeError\n    For an item of the wrong type."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -12,6 +12,8 @@
 #include "bindings/common/method_table.hpp"
 #include "bindings/common/errors.hpp"
 #include "bindings/common/py_ref.hpp"
+#include "bindings/common/state_conversion.hpp"
+#include "analysis/graph_motifs/motif_state.hpp"
 
 namespace kaltrope::bindings {
 namespace {
@@ -107,6 +109,67 @@ PyObject* represent(PyObject* self) {
     });
 }
 
+// A Python int from 0 to 2^128 - 1.
+std::optional<TripleCount> state_triple_count(PyObject* object) {
+    if (!PyLong_Check(object) || PyBool_Check(object)) {
+        PyErr_SetString(PyExc_TypeError, "state: a count must be an int");
+        return std::nullopt;
+    }
+    PyRef zero = PyRef::steal(PyLong_FromLong(0));
+    PyRef width = PyRef::steal(PyLong_FromLong(64));
+    if (!zero || !width) return std::nullopt;
+    const int negative = PyObject_RichCompareBool(object, zero.get(), Py_LT);
+    if (negative < 0) return std::nullopt;
+    PyRef high = PyRef::steal(negative ? nullptr : PyNumber_Rshift(object, width.get()));
+    const unsigned long long high_part = high ? PyLong_AsUnsignedLongLong(high.get()) : 0;
+    if (negative || !high || (high_part == static_cast<unsigned long long>(-1) && PyErr_Occurred())) {
+        PyErr_Clear();
+        PyErr_SetString(PyExc_ValueError, "state: a count is out of range");
+        return std::nullopt;
+    }
+    const unsigned long long low_part = PyLong_AsUnsignedLongLongMask(object);
+    return (static_cast<TripleCount>(high_part) << 64) | low_part;
+}
+
+// (version, counts, total): the count of every class, in the order of
+// MotifKind, and the number of triples.
+PyObject* reduce(PyObject* self, PyObject*) {
+    return guarded([&]() -> PyObject* {
+        const MotifCounts& motif_counts = counts_of(self);
+        PyRef tuple = PyRef::steal(PyTuple_New(kMotifKindCount));
+        if (!tuple) return nullptr;
+        for (std::size_t k = 0; k < kMotifKindCount; ++k) {
+            PyObject* count = to_python_count(motif_counts.by_kind[k]);
+            if (count == nullptr) return nullptr;
+            PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(k), count);  // steals count
+        }
+        return reduce_with(self, kMotifStateVersion,
+                           {tuple.release(), to_python_count(motif_counts.total_subgraphs)});
+    });
+}
+
+PyObject* restore(PyObject*, PyObject* args) {
+    return guarded([&]() -> PyObject* {
+        const auto items = state_tuple(args, 3, "MotifCounts state");
+        if (!items) return nullptr;
+        if (!check_state_version((*items)[0], kMotifStateVersion, "MotifCounts")) return nullptr;
+        const auto count_items = state_tuple((*items)[1], kMotifKindCount, "counts");
+        if (!count_items) return nullptr;
+        MotifCounts motif_counts;
+        for (std::size_t k = 0; k < kMotifKindCount; ++k) {
+            const auto count = state_triple_count((*count_items)[k]);
+            if (!count) return nullptr;
+            motif_counts.by_kind[k] = *count;
+        }
+        const auto total = state_triple_count((*items)[2]);
+        if (!total) return nullptr;
+        motif_counts.total_subgraphs = *total;
+        auto restored = restore_motif_counts(motif_counts);
+        if (!restored) return raise_value_error(restored.error());
+        return wrap_motif_counts(*restored);
+    });
+}
+
 PyMethodDef methods[] = {
     {"counts", counts, METH_NOARGS, "counts($self)\n--\n\n"
                                     "Get counts as a dictionary {motif_name: count}\n"
@@ -148,6 +211,17 @@ PyMethodDef methods[] = {
      ">>> motifs = kt.natural_visibility([1.0, 3.0, 2.0, 4.0]).detect_motifs()\n"
      ">>> motifs.get(\"fork\"), motifs.get(\"empty\")\n"
      "(1, None)\n"},
+    {"__reduce__", reduce, METH_NOARGS,
+     "__reduce__($self)\n--\n\n"
+     "The state of the counts, for pickle and copy.\n\n"
+     "Returns\n-------\ntuple\n"
+     "    ``(MotifCounts._restore, state)``: the count of every class and the number of triples."},
+    {"_restore", restore, METH_VARARGS | METH_CLASS,
+     "_restore($cls, version, /, *state)\n--\n\n"
+     "The counts a state of ``__reduce__`` describes.\n\n"
+     "Raises\n------\nValueError\n"
+     "    For an unknown version or a state that describes no counts.\n"
+     "TypeError\n    For an item of the wrong type."},
     {nullptr, nullptr, 0, nullptr},
 };
 

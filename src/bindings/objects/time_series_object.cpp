@@ -6,6 +6,8 @@
 #include <algorithm>
 
 #include "core/time_series/time_series.hpp"
+#include "core/time_series/time_series_state.hpp"
+#include "bindings/common/state_conversion.hpp"
 #include "bindings/common/argument_conversion.hpp"
 #include "bindings/common/class_support.hpp"
 #include "bindings/common/method_table.hpp"
@@ -196,6 +198,37 @@ PyObject* natural_visibility_with_features(PyObject* self, PyObject* args, PyObj
 PyObject* horizontal_visibility_with_features(PyObject* self, PyObject* args, PyObject* kwargs) {
     return graph_with_features(self, args, kwargs, "O:horizontal_visibility_with_features",
                                VisibilityKind::Horizontal);
+}
+
+// (version, timestamps, values, present): float64, float64 (0.0 where
+// missing) and uint8 (1 where present) arrays.
+PyObject* reduce(PyObject* self, PyObject*) {
+    return guarded([&]() -> PyObject* {
+        const TimeSeries& series = series_of(self);
+        const SampleColumns columns = sample_columns(series);
+        return reduce_with(self, kTimeSeriesStateVersion,
+                           {array_copy(series.timestamps()), array_copy<double>(columns.values),
+                            array_copy<std::uint8_t>(columns.present)});
+    });
+}
+
+PyObject* restore(PyObject*, PyObject* args) {
+    return guarded([&]() -> PyObject* {
+        const auto items = state_tuple(args, 4, "TimeSeries state");
+        if (!items) return nullptr;
+        const auto& item = *items;
+        if (!check_state_version(item[0], kTimeSeriesStateVersion, "TimeSeries")) return nullptr;
+        const auto timestamps = state_array<double>(item[1], "timestamps");
+        if (!timestamps) return nullptr;
+        const auto values = state_array<double>(item[2], "values");
+        if (!values) return nullptr;
+        const auto present = state_array<std::uint8_t>(item[3], "present");
+        if (!present) return nullptr;
+        auto series = without_lock(
+            [&] { return restore_time_series(timestamps->values, values->values, present->values); });
+        if (!series) return raise_value_error(series.error());
+        return wrap(series_type, std::move(*series));
+    });
 }
 
 PyMethodDef methods[] = {
@@ -472,6 +505,18 @@ PyMethodDef methods[] = {
      ">>> graph = kt.TimeSeries([1.0, 3.0, 2.0]).horizontal_visibility_with_features(features)\n"
      ">>> graph.get_node_features(0)\n"
      "{'delta_forward': 2.0}\n"},
+    {"__reduce__", reduce, METH_NOARGS,
+     "__reduce__($self)\n--\n\n"
+     "The state of the series, for pickle and copy.\n\n"
+     "Returns\n-------\ntuple\n"
+     "    ``(TimeSeries._restore, state)``: its timestamps, values and presence marks as NumPy\n"
+     "    arrays."},
+    {"_restore", restore, METH_VARARGS | METH_CLASS,
+     "_restore($cls, version, /, *state)\n--\n\n"
+     "The series a state of ``__reduce__`` describes.\n\n"
+     "Raises\n------\nValueError\n"
+     "    For an unknown version or a state that describes no series.\n"
+     "TypeError\n    For an item of the wrong type."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -12,7 +12,8 @@ namespace kaltrope::bindings {
 
 // The method tables of the files that define them: the graph's structure,
 // measures computed from it, the node feature table, three-node motifs, the
-// graph as text and files, communities, and values per edge or node as arrays.
+// graph as text and files, communities, values per edge or node as arrays,
+// and its saved state.
 std::span<const PyMethodDef> visibility_graph_query_methods();
 std::span<const PyMethodDef> visibility_graph_metric_methods();
 std::span<const PyMethodDef> visibility_graph_feature_methods();
@@ -20,6 +21,7 @@ std::span<const PyMethodDef> visibility_graph_pattern_methods();
 std::span<const PyMethodDef> visibility_graph_export_methods();
 std::span<const PyMethodDef> visibility_graph_community_methods();
 std::span<const PyMethodDef> visibility_graph_array_methods();
+std::span<const PyMethodDef> visibility_graph_state_methods();
 
 // The node argument of a method taking one, named keyword; nothing with the
 // error set.

@@ -36,7 +36,7 @@ int add_visibility_graph_class(PyObject* module) {
         joined_methods({visibility_graph_query_methods(), visibility_graph_export_methods(),
                         visibility_graph_feature_methods(), visibility_graph_metric_methods(),
                         visibility_graph_pattern_methods(), visibility_graph_community_methods(),
-                        visibility_graph_array_methods()});
+                        visibility_graph_array_methods(), visibility_graph_state_methods()});
 
     static PyType_Slot slots[] = {
         {Py_tp_doc, const_cast<char*>("The visibility graph of a time series: an undirected, unweighted\n"
@@ -89,8 +89,10 @@ PyObject* build_graph(const TimeSeries& series, std::optional<FeatureSet> featur
 PyObject* build_graph_of_values(std::span<const double> values, VisibilityKind kind) {
     auto graph = without_lock([&] { return visibility_graph_of_values(values, kind); });
     if (!graph) return raise_error(graph.error());
-    return wrap(graph_type, std::move(*graph));
+    return wrap_graph(std::move(*graph));
 }
+
+PyObject* wrap_graph(VisibilityGraph graph) { return wrap(graph_type, std::move(graph)); }
 
 std::optional<std::size_t> node_argument(PyObject* args, PyObject* kwargs, const char* format, const char* keyword) {
     const char* keywords[] = {keyword, nullptr};

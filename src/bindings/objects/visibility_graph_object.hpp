@@ -18,6 +18,9 @@ int add_visibility_graph_class(PyObject* module);
 // The graph held by a VisibilityGraph object.
 const VisibilityGraph& graph_of(PyObject* self);
 
+// A new VisibilityGraph object holding graph; null with the error set.
+PyObject* wrap_graph(VisibilityGraph graph);
+
 // A new VisibilityGraph object holding the graph of series, with the node
 // features of feature_set when given, built without the interpreter lock;
 // null with RuntimeError when the series has no graph.

@@ -13,25 +13,26 @@
 #include "bindings/common/errors.hpp"
 #include "bindings/common/numpy_api.hpp"
 #include "bindings/common/py_ref.hpp"
+#include "bindings/common/state_conversion.hpp"
 #include "core/stream/any_stream.hpp"
 
 namespace kaltrope::bindings {
 namespace {
 
-struct StreamState {
+struct HeldStream {
     AnyStream stream;
     // 0: free; > 0: that many readers; -1: a mutating call is running.
     int borrows = 0;
 };
 
-StreamState& state_of(PyObject* self) { return held<StreamState>(self); }
+HeldStream& state_of(PyObject* self) { return held<HeldStream>(self); }
 
 // Holds the stream for one call, shared (reading) or exclusively (mutating).
 // A call on a stream that is already held exclusively, or an exclusive call
 // on one that is held at all, can only come from re-entrant use and fails.
 class Borrow {
 public:
-    Borrow(StreamState& state, bool exclusive) : state_(state) {
+    Borrow(HeldStream& state, bool exclusive) : state_(state) {
         if (state.borrows < 0 || (exclusive && state.borrows > 0)) {
             PyErr_SetString(PyExc_RuntimeError, exclusive ? "Already borrowed" : "Already mutably borrowed");
             return;
@@ -48,7 +49,7 @@ public:
     explicit operator bool() const { return held_ != 0; }
 
 private:
-    StreamState& state_;
+    HeldStream& state_;
     int held_ = 0;
 };
 
@@ -88,7 +89,7 @@ PyObject* create(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
         if (!kind) return nullptr;
         auto stream = AnyStream::create(*kind, window, dim, *mode);
         if (!stream) return raise_value_error(stream.error());
-        return wrap(type, StreamState{std::move(*stream)});
+        return wrap(type, HeldStream{std::move(*stream)});
     });
 }
 
@@ -103,7 +104,7 @@ bool position_argument(PyObject* t, std::optional<double>& position) {
 
 PyObject* stream_push(PyObject* self, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        StreamState& state = state_of(self);
+        HeldStream& state = state_of(self);
         Borrow borrow(state, true);
         if (!borrow) return nullptr;
         static const char* keywords[] = {"value", "t", nullptr};
@@ -158,7 +159,7 @@ PyRef vector_rows(PyObject* values, std::size_t& rows, std::size_t& row_length) 
 
 PyObject* stream_extend(PyObject* self, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        StreamState& state = state_of(self);
+        HeldStream& state = state_of(self);
         Borrow borrow(state, true);
         if (!borrow) return nullptr;
         static const char* keywords[] = {"values", "t", nullptr};
@@ -217,7 +218,7 @@ PyObject* stream_extend(PyObject* self, PyObject* args, PyObject* kwargs) {
 }
 
 Py_ssize_t stream_length(PyObject* self) {
-    StreamState& state = state_of(self);
+    HeldStream& state = state_of(self);
     Borrow borrow(state, false);
     if (!borrow) return -1;
     return static_cast<Py_ssize_t>(state.stream.size());
@@ -225,12 +226,101 @@ Py_ssize_t stream_length(PyObject* self) {
 
 PyObject* stream_repr(PyObject* self) {
     return guarded([&]() -> PyObject* {
-        StreamState& state = state_of(self);
+        HeldStream& state = state_of(self);
         Borrow borrow(state, false);
         if (!borrow) return nullptr;
         const std::string text = "VisibilityStream(kind='" + std::string(name_of(kSeriesKindNames, state.stream.kind())) +
                                  "', n=" + std::to_string(state.stream.size()) + ")";
         return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+    });
+}
+
+// The state of the stream: (version, kind, window, dim, mode, count, values,
+// positions, anchor_index, anchor_num, anchor_den); values (rows of dim for
+// vector kinds, end to end) and positions are the samples a later one may
+// see, positions None for the horizontal kind, the anchors None but for
+// vector kinds.
+PyObject* stream_reduce(PyObject* self, PyObject*) {
+    return guarded([&]() -> PyObject* {
+        HeldStream& held_stream = state_of(self);
+        Borrow borrow(held_stream, false);
+        if (!borrow) return nullptr;
+        const kaltrope::StreamState state = held_stream.stream.state();
+        auto optional_count = [](std::optional<std::size_t> count) {
+            return count ? PyLong_FromSize_t(*count) : none_item();
+        };
+        auto name = [](std::string_view text) {
+            return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+        };
+        const bool positions = state.kind != SeriesKind::Horizontal;
+        const bool anchors = is_vector(state.kind);
+        return reduce_with(self, kStreamStateVersion,
+                           {name(name_of(kSeriesKindNames, state.kind)), optional_count(state.window),
+                            optional_count(state.dim), name(name_of(kStreamModeNames, state.mode)),
+                            PyLong_FromSize_t(state.count), array_copy(state.values),
+                            positions ? array_copy(state.positions) : none_item(),
+                            anchors ? array_copy<std::uint64_t>(state.anchors.index) : none_item(),
+                            anchors ? array_copy<double>(state.anchors.best_num) : none_item(),
+                            anchors ? array_copy<double>(state.anchors.best_den) : none_item()});
+    });
+}
+
+// A 1-D float64 state array, or None for none.
+std::optional<std::optional<StateArray<double>>> optional_doubles(PyObject* object, const char* what) {
+    if (object == Py_None) return std::optional<StateArray<double>>();
+    auto array = state_array<double>(object, what);
+    if (!array) return std::nullopt;
+    return std::optional(std::move(*array));
+}
+
+PyObject* stream_restore(PyObject* type, PyObject* args) {
+    return guarded([&]() -> PyObject* {
+        const auto items = state_tuple(args, 11, "VisibilityStream state");
+        if (!items) return nullptr;
+        const auto& item = *items;
+        if (!check_state_version(item[0], kStreamStateVersion, "VisibilityStream")) return nullptr;
+        kaltrope::StreamState state;
+        const auto kind_name = state_string(item[1], "kind");
+        if (!kind_name) return nullptr;
+        const auto kind = option_argument(kSeriesKindNames, *kind_name);
+        const auto window = kind ? state_optional_count(item[2], "window") : std::nullopt;
+        const auto dim = window ? state_optional_count(item[3], "dim") : std::nullopt;
+        const auto mode_name = dim ? state_string(item[4], "mode") : std::nullopt;
+        const auto mode = mode_name ? option_argument(kStreamModeNames, *mode_name) : std::nullopt;
+        const auto count = mode ? state_count(item[5], "count") : std::nullopt;
+        if (!count) return nullptr;
+        const auto values = state_array<double>(item[6], "values");
+        if (!values) return nullptr;
+        const auto positions = optional_doubles(item[7], "positions");
+        if (!positions) return nullptr;
+        const bool with_anchors = item[8] != Py_None;
+        const auto anchor_index =
+            with_anchors ? state_array<std::uint64_t>(item[8], "anchor_index") : StateArray<std::uint64_t>{};
+        const auto anchor_num = optional_doubles(item[9], "anchor_num");
+        const auto anchor_den = anchor_num ? optional_doubles(item[10], "anchor_den") : std::nullopt;
+        if (!anchor_index || !anchor_den) return nullptr;
+        if (*positions == std::nullopt && *kind != SeriesKind::Horizontal) {
+            return raise_value_error("invalid VisibilityStream state: positions are missing");
+        }
+        if (*anchor_num == std::nullopt || *anchor_den == std::nullopt ? with_anchors || *anchor_num || *anchor_den
+                                                                       : !with_anchors) {
+            return raise_value_error("invalid VisibilityStream state: anchors are incomplete");
+        }
+        state.kind = *kind;
+        state.window = *window;
+        state.dim = *dim;
+        state.mode = *mode;
+        state.count = *count;
+        state.values = values->values;
+        if (*positions) state.positions = (*positions)->values;
+        if (with_anchors) {
+            state.anchors.index.assign(anchor_index->values.begin(), anchor_index->values.end());
+            state.anchors.best_num.assign((*anchor_num)->values.begin(), (*anchor_num)->values.end());
+            state.anchors.best_den.assign((*anchor_den)->values.begin(), (*anchor_den)->values.end());
+        }
+        auto stream = without_lock([&] { return AnyStream::restore(state); });
+        if (!stream) return raise_value_error(stream.error());
+        return wrap(reinterpret_cast<PyTypeObject*>(type), HeldStream{std::move(*stream)});
     });
 }
 
@@ -317,6 +407,19 @@ PyMethodDef stream_methods[] = {
      "array([[0, 1],\n"
      "       [0, 2],\n"
      "       [1, 2]])\n"},
+    {"__reduce__", stream_reduce, METH_NOARGS,
+     "__reduce__($self)\n--\n\n"
+     "The state of the stream, for pickle and copy.\n\n"
+     "Returns\n-------\ntuple\n"
+     "    ``(VisibilityStream._restore, state)``: the kind, window, dim, mode,\n"
+     "    the number of samples and the samples a later one may see (NumPy\n"
+     "    arrays); a windowed stream saves only its window."},
+    {"_restore", stream_restore, METH_VARARGS | METH_CLASS,
+     "_restore($cls, version, /, *state)\n--\n\n"
+     "The stream a state of ``__reduce__`` describes.\n\n"
+     "Raises\n------\nValueError\n"
+     "    For an unknown version or a state no stream can have.\n"
+     "TypeError\n    For an item of the wrong type."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -375,7 +478,7 @@ constexpr const char kStreamDoc[] =
 
 PyType_Slot stream_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(create)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<StreamState>)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<HeldStream>)},
     {Py_tp_repr, reinterpret_cast<void*>(stream_repr)},
     {Py_sq_length, reinterpret_cast<void*>(stream_length)},
     {Py_tp_methods, stream_methods},
@@ -384,7 +487,7 @@ PyType_Slot stream_slots[] = {
 };
 
 PyType_Spec stream_spec = {
-    "_kaltrope.VisibilityStream", sizeof(Holder<StreamState>), 0, Py_TPFLAGS_DEFAULT, stream_slots,
+    "_kaltrope.VisibilityStream", sizeof(Holder<HeldStream>), 0, Py_TPFLAGS_DEFAULT, stream_slots,
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,7 +25,17 @@ public:
           values_(node_count_ * names_.size()),
           present_(node_count_ * names_.size()) {}
 
+    // A table over saved columns, after checking them: one value and one
+    // presence byte (0 or 1) per node and name, column after column, and
+    // distinct names.
+    static std::expected<NodeFeatureTable, std::string> restore(std::size_t node_count, std::vector<std::string> names,
+                                                                std::span<const double> values,
+                                                                std::span<const std::uint8_t> present);
+
     std::size_t node_count() const { return node_count_; }
+    // The columns end to end, for saving: node_count() entries per name.
+    std::span<const double> values() const { return values_; }
+    std::span<const std::uint8_t> present() const { return present_; }
     // The columns, in the order in which their features were first added.
     std::span<const std::string> names() const { return names_; }
 

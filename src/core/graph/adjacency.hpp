@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <expected>
+#include <string>
 #include <span>
 #include <vector>
 
@@ -23,6 +25,16 @@ public:
     // The same graph with node i renamed nodes[i], among node_count nodes;
     // nodes ascending, the nodes not named are isolated.
     Adjacency spread(std::span<const std::uint32_t> nodes, std::size_t node_count) &&;
+
+    // The graph of saved rows, after checking that they are one: offsets from
+    // 0 rising to neighbors.size(), each row strictly ascending below
+    // node_count without the node itself, and every edge at both its ends.
+    static std::expected<Adjacency, std::string> restore(std::span<const std::uint64_t> offsets,
+                                                         std::span<const std::uint32_t> neighbors);
+
+    // The rows as saved: offsets (node_count + 1) into the neighbours end to end.
+    std::span<const std::uint64_t> offsets() const { return offsets_; }
+    std::span<const std::uint32_t> neighbor_rows() const { return {neighbors_.get(), offsets_.back()}; }
 
     std::size_t node_count() const { return offsets_.size() - 1; }
     std::size_t edge_count() const { return offsets_.back() / 2; }

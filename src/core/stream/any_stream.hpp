@@ -12,6 +12,7 @@
 #include "core/series/series_kind.hpp"
 #include "core/stream/horizontal_stream.hpp"
 #include "core/stream/natural_stream.hpp"
+#include "core/stream/stream_state.hpp"
 #include "core/stream/vector_stream.hpp"
 
 namespace kaltrope {
@@ -22,6 +23,13 @@ public:
     // used by the natural kind alone.
     static std::expected<AnyStream, std::string> create(SeriesKind kind, std::optional<std::size_t> window,
                                                         std::optional<std::size_t> dim, StreamMode mode);
+
+    // The stream a state describes, after checking that it is one a stream
+    // could have reached: the message says what is wrong otherwise.
+    static std::expected<AnyStream, std::string> restore(const StreamState& state);
+    // The state of this stream; its spans view the stream, valid until it
+    // changes.
+    StreamState state() const;
 
     SeriesKind kind() const { return kind_; }
     // Whether samples have positions: every kind but the scalar horizontal one.
@@ -38,9 +46,11 @@ public:
 
 private:
     using Engine = std::variant<NaturalStream, HorizontalStream, VectorStream>;
-    AnyStream(SeriesKind kind, Engine engine) : kind_(kind), engine_(std::move(engine)) {}
+    AnyStream(SeriesKind kind, std::optional<std::size_t> window, Engine engine)
+        : kind_(kind), window_(window), engine_(std::move(engine)) {}
 
     SeriesKind kind_;
+    std::optional<std::size_t> window_;
     Engine engine_;
 };
 

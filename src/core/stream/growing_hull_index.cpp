@@ -14,8 +14,8 @@ static_assert((GrowingHullIndex::kLeafSize << (kLevels - 1)) <= (std::size_t{1} 
 
 }  // namespace
 
-void GrowingHullIndex::grow(std::span<const double> values, std::span<const double> positions,
-                            std::size_t earliest) {
+void GrowingHullIndex::grow(const History& values, const History& positions, std::size_t earliest) {
+    if (levels_.empty()) indexed_ = std::max(indexed_, (values.first() + kLeafSize - 1) / kLeafSize * kLeafSize);
     if (indexed_ + kLeafSize > values.size()) return;
     try {
         add_leaves(values, positions, earliest);
@@ -28,12 +28,11 @@ void GrowingHullIndex::grow(std::span<const double> values, std::span<const doub
     if (earliest > 0) forget_before(earliest);
 }
 
-void GrowingHullIndex::add_leaves(std::span<const double> values, std::span<const double> positions,
-                                  std::size_t earliest) {
+void GrowingHullIndex::add_leaves(const History& values, const History& positions, std::size_t earliest) {
     for (; indexed_ + kLeafSize <= values.size(); indexed_ += kLeafSize) {
         candidates_.resize(kLeafSize);
         std::iota(candidates_.begin(), candidates_.end(), 0u);
-        append_node(0, candidates_, indexed_ >= earliest, values, positions);
+        append_node({0, indexed_ / kLeafSize}, candidates_, indexed_ >= earliest, values, positions);
         // A right child completes its parent, whose hull joins the two.
         for (Node done{0, indexed_ / kLeafSize}; done.j % 2 == 1 && done.level + 1 < kLevels;
              done = {done.level + 1, done.j / 2}) {
@@ -47,18 +46,21 @@ void GrowingHullIndex::add_leaves(std::span<const double> values, std::span<cons
                 const auto half = static_cast<std::uint32_t>(kLeafSize << done.level);
                 for (std::uint32_t k : children.hull(done.j)) candidates_.push_back(k + half);
             }
-            append_node(parent.level, candidates_, with_hull, values, positions);
+            append_node(parent, candidates_, with_hull, values, positions);
         }
     }
 }
 
-void GrowingHullIndex::append_node(std::size_t level, std::span<const std::uint32_t> candidates, bool with_hull,
-                                   std::span<const double> values, std::span<const double> positions) {
-    if (levels_.size() == level) levels_.emplace_back();
-    Level& nodes = levels_[level];
+void GrowingHullIndex::append_node(Node node, std::span<const std::uint32_t> candidates, bool with_hull,
+                                   const History& values, const History& positions) {
+    if (levels_.size() == node.level) {
+        levels_.emplace_back();
+        levels_.back().first = node.j;
+    }
+    Level& nodes = levels_[node.level];
     if (with_hull) {
-        const std::size_t begin = start_of({level, nodes.first + nodes.count()});
-        upper_hull_of(candidates, values.data() + begin, positions.data() + begin, chain_);
+        const std::size_t begin = start_of(node);
+        upper_hull_of(candidates, values.row(begin), positions.row(begin), chain_);
         nodes.vertices.insert(nodes.vertices.end(), chain_.begin(), chain_.end());
     }
     nodes.offsets.push_back(nodes.vertices.size());

@@ -14,8 +14,12 @@
 #include <vector>
 
 #include "core/hull/upper_hull.hpp"
+#include "core/stream/sliding_history.hpp"
 
 namespace kaltrope {
+
+// The kept samples of a stream, by global index.
+using History = SlidingHistory<double>;
 
 class GrowingHullIndex {
 public:
@@ -27,8 +31,10 @@ public:
     // Indexes the complete leaves among samples [indexed(), values.size()) and
     // every node they complete, and releases the nodes that end at or before
     // earliest. A node that starts before earliest gets no hull: searches
-    // never reach before the window start, which only moves on.
-    void grow(std::span<const double> values, std::span<const double> positions, std::size_t earliest);
+    // never reach before the window start, which only moves on, and which
+    // is never before the first sample kept. An empty index starts at the
+    // first leaf that holds only kept samples.
+    void grow(const History& values, const History& positions, std::size_t earliest);
 
     // The largest k in [lo, end) passing test (end <= indexed()), searched
     // outward from end so the cost grows with the distance to the answer.
@@ -36,8 +42,8 @@ public:
     // and the search ends once hidden(k) says no sample at or before k can
     // pass. work grows by 8 per node visited and by every sample tested.
     template <class Test, class Hidden>
-    std::optional<std::size_t> nearest_before(std::size_t lo, std::size_t end, std::span<const double> values,
-                                              std::span<const double> positions, const PruneLine& line,
+    std::optional<std::size_t> nearest_before(std::size_t lo, std::size_t end, const History& values,
+                                              const History& positions, const PruneLine& line,
                                               Test& test, Hidden& hidden, std::uint64_t& work) const {
         if (end <= lo) return std::nullopt;
         const Search<Test> search{values, positions, line, test, lo, end, work};
@@ -75,8 +81,8 @@ private:
 
     template <class Test>
     struct Search {
-        std::span<const double> values;
-        std::span<const double> positions;
+        const History& values;
+        const History& positions;
         const PruneLine& line;
         Test& test;
         std::size_t lo;
@@ -89,12 +95,12 @@ private:
     static std::size_t start_of(Node node) { return node.j << (kLeafShift + node.level); }
     static std::size_t end_of(Node node) { return (node.j + 1) << (kLeafShift + node.level); }
 
-    // Adds the hull of the next node of a level from candidates counted from
-    // its start, or no hull.
-    void append_node(std::size_t level, std::span<const std::uint32_t> candidates, bool with_hull,
-                     std::span<const double> values, std::span<const double> positions);
+    // Adds node, the next of its level (or the first of a new level), with
+    // the hull of candidates counted from its start, or no hull.
+    void append_node(Node node, std::span<const std::uint32_t> candidates, bool with_hull, const History& values,
+                     const History& positions);
 
-    void add_leaves(std::span<const double> values, std::span<const double> positions, std::size_t earliest);
+    void add_leaves(const History& values, const History& positions, std::size_t earliest);
     void forget_before(std::size_t earliest);
 
     // The largest k in [lo, hi) within node passing the test.
@@ -108,8 +114,8 @@ private:
             // Only nodes that start before the window have no hull, and
             // those never lie wholly inside a search.
             const auto vertices = levels_[node.level].hull(node.j);
-            if (search.line.skips(hull_max(vertices, search.values.data() + begin,
-                                           search.positions.data() + begin, search.line.a, search.line.b))) {
+            if (search.line.skips(hull_max(vertices, search.values.row(begin), search.positions.row(begin),
+                                           search.line.a, search.line.b))) {
                 return std::nullopt;
             }
         }

@@ -37,7 +37,7 @@ void HorizontalStream::push_checked(double value, Sources& sources) {
         // An equal value blocks everything behind it.
         if (values_[top] == value) break;
     }
-    make_room(values_, 1);
+    values_.reserve(1);
     if (kept == stack_.size()) {
         stack_.push_back(n);
     } else {
@@ -47,10 +47,22 @@ void HorizontalStream::push_checked(double value, Sources& sources) {
     values_.push_back(value);
 }
 
+HorizontalStream::HorizontalStream(std::optional<std::size_t> window, std::size_t count, Series values)
+    : window_(window), values_(1, count - values.size(), values) {
+    rebuild_stack(count);
+}
+
 void HorizontalStream::roll_back(std::size_t size) {
-    // The stack after sample size - 1: every sample of its window above all
-    // the samples after it. It once had this many entries, so it fits.
-    const std::size_t earliest = size > 0 ? window_start(size - 1, window_) : 0;
+    // After a run the stack once had as many entries as it needs now, so
+    // rebuilding it does not allocate.
+    rebuild_stack(size);
+    values_.truncate(size);
+}
+
+void HorizontalStream::rebuild_stack(std::size_t size) {
+    // The stack as the next sample finds it: every sample of that sample's
+    // window above all the samples after it.
+    const std::size_t earliest = window_start(size, window_);
     auto for_each_entry = [&](auto&& take) {
         double highest_after = -std::numeric_limits<double>::infinity();
         for (std::size_t k = size; k-- > earliest;) {
@@ -65,7 +77,6 @@ void HorizontalStream::roll_back(std::size_t size) {
     stack_.resize(count);
     for_each_entry([&](std::size_t k) { stack_[--count] = k; });
     front_ = 0;
-    values_.resize(size);
 }
 
 }  // namespace kaltrope

@@ -9,11 +9,20 @@ namespace kaltrope {
 class HorizontalStream {
 public:
     explicit HorizontalStream(std::optional<std::size_t> window) : window_(window) {}
+    // A stream that has taken count samples, the last values.size() of them
+    // given (checked by the caller: finite).
+    HorizontalStream(std::optional<std::size_t> window, std::size_t count, Series values);
 
     std::size_t size() const { return values_.size(); }
 
+    // The samples a later one may see: [window_start(size()), size()).
+    Series seen_values() const { return values_.rows_from(window_start(size(), window_)); }
+
     // Room for `more` samples, ahead of a run.
-    void reserve(std::size_t more) { make_room(values_, more); }
+    void reserve(std::size_t more) { values_.reserve(more); }
+
+    // Releases the history that no later sample can see (amortised).
+    void release_unseen() { values_.release_before(window_start(size(), window_)); }
 
     // Checks a run of values as if pushed one by one; nothing changes.
     Validated check_run(Series values) const;
@@ -28,8 +37,11 @@ public:
     void roll_back(std::size_t size);
 
 private:
+    // The stack after the first size samples, from their values.
+    void rebuild_stack(std::size_t size);
+
     std::optional<std::size_t> window_;
-    std::vector<double> values_;
+    SlidingHistory<double> values_;
     // Entries [front_, end) are the stack; those before front_ have left the
     // window. A vector never gives back its room, so undoing a run can
     // rebuild an earlier stack without allocating.

@@ -83,10 +83,25 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
     record_sample(value, x);
 }
 
+NaturalStream::NaturalStream(std::optional<std::size_t> window, StreamMode mode, std::size_t count, Series values,
+                             Series positions)
+    : window_(window),
+      mode_(mode),
+      values_(1, count - values.size(), values),
+      positions_(1, count - values.size(), positions),
+      unit_highest_(1, (count - values.size()) / kHighestUnit, {}) {
+    // The units before the first kept sample's stay out of the history.
+    for (std::size_t k = values_.first(); k < count; ++k) {
+        highest_ = std::max(highest_, values_[k]);
+        if ((k + 1) % kHighestUnit == 0) unit_highest_.push_back(highest_);
+    }
+    measure_kept();
+}
+
 void NaturalStream::record_sample(double value, double position) {
     // All room first, so that nothing is half-recorded.
     reserve(1);
-    make_room(unit_highest_, 1);
+    unit_highest_.reserve(1);
     values_.push_back(value);
     positions_.push_back(position);
     highest_ = std::max(highest_, value);
@@ -94,23 +109,34 @@ void NaturalStream::record_sample(double value, double position) {
     coordinates_.include(value, position);
 }
 
-void NaturalStream::roll_back(std::size_t size) {
-    values_.resize(size);
-    positions_.resize(size);
-    unit_highest_.resize(size / kHighestUnit);
+void NaturalStream::measure_kept() {
     highest_ = -std::numeric_limits<double>::infinity();
     coordinates_ = CoordinateRange();
-    for (std::size_t k = 0; k < size; ++k) {
+    for (std::size_t k = values_.first(); k < size(); ++k) {
         highest_ = std::max(highest_, values_[k]);
         coordinates_.include(values_[k], positions_[k]);
     }
+}
+
+void NaturalStream::roll_back(std::size_t size) {
+    values_.truncate(size);
+    positions_.truncate(size);
+    unit_highest_.truncate(size / kHighestUnit);
+    measure_kept();
     // The index is regrown from the samples at the next indexed push.
     index_ = GrowingHullIndex();
 }
 
+void NaturalStream::release_unseen() {
+    const std::size_t earliest = window_start(size(), window_);
+    values_.release_before(earliest);
+    positions_.release_before(earliest);
+    unit_highest_.release_before(earliest / kHighestUnit);
+}
+
 void NaturalStream::reserve(std::size_t more) {
-    make_room(values_, more);
-    make_room(positions_, more);
+    values_.reserve(more);
+    positions_.reserve(more);
 }
 
 bool NaturalStream::search_index(Sight& sight, std::size_t earliest, std::size_t scanned_to,

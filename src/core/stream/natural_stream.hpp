@@ -24,8 +24,22 @@ extern const NameTable<StreamMode> kStreamModeNames;
 class NaturalStream {
 public:
     NaturalStream(std::optional<std::size_t> window, StreamMode mode) : window_(window), mode_(mode) {}
+    // A stream that has taken count samples, the last values.size() of them
+    // given with their positions (checked by the caller: finite, positions
+    // strictly increasing); its index is grown again as it is needed.
+    NaturalStream(std::optional<std::size_t> window, StreamMode mode, std::size_t count, Series values,
+                  Series positions);
 
     std::size_t size() const { return values_.size(); }
+    StreamMode mode() const { return mode_; }
+
+    // The samples a later one may see, [window_start(size()), size()), and
+    // their positions.
+    Series seen_values() const { return values_.rows_from(window_start(size(), window_)); }
+    Series seen_positions() const { return positions_.rows_from(window_start(size(), window_)); }
+
+    // Releases the history that no later sample can see (amortised).
+    void release_unseen();
 
     // Room for `more` samples, ahead of a run.
     void reserve(std::size_t more);
@@ -58,7 +72,7 @@ private:
         sight.line.aim_at(positions_[k], values_[k]);
     }
 
-    // An upper bound on the values of samples [0, k].
+    // An upper bound on the values of the kept samples at or before k.
     double highest_through(std::size_t k) const {
         const std::size_t unit = k / kHighestUnit;
         return unit < unit_highest_.size() ? unit_highest_[unit] : highest_;
@@ -71,6 +85,8 @@ private:
         return values_[sight.v] >= sight.line.ya() && !sight.line.above(positions_[k], highest_through(k));
     }
     void record_sample(double value, double position);
+    // highest_ and coordinates_ of the kept samples alone.
+    void measure_kept();
 
     // Searches the index below scanned_to (the backward scan has tested
     // everything from there up to v) towards earliest, for as long as the
@@ -79,14 +95,16 @@ private:
 
     std::optional<std::size_t> window_;
     StreamMode mode_;
-    std::vector<double> values_;
-    std::vector<double> positions_;
+    History values_;
+    History positions_;
     GrowingHullIndex index_;  // used once the search is indexed
-    CoordinateRange coordinates_;  // of every sample, for the index's pruning tolerance
-    // unit_highest_[u] is the highest value of samples [0, (u + 1) * kHighestUnit);
-    // highest_ that of all samples.
+    // Of every kept sample (at least), for the pruning tolerance of the
+    // index and the reach of a line of sight: both look at kept samples alone.
+    CoordinateRange coordinates_;
+    // unit_highest_[u] bounds the values of the kept samples before
+    // (u + 1) * kHighestUnit; highest_ those of all kept samples.
     static constexpr std::size_t kHighestUnit = 32;
-    std::vector<double> unit_highest_;
+    History unit_highest_;
     double highest_ = -std::numeric_limits<double>::infinity();
 };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/series/input.hpp"
+#include "core/stream/sliding_history.hpp"
 
 namespace kaltrope {
 
@@ -64,8 +65,11 @@ template <class Vector>
 // push_sample(i, sources); on_sample(i, sources) then sees each sample's
 // sources. If either throws (running out of memory, say), the stream is
 // rolled back to where it was before the run and the error passes on.
+// The history no sample of the run can see is released first (never
+// during a run, whose undoing may need it).
 template <class Stream, class PushSample, class OnSample>
 void push_checked_run(Stream& stream, std::size_t count, PushSample&& push_sample, OnSample&& on_sample) {
+    stream.release_unseen();
     auto mark = stream.mark(count);
     try {
         stream.reserve(count);
@@ -81,7 +85,7 @@ void push_checked_run(Stream& stream, std::size_t count, PushSample&& push_sampl
     }
 }
 
-inline std::optional<double> last_of(const std::vector<double>& values) {
+inline std::optional<double> last_of(const SlidingHistory<double>& values) {
     if (values.empty()) return std::nullopt;
     return values.back();
 }

@@ -44,7 +44,7 @@ void VectorStream::push_checked(Series vector, std::optional<double> position, S
     // as they were, for undoing the push.
     for (auto it = first_kept; it != anchors_.end(); ++it) {
         Anchor anchor = *it;
-        const double e = dot(data_.data() + anchor.index * dim_, vector.data(), dim_);
+        const double e = dot(data_.row(anchor.index), vector.data(), dim_);
         const bool predecessor = anchor.index + 1 == n;
         if (horizontal_) {
             if (predecessor || anchor.best_num < std::min(anchor.norm2, e)) sources.push_back(anchor.index);
@@ -63,7 +63,7 @@ void VectorStream::push_checked(Series vector, std::optional<double> position, S
         spare_.push_back(anchor);
     }
     spare_.push_back({n, dot(vector.data(), vector.data(), dim_), -std::numeric_limits<double>::infinity(), 1.0});
-    data_.insert(data_.end(), vector.begin(), vector.end());
+    data_.append(vector);
     positions_.push_back(x);
     anchors_.swap(spare_);
 }
@@ -80,8 +80,34 @@ void VectorStream::roll_back(Mark mark) {
     } else if (size() > mark.size) {
         anchors_.swap(spare_);
     }
-    data_.resize(mark.size * dim_);
-    positions_.resize(mark.size);
+    data_.truncate(mark.size);
+    positions_.truncate(mark.size);
+}
+
+VectorStream::VectorStream(std::optional<std::size_t> window, std::size_t dim, bool horizontal, std::size_t count,
+                           Series data, Series positions, std::vector<Anchor> anchors)
+    : window_(window),
+      dim_(dim),
+      horizontal_(horizontal),
+      data_(dim, count - positions.size(), data),
+      positions_(1, count - positions.size(), positions),
+      anchors_(std::move(anchors)) {
+    for (Anchor& anchor : anchors_) {
+        const double* row = data_.row(anchor.index);
+        anchor.norm2 = dot(row, row, dim_);
+    }
+}
+
+std::span<const VectorStream::Anchor> VectorStream::seen_anchors() const {
+    const std::size_t earliest = window_start(size(), window_);
+    return std::span<const Anchor>(std::ranges::find_if(anchors_, [&](const Anchor& a) { return a.index >= earliest; }),
+                                   anchors_.end());
+}
+
+void VectorStream::release_unseen() {
+    const std::size_t earliest = window_start(size(), window_);
+    data_.release_before(earliest);
+    positions_.release_before(earliest);
 }
 
 }  // namespace kaltrope

@@ -4,6 +4,9 @@
 // samples after it have shown so far, so each new sample is one dot product
 // per anchor.
 
+#include <span>
+#include <vector>
+
 #include "core/stream/stream_common.hpp"
 
 namespace kaltrope {
@@ -11,16 +14,25 @@ namespace kaltrope {
 class VectorStream {
 public:
     VectorStream(std::optional<std::size_t> window, std::size_t dim, bool horizontal)
-        : window_(window), dim_(dim), horizontal_(horizontal) {}
+        : window_(window), dim_(dim), horizontal_(horizontal), data_(dim) {}
 
     std::size_t size() const { return positions_.size(); }
 
     // Room for `more` samples, ahead of a run.
     void reserve(std::size_t more) {
-        make_room(data_, more * dim_);
-        make_room(positions_, more);
+        data_.reserve(more);
+        positions_.reserve(more);
     }
     std::size_t dim() const { return dim_; }
+    bool horizontal() const { return horizontal_; }
+
+    // The samples a later one may see, [window_start(size()), size()), as
+    // rows of dim values, and their positions.
+    Series seen_data() const { return data_.rows_from(window_start(size(), window_)); }
+    Series seen_positions() const { return positions_.rows_from(window_start(size(), window_)); }
+
+    // Releases the history that no later sample can see (amortised).
+    void release_unseen();
 
     // Checks rows samples of row_length values each (laid end to end in
     // data), with their positions if given, as if pushed one by one.
@@ -45,6 +57,14 @@ public:
         std::size_t size;
         std::optional<std::vector<Anchor>> anchors;
     };
+    // A stream that has taken count samples, the last ones given as rows of
+    // dim values with their positions, and the anchors among them, by index
+    // (all checked by the caller). Each anchor's norm2 is computed here.
+    VectorStream(std::optional<std::size_t> window, std::size_t dim, bool horizontal, std::size_t count, Series data,
+                 Series positions, std::vector<Anchor> anchors);
+    // The anchors that a later sample may use, by index.
+    std::span<const Anchor> seen_anchors() const;
+
     Mark mark(std::size_t run_length) const;
     // Forgets the samples pushed since mark, as if never pushed.
     void roll_back(Mark mark);
@@ -53,8 +73,8 @@ private:
     std::optional<std::size_t> window_;
     std::size_t dim_;
     bool horizontal_;
-    std::vector<double> data_;
-    std::vector<double> positions_;
+    SlidingHistory<double> data_;  // rows of dim_ values
+    SlidingHistory<double> positions_;
     std::vector<Anchor> anchors_;  // by index
     std::vector<Anchor> spare_;    // after a push: the anchors before it
 };

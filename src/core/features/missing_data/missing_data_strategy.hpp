@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <expected>
+#include <span>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +43,13 @@ public:
     static MissingDataStrategy with_fallback(const MissingDataStrategy& primary, const MissingDataStrategy& fallback);
 
     std::optional<double> handle(const SampleView& samples, std::size_t index) const override;
+
+    // The saved form: per step of the chain in pre-order, its Kind's number
+    // and its window size (0 but for the imputations).
+    static constexpr std::uint64_t kStateVersion = 1;
+    std::vector<std::uint64_t> codes() const;
+    // The strategy of saved codes, after checking that they form one chain.
+    static std::expected<MissingDataStrategy, std::string> from_codes(std::span<const std::uint64_t> codes);
 
     // The variant's name, or its struct form: "MeanImputation { window_size: 5 }",
     // "Fallback { primary: ForwardFill, fallback: ZeroFill }".
