@@ -4,6 +4,8 @@
 #include <numeric>
 #include <span>
 
+#include "support/interruption.hpp"
+
 namespace kaltrope {
 namespace {
 
@@ -66,10 +68,13 @@ std::vector<std::uint32_t> detect_communities(const VisibilityGraph& graph) {
     const GainScale scale{2.0 * m, 4.0 * m * m};
 
     std::vector<std::uint32_t> labels_seen;
+    // Polls after about this many neighbours looked at.
+    interruption::Countdown countdown(1u << 18);
     for (int pass = 0; pass < kMaxPasses; ++pass) {
         bool moved = false;
         // In place: later nodes of a pass see the moves of earlier ones.
         for (std::size_t v = 0; v < labels.size(); ++v) {
+            countdown.tick(static_cast<unsigned>(1 + adjacency.degree(v)));
             const std::uint32_t best = best_label(adjacency.neighbors(v), labels, labels[v], scale, labels_seen);
             moved |= best != labels[v];
             labels[v] = best;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 
 namespace kaltrope {
@@ -86,6 +87,7 @@ std::vector<double> betweenness_centrality_all(const VisibilityGraph& graph) {
                 const std::size_t block = first + k;
                 const std::size_t last = std::min(n, (block + 1) * kSourcesPerBlock);
                 for (std::size_t source = block * kSourcesPerBlock; source < last; ++source) {
+                    interruption::poll();
                     search.add_from(source, sums);
                 }
             }

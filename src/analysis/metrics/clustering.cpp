@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 
 namespace kaltrope {
@@ -71,13 +72,20 @@ std::vector<std::uint64_t> triangles_per_node(const Adjacency& adjacency) {
     const auto count = [&](std::size_t node) {
         std::atomic_ref(triangles[node]).fetch_add(1, std::memory_order_relaxed);
     };
-    parallel::for_each_index(adjacency.node_count(), [&](std::size_t u) {
-        for (const std::uint32_t v : oriented.from(u)) {
-            for_each_common(oriented.from(u), oriented.from(v), [&](std::uint32_t w) {
-                count(u);
-                count(v);
-                count(w);
-            });
+    const std::size_t n = adjacency.node_count();
+    const std::size_t grain = std::max<std::size_t>(1, n / (parallel::thread_count() * 16));
+    parallel::for_each_range(n, grain, [&](std::size_t begin, std::size_t end) {
+        // Polls after about this many list entries merged.
+        interruption::Countdown countdown(1u << 20);
+        for (std::size_t u = begin; u < end; ++u) {
+            for (const std::uint32_t v : oriented.from(u)) {
+                countdown.tick(static_cast<unsigned>(1 + oriented.from(u).size() + oriented.from(v).size()));
+                for_each_common(oriented.from(u), oriented.from(v), [&](std::uint32_t w) {
+                    count(u);
+                    count(v);
+                    count(w);
+                });
+            }
         }
     });
     return triangles;

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "bindings/common/interruptible.hpp"
 #include "bindings/common/python.hpp"
 
 namespace kaltrope::bindings {
@@ -50,12 +51,17 @@ private:
     PyThreadState* state_;
 };
 
-// compute() run without the interpreter lock; its result is handed back with
-// the lock held again.
+// compute() run without the interpreter lock, as a call that signals can
+// interrupt (it then throws interruption::Interrupted); its result is handed
+// back with the lock held again.
 template <class Compute>
 auto without_lock(Compute&& compute) {
+    const InterruptibleCall call;
     ThreadsReleased unlocked;
-    return compute();
+    auto result = compute();
+    // A handler's exception is never left set beside a result.
+    if (call.stop_requested()) throw interruption::Interrupted();
+    return result;
 }
 
 }  // namespace kaltrope::bindings

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 
 namespace kaltrope {
@@ -9,6 +10,7 @@ namespace kaltrope {
 Adjacency Adjacency::from_edges(std::size_t node_count, std::span<const EdgeList> parts) {
     std::vector<std::uint64_t> offsets(node_count + 1, 0);
     for (const EdgeList& part : parts) {
+        interruption::poll();
         for (const Edge& edge : part) {
             ++offsets[edge.a + 1];
             ++offsets[edge.b + 1];
@@ -19,6 +21,7 @@ Adjacency Adjacency::from_edges(std::size_t node_count, std::span<const EdgeList
     auto neighbors = memory::allocate_large_buffer<std::uint32_t>(offsets.back());
     std::vector<std::uint64_t> fill(offsets.begin(), offsets.end() - 1);
     for (const EdgeList& part : parts) {
+        interruption::poll();
         for (const Edge& edge : part) {
             neighbors[fill[edge.a]++] = edge.b;
             neighbors[fill[edge.b]++] = edge.a;

@@ -21,6 +21,8 @@ static_assert(GrowingHullIndex::kLeafSize <= kScanWindow);
 // at every this many candidates: often enough to stop soon, seldom enough to
 // cost little next to the tests themselves.
 constexpr std::size_t kHiddenCheckEvery = 4;
+// Long backward scans poll for interruption at every this many candidates.
+constexpr std::size_t kPollEvery = 4096;
 
 }  // namespace
 
@@ -66,6 +68,7 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
         const bool bounded = mode_ != StreamMode::Scan;
         for (std::size_t k = n - 1; k > earliest;) {
             --k;
+            if (k % kPollEvery == 0) interruption::poll();
             if (bounded && k % kHiddenCheckEvery == 0 && hidden_through(sight, k)) break;
             if (sees(sight, k)) {
                 look_at(sight, k);

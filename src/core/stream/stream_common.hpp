@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/series/input.hpp"
+#include "support/interruption.hpp"
 
 namespace kaltrope {
 
@@ -62,15 +63,18 @@ template <class Vector>
 
 // Pushes samples 0 .. count - 1 of a run already checked, through
 // push_sample(i, sources); on_sample(i, sources) then sees each sample's
-// sources. If either throws (running out of memory, say), the stream is
-// rolled back to where it was before the run and the error passes on.
+// sources. If either throws (running out of memory, or the call is
+// interrupted), the stream is rolled back to where it was before the run and
+// the error passes on.
 template <class Stream, class PushSample, class OnSample>
 void push_checked_run(Stream& stream, std::size_t count, PushSample&& push_sample, OnSample&& on_sample) {
     auto mark = stream.mark(count);
     try {
         stream.reserve(count);
         Sources sources;
+        interruption::Countdown countdown(1024);
         for (std::size_t i = 0; i < count; ++i) {
+            countdown.tick();
             sources.clear();
             push_sample(i, sources);
             on_sample(i, sources);
