@@ -67,13 +67,16 @@ struct Job {
     }
 };
 
-// Blocks every signal in the current thread for its lifetime.
+// Blocks the signals sent to the process in the current thread for its
+// lifetime. Faults stay deliverable, so their handlers (a sanitizer's, the
+// faulthandler module's) still report them.
 class SignalsBlocked {
 public:
     SignalsBlocked() {
-        sigset_t all;
-        sigfillset(&all);
-        pthread_sigmask(SIG_SETMASK, &all, &previous_);
+        sigset_t blocked;
+        sigfillset(&blocked);
+        for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS}) sigdelset(&blocked, fault);
+        pthread_sigmask(SIG_SETMASK, &blocked, &previous_);
     }
     ~SignalsBlocked() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
     SignalsBlocked(const SignalsBlocked&) = delete;
@@ -121,9 +124,9 @@ private:
     static constexpr std::chrono::milliseconds kWaitSlice{20};
 
     // A thread that cannot be started leaves the pool smaller: the threads
-    // already there, the caller among them, do the work. Workers block every
-    // signal (they inherit the mask), so signals reach the threads that run
-    // the interpreter's handlers and interrupt their system calls.
+    // already there, the caller among them, do the work. Workers block the
+    // signals sent to the process (they inherit the mask), so those reach the
+    // threads that run the interpreter's handlers and interrupt their system calls.
     void start_workers(std::size_t wanted) {
         if (workers_.size() >= wanted) return;
         const SignalsBlocked blocked;

@@ -73,8 +73,7 @@ std::vector<std::uint64_t> triangles_per_node(const Adjacency& adjacency) {
         std::atomic_ref(triangles[node]).fetch_add(1, std::memory_order_relaxed);
     };
     const std::size_t n = adjacency.node_count();
-    const std::size_t grain = std::max<std::size_t>(1, n / (parallel::thread_count() * 16));
-    parallel::for_each_range(n, grain, [&](std::size_t begin, std::size_t end) {
+    parallel::for_each_range(n, parallel::balanced_grain(n), [&](std::size_t begin, std::size_t end) {
         // Polls after about this many list entries merged.
         interruption::Countdown countdown(1u << 20);
         for (std::size_t u = begin; u < end; ++u) {
