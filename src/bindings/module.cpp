@@ -4,6 +4,7 @@
 #include "bindings/array_functions/motif_functions.hpp"
 #include "bindings/array_functions/series_functions.hpp"
 #include "bindings/array_functions/vector_functions.hpp"
+#include "bindings/common/interruptible.hpp"
 #include "bindings/common/python.hpp"
 #include "bindings/objects/builtin_feature_object.hpp"
 #include "bindings/objects/feature_set_object.hpp"
@@ -58,6 +59,7 @@ constexpr Registration registrations[] = {
 }  // namespace
 
 PyMODINIT_FUNC PyInit__kaltrope() {
+    if (kaltrope::bindings::find_main_thread() < 0) return nullptr;
     PyObject* module = PyModule_Create(&module_definition);
     if (module == nullptr) return nullptr;
     for (Registration registration : registrations) {

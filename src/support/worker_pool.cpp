@@ -1,9 +1,11 @@
 #include "support/worker_pool.hpp"
 
 #include <pthread.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -12,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/interruption.hpp"
 #include "support/thread_limit.hpp"
 
 namespace kaltrope::parallel {
@@ -21,13 +24,15 @@ namespace {
 // failure. Lives on the stack of the thread that started it.
 struct Job {
     Job(std::size_t count, std::size_t grain, detail::RangeBody body, void* context, std::size_t helper_limit)
-        : count(count), grain(grain), body(body), context(context), helper_limit(helper_limit) {}
+        : count(count), grain(grain), body(body), context(context), helper_limit(helper_limit),
+          call(interruption::current()) {}
 
     std::size_t count;
     std::size_t grain;
     detail::RangeBody body;
     void* context;
     std::size_t helper_limit;  // pool threads that may join: the thread limit less the caller
+    interruption::Call* call;  // the call that started the job, polled between claims
     std::atomic<std::size_t> next{0};
     std::atomic<bool> failed{false};
     std::size_t helpers = 0;  // pool threads inside this job; guarded by the pool mutex
@@ -35,13 +40,15 @@ struct Job {
     std::size_t failure_begin = 0;
     std::exception_ptr failure;
 
-    // Claims and runs ranges until none is left.
+    // Claims and runs ranges until none is left, or the call is stopped.
     void work() {
+        interruption::Joined joined(call);
         while (!failed.load(std::memory_order_relaxed)) {
             const std::size_t begin = next.fetch_add(grain, std::memory_order_relaxed);
             if (begin >= count) return;
             const std::size_t end = std::min(count, begin + grain);
             try {
+                interruption::poll();
                 body(context, begin, end);
             } catch (...) {
                 std::lock_guard lock(failure_mutex);
@@ -58,6 +65,25 @@ struct Job {
         return failed.load(std::memory_order_relaxed) ||
                next.load(std::memory_order_relaxed) >= count;
     }
+};
+
+// Blocks the signals sent to the process in the current thread for its
+// lifetime. Faults stay deliverable, so their handlers (a sanitizer's, the
+// faulthandler module's) still report them.
+class SignalsBlocked {
+public:
+    SignalsBlocked() {
+        sigset_t blocked;
+        sigfillset(&blocked);
+        for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS}) sigdelset(&blocked, fault);
+        pthread_sigmask(SIG_SETMASK, &blocked, &previous_);
+    }
+    ~SignalsBlocked() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    SignalsBlocked(const SignalsBlocked&) = delete;
+    SignalsBlocked& operator=(const SignalsBlocked&) = delete;
+
+private:
+    sigset_t previous_;
 };
 
 // Workers are started when a job first wants them, never more than the
@@ -84,14 +110,26 @@ public:
         if (shared) {
             std::unique_lock lock(mutex_);
             std::erase(jobs_, &job);
-            done_.wait(lock, [&job] { return job.helpers == 0; });
+            // The caller keeps checking for signals while helpers finish.
+            while (!done_.wait_for(lock, kWaitSlice, [&job] { return job.helpers == 0; })) {
+                if (job.call == nullptr) continue;
+                lock.unlock();
+                job.call->check_if_due();
+                lock.lock();
+            }
         }
     }
 
 private:
+    static constexpr std::chrono::milliseconds kWaitSlice{20};
+
     // A thread that cannot be started leaves the pool smaller: the threads
-    // already there, the caller among them, do the work.
+    // already there, the caller among them, do the work. Workers block the
+    // signals sent to the process (they inherit the mask), so those reach the
+    // threads that run the interpreter's handlers and interrupt their system calls.
     void start_workers(std::size_t wanted) {
+        if (workers_.size() >= wanted) return;
+        const SignalsBlocked blocked;
         while (workers_.size() < wanted) {
             try {
                 workers_.emplace_back([this] { serve(); });
@@ -171,6 +209,8 @@ void detail::run_range(std::size_t count, std::size_t grain, RangeBody body, voi
     Job job(count, std::max<std::size_t>(1, grain), body, context, thread_limit() - 1);
     pool().run(job);
     if (job.failure) std::rethrow_exception(job.failure);
+    // Stopped while waiting for the last claims.
+    if (job.call != nullptr && job.call->stop_requested()) throw interruption::Interrupted();
 }
 
 }  // namespace kaltrope::parallel

@@ -36,12 +36,16 @@ void for_each_range(std::size_t count, std::size_t grain, Body&& body) {
         const_cast<void*>(static_cast<const void*>(&body)));
 }
 
-// Calls body(i) for every i in [0, count), in claims of a size chosen so
-// that work stays balanced between threads.
+// A claim size for count items of similar cost that keeps work balanced
+// between threads.
+inline std::size_t balanced_grain(std::size_t count) {
+    return std::max<std::size_t>(1, count / (thread_count() * 16));
+}
+
+// Calls body(i) for every i in [0, count), in claims of balanced_grain(count).
 template <class Body>
 void for_each_index(std::size_t count, Body&& body) {
-    const std::size_t grain = std::max<std::size_t>(1, count / (thread_count() * 16));
-    for_each_range(count, grain, [&body](std::size_t begin, std::size_t end) {
+    for_each_range(count, balanced_grain(count), [&body](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) body(i);
     });
 }

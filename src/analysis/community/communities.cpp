@@ -4,6 +4,7 @@
 
 #include "analysis/community/modularity.hpp"
 
+
 namespace kaltrope {
 namespace {
 

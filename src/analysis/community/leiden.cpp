@@ -6,6 +6,7 @@
 #include <span>
 
 #include "analysis/community/weighted_graph.hpp"
+#include "support/interruption.hpp"
 
 namespace kaltrope {
 namespace {
@@ -101,9 +102,12 @@ void move_nodes(const WeightedGraph& graph, Partition& partition, const Scale& s
     std::vector<std::uint32_t> queue = random.permutation(n);
     std::vector<std::uint8_t> queued(n, 1);
     KeyedWeights to_community(n);
+    // Polls after about this many neighbours looked at.
+    interruption::Countdown countdown(1u << 18);
     // A ring of n slots: no node is queued twice at once.
     for (std::size_t head = 0, pending = n; pending != 0; --pending, head = (head + 1) % n) {
         const std::uint32_t v = queue[head];
+        countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
         queued[v] = 0;
         const std::uint32_t own = partition.of(v);
         const double k = graph.strength(v);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 
 namespace kaltrope {
@@ -171,6 +172,7 @@ std::vector<double> all_betweenness(const Adjacency& adjacency) {
                 const std::size_t block = first + k;
                 const std::size_t last = std::min(n, (block + 1) * kSourcesPerBlock);
                 for (std::size_t source = block * kSourcesPerBlock; source < last; source += kLanes) {
+                    interruption::poll();
                     search.add_from(static_cast<std::uint32_t>(source), std::min(kLanes, last - source), sums);
                 }
             }

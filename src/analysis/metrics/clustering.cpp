@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 
 namespace kaltrope {
@@ -81,8 +82,11 @@ std::vector<std::uint64_t> triangles_per_node(const Adjacency& adjacency) {
                                   : std::max<std::size_t>(1, n / (parallel::thread_count() * 16));
     parallel::for_each_range(n, grain, [&](std::size_t begin, std::size_t end) {
         std::vector<std::uint8_t> marked(n, 0);
+        // Polls after about this many neighbours looked at.
+        interruption::Countdown countdown(1u << 20);
         for (std::size_t x = begin; x < end; ++x) {
             const auto row = adjacency.neighbors(x);
+            countdown.tick(static_cast<unsigned>(1 + row.size()));
             for (const std::uint32_t y : row) marked[y] = 1;
             std::uint64_t links = 0;
             for (const std::uint32_t y : row) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/metrics/eccentricity_bounds.hpp"
+#include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 
 namespace kaltrope {
@@ -46,6 +47,7 @@ public:
             touched_.push_back(static_cast<std::uint32_t>(source));
         }
         for (std::uint32_t level = 1; !active_.empty(); ++level) {
+            interruption::poll();
             for (const std::uint32_t u : active_) {
                 const std::uint64_t sources = frontier_[u];
                 for (const std::uint32_t w : adjacency_.neighbors(u)) {

@@ -51,6 +51,12 @@ PyObject* raise_value_error(std::string_view message) { return raise(PyExc_Value
 
 PyObject* raise_runtime_error(std::string_view message) { return raise(PyExc_RuntimeError, message); }
 
+// The handler's exception is already set; a call is stopped for no other reason.
+PyObject* raise_interrupted() {
+    if (PyErr_Occurred() != nullptr) return nullptr;
+    return raise_runtime_error("call interrupted without a pending exception");
+}
+
 PyObject* raise_error(const InputError& error) { return raise_value_error(error.message()); }
 
 PyObject* raise_error(const TimeSeriesError& error) { return raise_value_error(error.message()); }
@@ -66,7 +72,12 @@ PyObject* raise_error(const GraphError& error) { return raise_runtime_error(erro
 
 PyObject* raise_error(const ImputationError& error) { return raise_runtime_error(error.message()); }
 
-PyObject* raise_error(const io::FileWriteError& error) { return raise_runtime_error(error.message()); }
+PyObject* raise_error(const io::FileWriteError& error, PyObject* shown_path) {
+    PyRef message = PyRef::steal(PyUnicode_FromFormat("%U: %s", shown_path, error.message().c_str()));
+    if (!message) return nullptr;
+    PyErr_SetObject(PyExc_RuntimeError, message.get());
+    return nullptr;
+}
 
 // The exception carries the error number, as Python's own do.
 PyObject* raise_error(const io::FileReadError& error, PyObject* shown_path) {

@@ -15,6 +15,7 @@
 #include "io/export/text_file_output.hpp"
 #include "io/import/csv_import.hpp"
 #include "io/import/text_file.hpp"
+#include "support/interruption.hpp"
 #include "support/name_table.hpp"
 
 namespace kaltrope::bindings {
@@ -25,9 +26,13 @@ PyObject* raise_error(const TimeSeriesError& error);       // ValueError
 PyObject* raise_error(const io::CsvImportError& error);    // ValueError, the line as its cause
 PyObject* raise_error(const GraphError& error);            // RuntimeError
 PyObject* raise_error(const ImputationError& error);       // RuntimeError
-PyObject* raise_error(const io::FileWriteError& error);    // RuntimeError
+// RuntimeError "{path}: {reason}".
+PyObject* raise_error(const io::FileWriteError& error, PyObject* shown_path);
 // OSError of the subclass Python uses for the error number: "{path}: {reason}".
 PyObject* raise_error(const io::FileReadError& error, PyObject* shown_path);
+
+// The exception a signal handler raised to stop a call.
+PyObject* raise_interrupted();
 
 // The binding's own checks of its arguments.
 PyObject* raise_value_error(std::string_view message);
@@ -46,11 +51,14 @@ std::optional<Option> option_argument(const NameTable<Option>& table, std::strin
 }
 
 // Runs a binding body; an escaping C++ exception becomes a Python one
-// (an allocation failure becomes MemoryError).
+// (an allocation failure becomes MemoryError, an interruption the exception
+// of the signal handler that stopped the call).
 template <class Body>
 PyObject* guarded(Body&& body) noexcept {
     try {
         return body();
+    } catch (const interruption::Interrupted&) {
+        return raise_interrupted();
     } catch (const std::bad_alloc&) {
         return PyErr_NoMemory();
     } catch (const std::exception& error) {

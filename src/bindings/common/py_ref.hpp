@@ -1,8 +1,10 @@
 #pragma once
 // Ownership helpers for the interpreter: references and the interpreter lock.
 
+#include <type_traits>
 #include <utility>
 
+#include "bindings/common/interruptible.hpp"
 #include "bindings/common/python.hpp"
 
 namespace kaltrope::bindings {
@@ -50,12 +52,22 @@ private:
     PyThreadState* state_;
 };
 
-// compute() run without the interpreter lock; its result is handed back with
-// the lock held again.
+// compute() run without the interpreter lock, as a call that signals can
+// interrupt (it then throws interruption::Interrupted); its result is handed
+// back with the lock held again.
 template <class Compute>
 auto without_lock(Compute&& compute) {
+    const InterruptibleCall call;
     ThreadsReleased unlocked;
-    return compute();
+    // A handler's exception is never left set beside a result.
+    if constexpr (std::is_void_v<decltype(compute())>) {
+        compute();
+        if (call.stop_requested()) throw interruption::Interrupted();
+    } else {
+        auto result = compute();
+        if (call.stop_requested()) throw interruption::Interrupted();
+        return result;
+    }
 }
 
 }  // namespace kaltrope::bindings

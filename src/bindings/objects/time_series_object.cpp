@@ -71,6 +71,7 @@ PyObject* import_by_header(std::string_view text, const std::string& time_column
     std::expected<io::CsvImportOptions, std::string> options;
     std::optional<std::expected<TimeSeries, io::CsvImportError>> series;
     {
+        const InterruptibleCall call;
         ThreadsReleased unlocked;
         options = io::options_by_header(text, time_column, value_column);
         if (options) series = io::from_csv_string(text, *options);
@@ -128,6 +129,7 @@ PyObject* from_csv_file(PyObject*, PyObject* args, PyObject* kwargs) {
         if (!columns) return nullptr;
         std::optional<std::expected<io::TextFile, io::FileReadError>> file;
         {
+            const InterruptibleCall call;
             ThreadsReleased unlocked;
             file = io::read_text_file(path->encoded);
         }

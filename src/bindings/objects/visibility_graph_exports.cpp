@@ -34,11 +34,11 @@ PyObject* text_of(PyObject* self, PyObject*) {
 }
 
 // None once the text that make_text makes is saved at path; else
-// RuntimeError with the system's error text.
+// RuntimeError with the path and the system's error text.
 template <class MakeText>
 PyObject* save(const FilePath& path, MakeText&& make_text) {
     const auto saved = without_lock([&] { return io::write_text_file(path.encoded, make_text()); });
-    if (!saved) return raise_error(saved.error());
+    if (!saved) return raise_error(saved.error(), path.shown.get());
     Py_RETURN_NONE;
 }
 

@@ -132,6 +132,8 @@ PyObject* stream_push(PyObject* self, PyObject* args, PyObject* kwargs) {
         const std::optional<Series> positions = position ? std::optional(Series(&*position, 1)) : std::nullopt;
         Int64Buffer result;
         std::size_t count = 0;
+        // The lock stays held: the stream's borrow guards only against re-entrant use.
+        const InterruptibleCall call;
         auto valid = state.stream.push_run(values, 1, values.size(), positions,
                               [&](std::size_t, const Sources& sources) {
                                   count = sources.size();
@@ -201,6 +203,7 @@ PyObject* stream_extend(PyObject* self, PyObject* args, PyObject* kwargs) {
         std::size_t capacity = 6 * rows + 2;
         std::size_t used = 0;
         Int64Buffer pairs = memory::allocate_large_buffer<std::int64_t>(capacity);
+        const InterruptibleCall call;
         auto valid = state.stream.push_run(values, rows, row_length, positions,
                               [&](std::size_t i, const Sources& sources) {
                                   if (used + 2 * sources.size() > capacity) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 
 namespace kaltrope {
@@ -43,6 +44,7 @@ Adjacency Adjacency::from_edges(std::size_t node_count, std::span<const EdgeList
     // start.
     std::vector<std::uint64_t> offsets(node_count + 1, 0);
     for_each_owner(node_count, parts, [&](OwnedNodes owned, const EdgeList& edges) {
+        interruption::poll();
         for (const Edge& edge : edges) {
             if (owned.contains(edge.a)) ++offsets[edge.a];
             if (owned.contains(edge.b)) ++offsets[edge.b];
@@ -54,6 +56,7 @@ Adjacency Adjacency::from_edges(std::size_t node_count, std::span<const EdgeList
     auto neighbors = memory::allocate_large_buffer<std::uint32_t>(offsets.back());
     std::uint32_t* const rows = neighbors.get();
     for_each_owner(node_count, parts, [&](OwnedNodes owned, const EdgeList& edges) {
+        interruption::poll();
         for (const Edge& edge : edges) {
             if (owned.contains(edge.a)) rows[--offsets[edge.a]] = edge.b;
             if (owned.contains(edge.b)) rows[--offsets[edge.b]] = edge.a;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/series/edge_list.hpp"
+#include "support/interruption.hpp"
 #include "support/large_buffer.hpp"
 
 namespace kaltrope {
@@ -46,8 +47,10 @@ public:
     // Calls visit(a, b) for every edge, a < b, ascending by (a, b).
     template <class Visit>
     void for_each_edge(Visit&& visit) const {
+        interruption::Countdown countdown(1u << 16);
         for (std::size_t a = 0; a < node_count(); ++a) {
             const auto row = neighbors(a);
+            countdown.tick(static_cast<unsigned>(std::min<std::size_t>(1 + row.size(), 1u << 16)));
             for (auto b = std::ranges::upper_bound(row, a); b != row.end(); ++b) visit(a, std::size_t{*b});
         }
     }

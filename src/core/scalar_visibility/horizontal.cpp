@@ -1,5 +1,7 @@
 #include "core/scalar_visibility/horizontal.hpp"
 
+#include "support/interruption.hpp"
+
 namespace kaltrope {
 
 EdgeList horizontal_edges(Series y) {
@@ -10,6 +12,7 @@ EdgeList horizontal_edges(Series y) {
     std::vector<std::uint32_t> stack;
     stack.reserve(64);
     for (std::uint32_t i = 0; i < n; ++i) {
+        if (i % (1u << 20) == 0) interruption::poll();
         const double value = y[i];
         while (!stack.empty()) {
             const std::uint32_t top = stack.back();

@@ -8,12 +8,32 @@
 #include "core/scalar_visibility/segments.hpp"
 #include "core/hull/hull_tree.hpp"
 #include "core/hull/hybrid_scan.hpp"
+#include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 
 namespace kaltrope {
 namespace {
 
 constexpr std::size_t kMinChunk = 4096;
+// A scan polls for interruption after about this many candidates (the sum
+// of the window spans, plus a few per sample for its fixed costs).
+constexpr std::uint64_t kPollWork = std::uint64_t{1} << 20;
+constexpr std::uint64_t kSampleWork = 16;
+
+// Polls once the windows scanned since the last poll add up to kPollWork.
+class WorkCounter {
+public:
+    void add(std::uint32_t lo, std::uint32_t hi) {
+        work_ += hi - lo + kSampleWork;
+        if (work_ >= kPollWork) [[unlikely]] {
+            work_ = 0;
+            interruption::poll();
+        }
+    }
+
+private:
+    std::uint64_t work_ = 0;
+};
 
 std::vector<double> position_array(std::size_t n, UniformPositions) {
     std::vector<double> x(n);
@@ -33,10 +53,12 @@ std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) 
     const SeriesExtent extent = tree ? tree->extent() : extent_of(y, x);
 
     auto scan_range = [&](std::size_t begin, std::size_t end, EdgeList& edges) {
+        WorkCounter work;
         for (std::size_t s = begin; s < end; ++s) {
             const auto i = static_cast<std::uint32_t>(s);
             const std::uint32_t lo = windows.lo[i];
             const std::uint32_t hi = windows.hi[i];
+            work.add(lo, hi);
             if (!tree || (n >= kHullMinSamples && hi - lo <= kHybridWindow)) {
                 scan_sample(y.data(), x, i, lo, hi, extent, edges);
             } else if (n < kHullMinSamples) {
@@ -71,7 +93,9 @@ EdgeList natural_row(Series y) {
     const SeriesExtent extent = extent_of(y, UniformPositions{});
     EdgeList edges;
     edges.reserve(3 * n);
+    WorkCounter work;
     for (std::uint32_t i = 0; i < n; ++i) {
+        work.add(windows.lo[i], windows.hi[i]);
         scan_sample(y.data(), UniformPositions{}, i, windows.lo[i], windows.hi[i], extent, edges);
     }
     return edges;

@@ -5,6 +5,7 @@
 
 #include "core/predicates/orientation.hpp"
 #include "core/vector_visibility/row_matrix.hpp"
+#include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 #include "support/cpu_features.hpp"
 
@@ -249,6 +250,7 @@ MotifHistogram vector_histogram(const double* x, std::size_t n, std::size_t dim)
     double following[4] = {};
     projections(0, current, 4);
     for (std::size_t k = 0; k + 3 < n; ++k) {
+        if (k % (std::size_t{1} << 16) == 0) interruption::poll();
         // Sample k + 1 needs its fourth projection only if it starts a window.
         projections(k + 1, following, std::min<std::size_t>(4, n - k - 1));
         const unsigned code = unsigned{sees_over_one<Horizontal>(current[0], current[1], current[2])} |

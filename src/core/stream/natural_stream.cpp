@@ -21,6 +21,8 @@ static_assert(GrowingHullIndex::kLeafSize <= kScanWindow);
 // at every this many candidates: often enough to stop soon, seldom enough to
 // cost little next to the tests themselves.
 constexpr std::size_t kHiddenCheckEvery = 4;
+// Long backward scans poll for interruption after every this many candidates.
+constexpr std::size_t kPollEvery = 4096;
 
 }  // namespace
 
@@ -62,9 +64,12 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
         sources.push_back(n - 1);
         std::size_t tested = 0;
         std::size_t found = 0;
+        std::size_t steps = 0;
         const bool bounded = mode_ != StreamMode::Scan;
         for (std::size_t k = n - 1; k > earliest;) {
             --k;
+            // Counted in steps: index searches make k jump.
+            if (++steps % kPollEvery == 0) interruption::poll();
             if (bounded && k % kHiddenCheckEvery == 0 && hidden_through(sight, k)) break;
             if (sees(sight, k)) {
                 look_at(sight, k);

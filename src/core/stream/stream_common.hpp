@@ -11,6 +11,7 @@
 
 #include "core/series/input.hpp"
 #include "core/stream/sliding_history.hpp"
+#include "support/interruption.hpp"
 
 namespace kaltrope {
 
@@ -63,10 +64,10 @@ template <class Vector>
 
 // Pushes samples 0 .. count - 1 of a run already checked, through
 // push_sample(i, sources); on_sample(i, sources) then sees each sample's
-// sources. If either throws (running out of memory, say), the stream is
-// rolled back to where it was before the run and the error passes on.
-// The history no sample of the run can see is released first (never
-// during a run, whose undoing may need it).
+// sources. If either throws (running out of memory, or the call is
+// interrupted), the stream is rolled back to where it was before the run and
+// the error passes on. The history no sample of the run can see is released
+// first (never during a run, whose undoing may need it).
 template <class Stream, class PushSample, class OnSample>
 void push_checked_run(Stream& stream, std::size_t count, PushSample&& push_sample, OnSample&& on_sample) {
     stream.release_unseen();
@@ -74,7 +75,9 @@ void push_checked_run(Stream& stream, std::size_t count, PushSample&& push_sampl
     try {
         stream.reserve(count);
         Sources sources;
+        interruption::Countdown countdown(1024);
         for (std::size_t i = 0; i < count; ++i) {
+            countdown.tick();
             sources.clear();
             push_sample(i, sources);
             on_sample(i, sources);

@@ -43,6 +43,8 @@ void VectorStream::push_checked(Series vector, std::optional<double> position, S
     // The anchors after this sample go to spare_; the ones before it stay
     // as they were, for undoing the push.
     for (auto it = first_kept; it != anchors_.end(); ++it) {
+        // Long anchor lists poll for interruption; nothing has changed yet.
+        if ((it - first_kept) % 4096 == 4095) interruption::poll();
         Anchor anchor = *it;
         const double e = dot(data_.row(anchor.index), vector.data(), dim_);
         const bool predecessor = anchor.index + 1 == n;

@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "core/vector_visibility/projected_tests.hpp"
+#include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 #include "support/cpu_features.hpp"
 
@@ -58,7 +59,15 @@ void horizontal_rows(RowMatrix x, const Prepared& prepared, std::size_t begin, s
 // Runs rows_edges(begin, end, edges) over all rows: one pass, or chunks of
 // consecutive rows on the worker pool, each into its own part.
 template <class RowsEdges>
-std::vector<EdgeList> run(std::size_t rows, bool parallel, RowsEdges&& rows_edges) {
+std::vector<EdgeList> run(std::size_t rows, bool parallel, RowsEdges&& all_rows_edges) {
+    // Rows in slices, polling for interruption between them.
+    auto rows_edges = [&](std::size_t begin, std::size_t end, EdgeList& edges) {
+        constexpr std::size_t kPollRows = 64;
+        for (std::size_t first = begin; first < end; first += kPollRows) {
+            interruption::poll();
+            all_rows_edges(first, std::min(end, first + kPollRows), edges);
+        }
+    };
     if (!parallel || rows < kParallelMinRows) {
         std::vector<EdgeList> parts(1);
         parts[0].reserve(4 * rows);

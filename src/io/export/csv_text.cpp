@@ -56,6 +56,7 @@ std::string to_adjacency_matrix_csv(const VisibilityGraph& graph) {
     for (std::size_t column = 0; column < n; ++column) empty_row += ",0";
     empty_row += '\n';
     for (std::size_t row = 0; row < n; ++row) {
+        interruption::poll();
         append_decimal(text, row);
         const std::size_t cells = text.size();
         text += empty_row;
@@ -76,6 +77,7 @@ std::string features_to_csv(const VisibilityGraph& graph) {
     }
     text += '\n';
     for (std::size_t node = 0; node < graph.node_count(); ++node) {
+        if (node % kNodesPerPoll == 0) interruption::poll();
         append_decimal(text, node);
         for (const std::size_t column : columns) {
             text += ',';

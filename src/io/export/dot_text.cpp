@@ -38,7 +38,10 @@ void append_node(std::string& text, const VisibilityGraph& graph, std::size_t no
 std::string to_dot(const VisibilityGraph& graph) {
     std::string text = "graph {\n  rankdir=LR;\n  node [shape=circle];\n\n";
     text.reserve(text.size() + 24 * graph.node_count() + 20 * graph.edge_count());
-    for (std::size_t node = 0; node < graph.node_count(); ++node) append_node(text, graph, node);
+    for (std::size_t node = 0; node < graph.node_count(); ++node) {
+        if (node % kNodesPerPoll == 0) interruption::poll();
+        append_node(text, graph, node);
+    }
     text += "\n";
     graph.adjacency().for_each_edge([&](std::size_t a, std::size_t b) {
         text += "  ";

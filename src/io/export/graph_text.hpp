@@ -8,8 +8,13 @@
 #include <string>
 
 #include "core/graph/visibility_graph.hpp"
+#include "support/interruption.hpp"
 
 namespace kaltrope::io {
+
+// Node loops poll for interruption once every this many nodes (edge loops
+// poll in Adjacency::for_each_edge).
+inline constexpr std::size_t kNodesPerPoll = 4096;
 
 // One node key per feature name that has a value at some node, sorted by
 // bytes; one data element per feature value.

@@ -57,7 +57,10 @@ std::string to_graphml(const VisibilityGraph& graph) {
     if (graph.has_features()) append_feature_keys(text, graph.node_features());
     text += "\n  <graph id=\"G\" edgedefault=\"undirected\">\n";
     text.reserve(text.size() + 32 * graph.node_count() + (48 + edge_end.size()) * graph.edge_count());
-    for (std::size_t node = 0; node < graph.node_count(); ++node) append_node(text, graph, node);
+    for (std::size_t node = 0; node < graph.node_count(); ++node) {
+        if (node % kNodesPerPoll == 0) interruption::poll();
+        append_node(text, graph, node);
+    }
     std::uint64_t edge_number = 0;
     graph.adjacency().for_each_edge([&](std::size_t a, std::size_t b) {
         text += "    <edge id=\"e";

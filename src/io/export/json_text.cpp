@@ -26,6 +26,7 @@ void append_features(std::string& text, const NodeFeatureTable& table, std::stri
     text += indent;
     text += ",\"features\": [\n";
     for (std::size_t node = 0; node < table.node_count(); ++node) {
+        if (node % kNodesPerPoll == 0) interruption::poll();
         text += indent;
         text += indent;
         text += "{\"node\": ";

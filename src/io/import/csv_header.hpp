@@ -10,12 +10,13 @@
 
 namespace kaltrope::io {
 
-// Import options for comma-separated text whose first line names the
-// columns (split at every comma, names exactly as they stand): the time and
-// value columns are the first ones with the given names, and an empty or
-// blank value cell is a missing sample. A name not in the header gives the
-// message "column 'x' not found in header [\"time\", \"value\"]"; the time
-// column is looked up first.
+// Import options for comma-separated text whose header line (its first
+// line that is not blank) names the columns, split at every comma outside
+// quotes, names as they stand or unquoted: the time and value columns are
+// the first ones with the given names, and an empty or blank value cell is
+// a missing sample. A name not in the header gives the message
+// "column 'x' not found in header [\"time\", \"value\"]"; the time column is
+// looked up first.
 std::expected<CsvImportOptions, std::string> options_by_header(std::string_view text, std::string_view time_column,
                                                                std::string_view value_column);
 

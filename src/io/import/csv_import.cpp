@@ -4,7 +4,9 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <numeric>
 
+#include "io/import/csv_fields.hpp"
 #include "io/import/float_text.hpp"
 #include "io/import/utf8_text.hpp"
 #include "support/worker_pool.hpp"
@@ -33,7 +35,7 @@ std::optional<Cells> cells_of(std::string_view line, std::string_view delimiter,
     Cells cells;
     std::size_t start = 0;
     for (std::size_t index = 0;; ++index) {
-        const std::size_t stop = line.find(delimiter, start);
+        const std::size_t stop = field_end(line, start, delimiter);
         const std::string_view field = line.substr(start, stop == std::string_view::npos ? stop : stop - start);
         if (index == options.time_column) cells.time = field;
         if (index == options.value_column) cells.value = field;
@@ -48,6 +50,7 @@ struct Chunk {
     std::string_view text;
     std::size_t rows = 0;  // one per line
     std::size_t first_row = 0;
+    std::size_t kept = 0;  // rows read: the lines that are not blank
     std::optional<CsvImportError> error{};
 };
 
@@ -92,16 +95,20 @@ struct Reader {
     std::string delimiter;
     std::size_t first_data_line;  // the number of the line of row 0
 
-    // The rows of chunk, up to its first bad line, which it records.
+    // The rows of chunk, up to its first bad line, which it records; the
+    // rows of lines that are not blank go to the first slots from first_row on.
     void read(Chunk& chunk, std::span<double> timestamps, std::span<Sample> values) const {
+        std::string time_scratch;
+        std::string value_scratch;
         std::size_t row = chunk.first_row;
-        for (std::size_t start = 0; start < chunk.text.size(); ++row) {
+        for (std::size_t start = 0, line_index = chunk.first_row; start < chunk.text.size(); ++line_index) {
             const std::size_t line_break = chunk.text.find('\n', start);
             const bool broken = line_break != std::string_view::npos;
-            std::string_view line = chunk.text.substr(start, broken ? line_break - start : line_break);
-            if (broken && line.ends_with('\r')) line.remove_suffix(1);
+            const std::string_view line =
+                without_carriage_return(chunk.text.substr(start, broken ? line_break - start : line_break));
             start = broken ? line_break + 1 : chunk.text.size();
-            const std::size_t line_number = first_data_line + row;
+            const std::size_t line_number = first_data_line + line_index;
+            if (is_blank(line)) continue;
 
             const auto cells = cells_of(line, delimiter, options);
             if (!cells) {
@@ -109,12 +116,14 @@ struct Reader {
                 return;
             }
             std::optional<double> timestamp = static_cast<double>(row);
-            if (options.time_column) timestamp = parse_float(cells->time);
+            const std::string_view time_cell = unquoted(cells->time, time_scratch);
+            if (options.time_column) timestamp = parse_float(time_cell);
             if (!timestamp) {
-                chunk.error = CsvImportError{CsvImportError::Kind::BadTimestamp, line_number, std::string(cells->time)};
+                chunk.error = CsvImportError{CsvImportError::Kind::BadTimestamp, line_number, std::string(time_cell)};
                 return;
             }
-            const std::string_view value_cell = trim_white_space(cells->value);
+            const std::string_view value_cell =
+                trim_white_space(unquoted(trim_white_space(cells->value), value_scratch));
             if (value_cell != options.missing_marker) {
                 values[row] = parse_float(value_cell);
                 if (!values[row]) {
@@ -123,9 +132,27 @@ struct Reader {
                 }
             }
             timestamps[row] = *timestamp;
+            ++row;
         }
+        chunk.kept = row - chunk.first_row;
     }
 };
+
+// Moves the rows each chunk kept next to those of the chunks before it;
+// returns how many there are.
+std::size_t close_up(std::span<const Chunk> chunks, std::vector<double>& timestamps, std::vector<Sample>& values) {
+    std::size_t kept = 0;
+    for (const Chunk& chunk : chunks) {
+        if (chunk.first_row != kept) {
+            const auto from = static_cast<std::ptrdiff_t>(chunk.first_row);
+            const auto count = static_cast<std::ptrdiff_t>(chunk.kept);
+            std::copy(timestamps.begin() + from, timestamps.begin() + from + count, timestamps.begin() + static_cast<std::ptrdiff_t>(kept));
+            std::copy(values.begin() + from, values.begin() + from + count, values.begin() + static_cast<std::ptrdiff_t>(kept));
+        }
+        kept += chunk.kept;
+    }
+    return kept;
+}
 
 }  // namespace
 
@@ -143,10 +170,12 @@ std::string CsvImportError::detail() const {
 }
 
 std::expected<TimeSeries, CsvImportError> from_csv_string(std::string_view text, const CsvImportOptions& options) {
-    std::string_view body = text;
+    std::string_view body = without_byte_order_mark(text);
+    std::size_t first_data_line = 1;
     if (options.has_header) {
-        const std::size_t line_break = text.find('\n');
-        body = line_break == std::string_view::npos ? std::string_view() : text.substr(line_break + 1);
+        const HeaderLine header = header_line(text);
+        body = header.rest;
+        first_data_line = header.number + 1;
     }
     std::vector<Chunk> chunks = chunks_of(body);
     parallel::for_each_index(chunks.size(), [&](std::size_t k) { chunks[k].rows = lines_in(chunks[k].text); });
@@ -157,13 +186,20 @@ std::expected<TimeSeries, CsvImportError> from_csv_string(std::string_view text,
     }
     if (rows == 0) return std::unexpected(CsvImportError{CsvImportError::Kind::NoRows});
 
-    const Reader reader{options, encode_utf8(options.delimiter), options.has_header ? 2u : 1u};
+    const Reader reader{options, encode_utf8(options.delimiter), first_data_line};
     std::vector<double> timestamps(rows);
     std::vector<Sample> values(rows);
     parallel::for_each_index(chunks.size(), [&](std::size_t k) { reader.read(chunks[k], timestamps, values); });
     // The first bad line of the text is the first one of the first chunk that has one.
     for (const Chunk& chunk : chunks) {
         if (chunk.error) return std::unexpected(*chunk.error);
+    }
+    if (const std::size_t kept = close_up(chunks, timestamps, values); kept < rows) {
+        if (kept == 0) return std::unexpected(CsvImportError{CsvImportError::Kind::NoRows});
+        timestamps.resize(kept);
+        values.resize(kept);
+        // Row numbers count the rows read.
+        if (!options.time_column) std::iota(timestamps.begin(), timestamps.end(), 0.0);
     }
     return std::move(*TimeSeries::create(std::move(timestamps), std::move(values)));
 }

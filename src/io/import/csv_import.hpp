@@ -1,5 +1,5 @@
 #pragma once
-// Time series from delimited text: one sample per line, no quoting.
+// Time series from delimited text: one sample per line.
 
 #include <cstddef>
 #include <expected>
@@ -34,8 +34,11 @@ struct CsvImportError {
 };
 
 // Lines end at '\n' (a '\r' before it is dropped too; a last line without
-// one is kept). Timestamps are read exactly as they stand; value cells are
-// trimmed of white space first.
+// one is kept, a '\r' at its end dropped). A byte-order mark before the
+// first line is ignored, blank lines are skipped (the header is the first
+// line that is not blank), and cells may be quoted (csv_fields.hpp).
+// Timestamps are read exactly as they stand; value cells are trimmed of
+// white space before and after unquoting.
 std::expected<TimeSeries, CsvImportError> from_csv_string(std::string_view text, const CsvImportOptions& options);
 
 }  // namespace kaltrope::io

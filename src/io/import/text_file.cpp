@@ -8,23 +8,11 @@
 
 #include "io/import/utf8_text.hpp"
 #include "io/os_error.hpp"
+#include "io/system_calls.hpp"
+#include "support/interruption.hpp"
 
 namespace kaltrope::io {
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-    ~FileDescriptor() {
-        if (descriptor_ >= 0) close(descriptor_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
 
 std::unexpected<FileReadError> system_error() { return std::unexpected(FileReadError{errno}); }
 
@@ -38,7 +26,8 @@ std::string FileReadError::message() const {
 }
 
 std::expected<TextFile, FileReadError> read_text_file(const std::string& path) {
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opening a pipe waits for a writer; a signal may interrupt that wait.
+    Descriptor file(retry_interrupted([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC); }));
     if (file.get() < 0) return system_error();
     struct stat status {};
     if (fstat(file.get(), &status) != 0) return system_error();
@@ -53,11 +42,9 @@ std::expected<TextFile, FileReadError> read_text_file(const std::string& path) {
             capacity *= 2;
             memory::resize_large_buffer(bytes, capacity);
         }
-        const ssize_t count = read(file.get(), bytes.get() + length, capacity - length);
-        if (count < 0) {
-            if (errno == EINTR) continue;
-            return system_error();
-        }
+        interruption::poll();
+        const ssize_t count = retry_interrupted([&] { return read(file.get(), bytes.get() + length, capacity - length); });
+        if (count < 0) return system_error();
         if (count == 0) break;
         length += static_cast<std::size_t>(count);
     }

@@ -60,8 +60,7 @@ def test_value_spellings(cell, value):
     ("time,value\n0,nan(1)\n", 'line 2: value "nan(1)" is not a number'),
     ("time,value\n0,+-1\n", 'line 2: value "+-1" is not a number'),
     ("time,value\n0,1\n2\n", "line 3 has too few fields"),
-    ("time,value\n0,1\n\n2,3\n", "line 3 has too few fields"),
-    ("time,value\n0,1\n\n", "line 3 has too few fields"),
+    ("time,value\n0,1\n\n \n2\n", "line 5 has too few fields"),   # blank lines still count
     ("time,value\n0;1\n", "line 2 has too few fields"),
     ("time,value\n,1\n", 'line 2: timestamp "" is not a number'),
     ("time,value\n0," + "9" * 50 + "x\n", 'line 2: value "' + "9" * 40 + '"... is not a number'),
