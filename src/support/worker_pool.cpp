@@ -24,7 +24,11 @@ namespace {
 // failure. Lives on the stack of the thread that started it.
 struct Job {
     Job(std::size_t count, std::size_t grain, detail::RangeBody body, void* context, std::size_t helper_limit)
-        : count(count), grain(grain), body(body), context(context), helper_limit(helper_limit),
+        : count(count),
+          grain(grain),
+          body(body),
+          context(context),
+          helper_limit(helper_limit),
           call(interruption::current()) {}
 
     std::size_t count;
@@ -62,8 +66,7 @@ struct Job {
     }
 
     bool exhausted() const {
-        return failed.load(std::memory_order_relaxed) ||
-               next.load(std::memory_order_relaxed) >= count;
+        return failed.load(std::memory_order_relaxed) || next.load(std::memory_order_relaxed) >= count;
     }
 };
 

@@ -30,17 +30,13 @@ void for_each_range(std::size_t count, std::size_t grain, Body&& body) {
     using Decayed = std::remove_reference_t<Body>;
     detail::run_range(
         count, grain,
-        [](void* context, std::size_t begin, std::size_t end) {
-            (*static_cast<Decayed*>(context))(begin, end);
-        },
+        [](void* context, std::size_t begin, std::size_t end) { (*static_cast<Decayed*>(context))(begin, end); },
         const_cast<void*>(static_cast<const void*>(&body)));
 }
 
 // A claim size for count items of similar cost that keeps work balanced
 // between threads.
-inline std::size_t balanced_grain(std::size_t count) {
-    return std::max<std::size_t>(1, count / (thread_count() * 16));
-}
+inline std::size_t balanced_grain(std::size_t count) { return std::max<std::size_t>(1, count / (thread_count() * 16)); }
 
 // Calls body(i) for every i in [0, count), in claims of balanced_grain(count).
 template <class Body>

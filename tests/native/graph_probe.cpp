@@ -73,7 +73,8 @@ int print_json(char** flags, int feature_count, char** feature_names) {
     if (!series) return 2;
     std::optional<kaltrope::FeatureSet> feature_set;
     if (feature_count != 0) feature_set = std::move(features);
-    auto graph = kaltrope::VisibilityGraphBuilder(*series, std::move(feature_set)).build(kaltrope::VisibilityKind::Natural);
+    auto graph =
+        kaltrope::VisibilityGraphBuilder(*series, std::move(feature_set)).build(kaltrope::VisibilityKind::Natural);
     if (!graph) return 2;
     const kaltrope::io::JsonOptions options{std::string(flags[0]) == "1", std::string(flags[1]) == "1",
                                             std::string(flags[2]) == "1"};

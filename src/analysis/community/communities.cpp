@@ -4,7 +4,6 @@
 
 #include "analysis/community/modularity.hpp"
 
-
 namespace kaltrope {
 namespace {
 

@@ -207,8 +207,8 @@ std::size_t renumber(std::vector<std::uint32_t>& ids) {
 }
 
 // One round from the given communities of the base graph's nodes.
-std::vector<std::uint32_t> leiden_round(const WeightedGraph& base, std::vector<std::uint32_t> start,
-                                        const Scale& scale, RandomStream& random) {
+std::vector<std::uint32_t> leiden_round(const WeightedGraph& base, std::vector<std::uint32_t> start, const Scale& scale,
+                                        RandomStream& random) {
     std::vector<std::uint32_t> node_of(base.node_count());  // each base node's node in the current graph
     std::iota(node_of.begin(), node_of.end(), std::uint32_t{0});
     std::optional<WeightedGraph> coarse;

@@ -57,8 +57,8 @@ MotifKind classify_triad(const TriadArcs& arcs) {
         case 2: {
             // A path x -> m -> y touches all three nodes; two arcs between one
             // pair pass through both of its nodes but leave the third alone.
-            const bool path = touched(0) && touched(1) && touched(2) &&
-                              (passes_through(0) || passes_through(1) || passes_through(2));
+            const bool path =
+                touched(0) && touched(1) && touched(2) && (passes_through(0) || passes_through(1) || passes_through(2));
             return path ? MotifKind::Chain : MotifKind::Fork;
         }
         case 3:

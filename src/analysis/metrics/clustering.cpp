@@ -117,7 +117,8 @@ std::vector<double> clustering_coefficients(const VisibilityGraph& graph) {
     const Adjacency& adjacency = graph.adjacency();
     const std::vector<std::uint64_t> triangles = triangles_per_node(adjacency);
     std::vector<double> coefficients(adjacency.node_count());
-    for (std::size_t v = 0; v < coefficients.size(); ++v) coefficients[v] = coefficient(triangles[v], adjacency.degree(v));
+    for (std::size_t v = 0; v < coefficients.size(); ++v)
+        coefficients[v] = coefficient(triangles[v], adjacency.degree(v));
     return coefficients;
 }
 

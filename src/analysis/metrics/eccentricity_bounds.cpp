@@ -91,8 +91,7 @@ private:
         std::optional<std::uint32_t> best;
         for (std::uint32_t v = 0; v < lower_.size(); ++v) {
             if (!qualifies(v)) continue;
-            if (!best || better(v, *best) ||
-                (!better(*best, v) && adjacency_.degree(v) > adjacency_.degree(*best))) {
+            if (!best || better(v, *best) || (!better(*best, v) && adjacency_.degree(v) > adjacency_.degree(*best))) {
                 best = v;
             }
         }

@@ -58,8 +58,7 @@ struct EndDegreeSums {
     Exact squares = 0;   // x^2 + y^2
     Exact products = 0;  // 2xy: every edge is seen from both ends
 
-    void add(const Adjacency& adjacency, std::span<const std::uint32_t> degrees, std::size_t begin,
-             std::size_t end) {
+    void add(const Adjacency& adjacency, std::span<const std::uint32_t> degrees, std::size_t begin, std::size_t end) {
         for (std::size_t v = begin; v < end; ++v) {
             const std::uint64_t d = degrees[v];
             std::uint64_t neighbour_degrees = 0;

@@ -80,7 +80,8 @@ PyObject* visibility_motifs(PyObject*, PyObject* args, PyObject* kwargs) {
         const auto* data = static_cast<const double*>(PyArray_DATA(array));
         const std::size_t length = input->samples * input->dim;
         std::vector<Series> rows(input->rows);
-        for (std::size_t k = 0; k < rows.size(); ++k) rows[k] = Series(length == 0 ? nullptr : data + k * length, length);
+        for (std::size_t k = 0; k < rows.size(); ++k)
+            rows[k] = Series(length == 0 ? nullptr : data + k * length, length);
         const auto counts = without_lock([&] { return motifs::count_motif_batch(rows, *kind, input->dim); });
         if (!counts) return raise_error(counts.error());
         return counts_to_numpy(*counts, input->batch);
@@ -89,49 +90,49 @@ PyObject* visibility_motifs(PyObject*, PyObject* args, PyObject* kwargs) {
 
 PyMethodDef motif_functions[] = {
     {
-    "visibility_motifs",
-    method_pointer(visibility_motifs),
-    METH_VARARGS | METH_KEYWORDS,
-    "visibility_motifs(x, kind=\"natural\")\n--\n\n"
-    "visibility_motifs(x, kind=\"natural\") -> ndarray[uint64] of shape (8,) or (B, 8)\n"
-    "\n"
-    "Sequential size-4 visibility-graph motif counts.\n"
-    "Code = [0,2] + 2\xc2\xb7[1,3] + 4\xc2\xb7[0,3] for the optional edges among 4\n"
-    "consecutive samples. Accepts one series (n,) / (n, d) for vector kinds, or a\n"
-    "batch (B, n) / (B, n, d), processed in parallel. O(n), no graph is built.\n"
-    "\n"
-    "For every four consecutive samples, the visibility graph of those four\n"
-    "alone is built and its optional edges coded; the counts of the codes\n"
-    "form a histogram of 8 bins. A series of fewer than 4 samples has none.\n"
-    "\n"
-    "Parameters\n"
-    "----------\n"
-    "x : array_like of float\n"
-    "    One series of shape (n,), or (n, d) for the vector kinds, or a\n"
-    "    batch of shape (B, n), or (B, n, d) for the vector kinds.\n"
-    "kind : {\"natural\", \"horizontal\", \"vector_natural\", \"vector_horizontal\"}, optional\n"
-    "    The visibility. Default \"natural\".\n"
-    "\n"
-    "Returns\n"
-    "-------\n"
-    "ndarray of uint64, shape (8,) or (B, 8)\n"
-    "    Bin k counts the windows of code k; one row per series of a batch.\n"
-    "\n"
-    "Raises\n"
-    "------\n"
-    "ValueError\n"
-    "    If `kind` is unknown, if `x` has another number of dimensions, or\n"
-    "    if it has a non-finite value.\n"
-    "TypeError\n"
-    "    If `kind` is not a str.\n"
-    "\n"
-    "Examples\n"
-    "--------\n"
-    ">>> import kaltrope as kt\n"
-    ">>> kt.visibility_motifs([1.0, 3.0, 2.0, 4.0, 1.0, 5.0])\n"
-    "array([0, 1, 2, 0, 0, 0, 0, 0], dtype=uint64)\n"
-    ">>> kt.visibility_motifs([[1.0, 3.0, 2.0, 4.0]], kind=\"horizontal\").shape\n"
-    "(1, 8)\n",
+        "visibility_motifs",
+        method_pointer(visibility_motifs),
+        METH_VARARGS | METH_KEYWORDS,
+        "visibility_motifs(x, kind=\"natural\")\n--\n\n"
+        "visibility_motifs(x, kind=\"natural\") -> ndarray[uint64] of shape (8,) or (B, 8)\n"
+        "\n"
+        "Sequential size-4 visibility-graph motif counts.\n"
+        "Code = [0,2] + 2\xc2\xb7[1,3] + 4\xc2\xb7[0,3] for the optional edges among 4\n"
+        "consecutive samples. Accepts one series (n,) / (n, d) for vector kinds, or a\n"
+        "batch (B, n) / (B, n, d), processed in parallel. O(n), no graph is built.\n"
+        "\n"
+        "For every four consecutive samples, the visibility graph of those four\n"
+        "alone is built and its optional edges coded; the counts of the codes\n"
+        "form a histogram of 8 bins. A series of fewer than 4 samples has none.\n"
+        "\n"
+        "Parameters\n"
+        "----------\n"
+        "x : array_like of float\n"
+        "    One series of shape (n,), or (n, d) for the vector kinds, or a\n"
+        "    batch of shape (B, n), or (B, n, d) for the vector kinds.\n"
+        "kind : {\"natural\", \"horizontal\", \"vector_natural\", \"vector_horizontal\"}, optional\n"
+        "    The visibility. Default \"natural\".\n"
+        "\n"
+        "Returns\n"
+        "-------\n"
+        "ndarray of uint64, shape (8,) or (B, 8)\n"
+        "    Bin k counts the windows of code k; one row per series of a batch.\n"
+        "\n"
+        "Raises\n"
+        "------\n"
+        "ValueError\n"
+        "    If `kind` is unknown, if `x` has another number of dimensions, or\n"
+        "    if it has a non-finite value.\n"
+        "TypeError\n"
+        "    If `kind` is not a str.\n"
+        "\n"
+        "Examples\n"
+        "--------\n"
+        ">>> import kaltrope as kt\n"
+        ">>> kt.visibility_motifs([1.0, 3.0, 2.0, 4.0, 1.0, 5.0])\n"
+        "array([0, 1, 2, 0, 0, 0, 0, 0], dtype=uint64)\n"
+        ">>> kt.visibility_motifs([[1.0, 3.0, 2.0, 4.0]], kind=\"horizontal\").shape\n"
+        "(1, 8)\n",
     },
     {nullptr, nullptr, 0, nullptr},
 };

@@ -100,8 +100,7 @@ bool is_numeric_vector(PyObject* object) {
     if (!PyArray_CheckExact(object)) return false;
     auto* array = reinterpret_cast<PyArrayObject*>(object);
     const int type = PyArray_TYPE(array);
-    return PyArray_NDIM(array) == 1 &&
-           (PyTypeNum_ISBOOL(type) || PyTypeNum_ISINTEGER(type) || PyTypeNum_ISFLOAT(type));
+    return PyArray_NDIM(array) == 1 && (PyTypeNum_ISBOOL(type) || PyTypeNum_ISINTEGER(type) || PyTypeNum_ISFLOAT(type));
 }
 
 template <class Item>

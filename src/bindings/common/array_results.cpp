@@ -13,9 +13,7 @@ namespace {
 
 constexpr const char* kBufferCapsule = "kaltrope.result_buffer";
 
-void free_buffer(PyObject* capsule) {
-    std::free(PyCapsule_GetPointer(capsule, kBufferCapsule));
-}
+void free_buffer(PyObject* capsule) { std::free(PyCapsule_GetPointer(capsule, kBufferCapsule)); }
 
 // An array over data, which it then owns (through a capsule as its base).
 template <class Value>
@@ -64,8 +62,7 @@ EdgeBuffer widen(std::span<const EdgeList> parts) {
 }
 
 BatchBuffer widen_batch(std::span<const EdgeList> series) {
-    BatchBuffer batch{widen(series), memory::allocate_large_buffer<std::int64_t>(series.size() + 1),
-                      series.size()};
+    BatchBuffer batch{widen(series), memory::allocate_large_buffer<std::int64_t>(series.size() + 1), series.size()};
     batch.offsets[0] = 0;
     for (std::size_t k = 0; k < series.size(); ++k) {
         batch.offsets[k + 1] = batch.offsets[k] + static_cast<std::int64_t>(series[k].size());

@@ -13,8 +13,7 @@ namespace kaltrope::bindings {
 // object is handed out.
 template <class Value>
 struct Holder {
-    PyObject_HEAD
-    Value* value;
+    PyObject_HEAD Value* value;
 };
 
 template <class Value>

@@ -21,11 +21,11 @@
 namespace kaltrope::bindings {
 
 // Each sets the exception and returns null, for `return raise_error(...)`.
-PyObject* raise_error(const InputError& error);            // ValueError
-PyObject* raise_error(const TimeSeriesError& error);       // ValueError
-PyObject* raise_error(const io::CsvImportError& error);    // ValueError, the line as its cause
-PyObject* raise_error(const GraphError& error);            // RuntimeError
-PyObject* raise_error(const ImputationError& error);       // RuntimeError
+PyObject* raise_error(const InputError& error);          // ValueError
+PyObject* raise_error(const TimeSeriesError& error);     // ValueError
+PyObject* raise_error(const io::CsvImportError& error);  // ValueError, the line as its cause
+PyObject* raise_error(const GraphError& error);          // RuntimeError
+PyObject* raise_error(const ImputationError& error);     // RuntimeError
 // RuntimeError "{path}: {reason}".
 PyObject* raise_error(const io::FileWriteError& error, PyObject* shown_path);
 // OSError of the subclass Python uses for the error number: "{path}: {reason}".

@@ -20,13 +20,21 @@ namespace kaltrope::bindings {
 template <class T>
 constexpr int numpy_type();
 template <>
-constexpr int numpy_type<double>() { return NPY_FLOAT64; }
+constexpr int numpy_type<double>() {
+    return NPY_FLOAT64;
+}
 template <>
-constexpr int numpy_type<std::uint64_t>() { return NPY_UINT64; }
+constexpr int numpy_type<std::uint64_t>() {
+    return NPY_UINT64;
+}
 template <>
-constexpr int numpy_type<std::uint32_t>() { return NPY_UINT32; }
+constexpr int numpy_type<std::uint32_t>() {
+    return NPY_UINT32;
+}
 template <>
-constexpr int numpy_type<std::uint8_t>() { return NPY_UINT8; }
+constexpr int numpy_type<std::uint8_t>() {
+    return NPY_UINT8;
+}
 
 // A new one-dimensional array holding a copy of values.
 template <class T>

@@ -19,7 +19,7 @@ PyTypeObject* feature_type = nullptr;
 // The class constants, in the order of the variants; each holds the name
 // that the constructor takes.
 constexpr const char* kConstantNames[] = {
-    "DELTA_FORWARD", "DELTA_BACKWARD", "DELTA_SYMMETRIC", "LOCAL_SLOPE", "ACCELERATION",
+    "DELTA_FORWARD", "DELTA_BACKWARD", "DELTA_SYMMETRIC", "LOCAL_SLOPE",  "ACCELERATION",
     "LOCAL_MEAN",    "LOCAL_VARIANCE", "IS_LOCAL_MAX",    "IS_LOCAL_MIN", "ZSCORE",
 };
 static_assert(std::size(kConstantNames) == kBuiltinFeatures.size());

@@ -79,8 +79,7 @@ PyObject* restore(PyObject* type, PyObject* args) {
 }
 
 PyMethodDef methods[] = {
-    {"add_builtin", method_pointer(add_builtin),
-     METH_VARARGS | METH_KEYWORDS,
+    {"add_builtin", method_pointer(add_builtin), METH_VARARGS | METH_KEYWORDS,
      "add_builtin($self, feature)\n--\n\n"
      "Add a builtin feature to the set (builder pattern - returns self)\n"
      "\n"
@@ -113,23 +112,24 @@ PyMethodDef methods[] = {
 };
 
 PyType_Slot slots[] = {
-    {Py_tp_doc, const_cast<char*>("FeatureSet()\n--\n\n"
-                                  "The node features to compute when a graph is built.\n"
-                                  "\n"
-                                  "Filled with `add_builtin`, then handed to\n"
-                                  "`TimeSeries.natural_visibility_with_features` or\n"
-                                  "`TimeSeries.horizontal_visibility_with_features`, which empty it: a\n"
-                                  "feature set serves one graph. The constructor takes no argument.\n"
-                                  "\n"
-                                  "Examples\n"
-                                  "--------\n"
-                                  ">>> import kaltrope as kt\n"
-                                  ">>> features = (kt.FeatureSet()\n"
-                                  "...             .add_builtin(kt.BuiltinFeature(kt.BuiltinFeature.DELTA_FORWARD))\n"
-                                  "...             .add_builtin(kt.BuiltinFeature(kt.BuiltinFeature.ZSCORE)))\n"
-                                  ">>> graph = kt.TimeSeries([1.0, 3.0, 2.0]).natural_visibility_with_features(features)\n"
-                                  ">>> graph.feature_count()\n"
-                                  "2\n")},
+    {Py_tp_doc,
+     const_cast<char*>("FeatureSet()\n--\n\n"
+                       "The node features to compute when a graph is built.\n"
+                       "\n"
+                       "Filled with `add_builtin`, then handed to\n"
+                       "`TimeSeries.natural_visibility_with_features` or\n"
+                       "`TimeSeries.horizontal_visibility_with_features`, which empty it: a\n"
+                       "feature set serves one graph. The constructor takes no argument.\n"
+                       "\n"
+                       "Examples\n"
+                       "--------\n"
+                       ">>> import kaltrope as kt\n"
+                       ">>> features = (kt.FeatureSet()\n"
+                       "...             .add_builtin(kt.BuiltinFeature(kt.BuiltinFeature.DELTA_FORWARD))\n"
+                       "...             .add_builtin(kt.BuiltinFeature(kt.BuiltinFeature.ZSCORE)))\n"
+                       ">>> graph = kt.TimeSeries([1.0, 3.0, 2.0]).natural_visibility_with_features(features)\n"
+                       ">>> graph.feature_count()\n"
+                       "2\n")},
     {Py_tp_new, reinterpret_cast<void*>(create)},
     {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<FeatureSet>)},
     {Py_tp_repr, reinterpret_cast<void*>(represent)},

@@ -97,9 +97,8 @@ using SavedFields =
            &GraphStatistics::degree_std_dev, &GraphStatistics::degree_variance, &GraphStatistics::average_clustering,
            &GraphStatistics::global_clustering, &GraphStatistics::average_path_length, &GraphStatistics::diameter,
            &GraphStatistics::radius, &GraphStatistics::density, &GraphStatistics::is_connected,
-           &GraphStatistics::num_components, &GraphStatistics::largest_component_size,
-           &GraphStatistics::assortativity, &GraphStatistics::feature_count, &GraphStatistics::community_count,
-           &GraphStatistics::modularity>;
+           &GraphStatistics::num_components, &GraphStatistics::largest_component_size, &GraphStatistics::assortativity,
+           &GraphStatistics::feature_count, &GraphStatistics::community_count, &GraphStatistics::modularity>;
 
 // (version, fields): a tuple of the properties' values in their order.
 PyObject* reduce(PyObject* self, PyObject*) {

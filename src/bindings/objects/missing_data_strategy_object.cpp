@@ -145,35 +145,36 @@ PyMethodDef methods[] = {
      "MissingDataStrategy\n"
      "    The strategy.\n"},
     {kMeanImputation, method_pointer(windowed_strategy<MissingDataStrategy::mean_imputation, kMeanImputation>),
-     METH_VARARGS | METH_KEYWORDS | METH_STATIC, "mean_imputation(window_size)\n--\n\n"
-                                                 "Mean imputation with window\n"
-                                                 "\n"
-                                                 "Fills a sample with the mean of the present samples within\n"
-                                                 "``window_size // 2`` positions on either side of it; no answer where\n"
-                                                 "there is none (so always none for a window size below 2).\n"
-                                                 "\n"
-                                                 "Parameters\n"
-                                                 "----------\n"
-                                                 "window_size : int\n"
-                                                 "    The width of the window, 0 or more.\n"
-                                                 "\n"
-                                                 "Returns\n"
-                                                 "-------\n"
-                                                 "MissingDataStrategy\n"
-                                                 "    The strategy.\n"
-                                                 "\n"
-                                                 "Raises\n"
-                                                 "------\n"
-                                                 "TypeError\n"
-                                                 "    If `window_size` is not an int.\n"
-                                                 "OverflowError\n"
-                                                 "    If `window_size` is negative.\n"
-                                                 "\n"
-                                                 "Examples\n"
-                                                 "--------\n"
-                                                 ">>> import kaltrope as kt\n"
-                                                 ">>> kt.MissingDataStrategy.mean_imputation(3)\n"
-                                                 "MissingDataStrategy(MeanImputation { window_size: 3 })\n"},
+     METH_VARARGS | METH_KEYWORDS | METH_STATIC,
+     "mean_imputation(window_size)\n--\n\n"
+     "Mean imputation with window\n"
+     "\n"
+     "Fills a sample with the mean of the present samples within\n"
+     "``window_size // 2`` positions on either side of it; no answer where\n"
+     "there is none (so always none for a window size below 2).\n"
+     "\n"
+     "Parameters\n"
+     "----------\n"
+     "window_size : int\n"
+     "    The width of the window, 0 or more.\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "MissingDataStrategy\n"
+     "    The strategy.\n"
+     "\n"
+     "Raises\n"
+     "------\n"
+     "TypeError\n"
+     "    If `window_size` is not an int.\n"
+     "OverflowError\n"
+     "    If `window_size` is negative.\n"
+     "\n"
+     "Examples\n"
+     "--------\n"
+     ">>> import kaltrope as kt\n"
+     ">>> kt.MissingDataStrategy.mean_imputation(3)\n"
+     "MissingDataStrategy(MeanImputation { window_size: 3 })\n"},
     {kMedianImputation, method_pointer(windowed_strategy<MissingDataStrategy::median_imputation, kMedianImputation>),
      METH_VARARGS | METH_KEYWORDS | METH_STATIC,
      "median_imputation(window_size)\n--\n\n"
@@ -271,29 +272,30 @@ PyMethodDef methods[] = {
 };
 
 PyType_Slot slots[] = {
-    {Py_tp_doc, const_cast<char*>("A way of filling the missing samples of a TimeSeries.\n"
-                                  "\n"
-                                  "Strategies come from the static methods (the class has no constructor)\n"
-                                  "and are chained with `with_fallback`. A strategy fills a missing sample\n"
-                                  "from the present samples of the unrepaired series; where it has no\n"
-                                  "answer, the chain's next strategy is asked, and\n"
-                                  "`TimeSeries.handle_missing` raises RuntimeError where none has one.\n"
-                                  "\n"
-                                  "Raises\n"
-                                  "------\n"
-                                  "TypeError\n"
-                                  "    If called: use the static methods.\n"
-                                  "\n"
-                                  "Examples\n"
-                                  "--------\n"
-                                  ">>> import kaltrope as kt\n"
-                                  ">>> fill = kt.MissingDataStrategy.linear_interpolation().with_fallback(\n"
-                                  "...     kt.MissingDataStrategy.nearest_neighbor())\n"
-                                  ">>> fill\n"
-                                  "MissingDataStrategy(Fallback { primary: LinearInterpolation, fallback: NearestNeighbor })\n"
-                                  ">>> series = kt.TimeSeries.with_missing([0.0, 1.0, 2.0, 3.0], [1.0, None, 3.0, None])\n"
-                                  ">>> series.handle_missing(fill).to_numpy()\n"
-                                  "array([1., 2., 3., 3.])\n")},
+    {Py_tp_doc,
+     const_cast<char*>("A way of filling the missing samples of a TimeSeries.\n"
+                       "\n"
+                       "Strategies come from the static methods (the class has no constructor)\n"
+                       "and are chained with `with_fallback`. A strategy fills a missing sample\n"
+                       "from the present samples of the unrepaired series; where it has no\n"
+                       "answer, the chain's next strategy is asked, and\n"
+                       "`TimeSeries.handle_missing` raises RuntimeError where none has one.\n"
+                       "\n"
+                       "Raises\n"
+                       "------\n"
+                       "TypeError\n"
+                       "    If called: use the static methods.\n"
+                       "\n"
+                       "Examples\n"
+                       "--------\n"
+                       ">>> import kaltrope as kt\n"
+                       ">>> fill = kt.MissingDataStrategy.linear_interpolation().with_fallback(\n"
+                       "...     kt.MissingDataStrategy.nearest_neighbor())\n"
+                       ">>> fill\n"
+                       "MissingDataStrategy(Fallback { primary: LinearInterpolation, fallback: NearestNeighbor })\n"
+                       ">>> series = kt.TimeSeries.with_missing([0.0, 1.0, 2.0, 3.0], [1.0, None, 3.0, None])\n"
+                       ">>> series.handle_missing(fill).to_numpy()\n"
+                       "array([1., 2., 3., 3.])\n")},
     {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
     {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<MissingDataStrategy>)},
     {Py_tp_repr, reinterpret_cast<void*>(represent)},
@@ -301,8 +303,7 @@ PyType_Slot slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec spec = {"_kaltrope.MissingDataStrategy", sizeof(Holder<MissingDataStrategy>), 0, Py_TPFLAGS_DEFAULT,
-                    slots};
+PyType_Spec spec = {"_kaltrope.MissingDataStrategy", sizeof(Holder<MissingDataStrategy>), 0, Py_TPFLAGS_DEFAULT, slots};
 
 }  // namespace
 

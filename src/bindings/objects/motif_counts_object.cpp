@@ -143,8 +143,7 @@ PyObject* reduce(PyObject* self, PyObject*) {
             if (count == nullptr) return nullptr;
             PyTuple_SetItem(tuple.get(), static_cast<Py_ssize_t>(k), count);  // steals count
         }
-        return reduce_with(self, kMotifStateVersion,
-                           {tuple.release(), to_python_count(motif_counts.total_subgraphs)});
+        return reduce_with(self, kMotifStateVersion, {tuple.release(), to_python_count(motif_counts.total_subgraphs)});
     });
 }
 
@@ -171,20 +170,21 @@ PyObject* restore(PyObject*, PyObject* args) {
 }
 
 PyMethodDef methods[] = {
-    {"counts", counts, METH_NOARGS, "counts($self)\n--\n\n"
-                                    "Get counts as a dictionary {motif_name: count}\n"
-                                    "\n"
-                                    "Returns\n"
-                                    "-------\n"
-                                    "dict of str to int\n"
-                                    "    The classes that occur, in the order \"empty\", \"fork\", \"four_edges\",\n"
-                                    "    \"complete_triangle\"; a class that does not occur is left out.\n"
-                                    "\n"
-                                    "Examples\n"
-                                    "--------\n"
-                                    ">>> import kaltrope as kt\n"
-                                    ">>> kt.natural_visibility([1.0, 3.0, 2.0]).detect_motifs().counts()\n"
-                                    "{'four_edges': 1}\n"},
+    {"counts", counts, METH_NOARGS,
+     "counts($self)\n--\n\n"
+     "Get counts as a dictionary {motif_name: count}\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "dict of str to int\n"
+     "    The classes that occur, in the order \"empty\", \"fork\", \"four_edges\",\n"
+     "    \"complete_triangle\"; a class that does not occur is left out.\n"
+     "\n"
+     "Examples\n"
+     "--------\n"
+     ">>> import kaltrope as kt\n"
+     ">>> kt.natural_visibility([1.0, 3.0, 2.0]).detect_motifs().counts()\n"
+     "{'four_edges': 1}\n"},
     {"get", method_pointer(get), METH_VARARGS | METH_KEYWORDS,
      "get($self, motif_name)\n--\n\n"
      "Get count for a specific motif type\n"
@@ -234,29 +234,30 @@ PyGetSetDef properties[] = {
 };
 
 PyType_Slot slots[] = {
-    {Py_tp_doc, const_cast<char*>("The three-node motif counts of a graph, from\n"
-                                  "`VisibilityGraph.detect_motifs`.\n"
-                                  "\n"
-                                  "Every set of three nodes is one \"empty\", \"fork\", \"four_edges\" or\n"
-                                  "\"complete_triangle\" (none, one, two or three edges among them; the\n"
-                                  "names count directed arcs, and \"single_edge\", \"chain\", \"cycle\",\n"
-                                  "\"three_edges\" and \"five_edges\" exist for directed triads, which\n"
-                                  "visibility graphs never have). Counts are exact Python ints of any\n"
-                                  "size. Read-only; the class has no constructor.\n"
-                                  "\n"
-                                  "Raises\n"
-                                  "------\n"
-                                  "TypeError\n"
-                                  "    If called: use VisibilityGraph.detect_motifs.\n"
-                                  "\n"
-                                  "Examples\n"
-                                  "--------\n"
-                                  ">>> import kaltrope as kt\n"
-                                  ">>> motifs = kt.natural_visibility([1.0, 3.0, 2.0, 4.0]).detect_motifs()\n"
-                                  ">>> motifs\n"
-                                  "MotifCounts(counts={\"fork\": 1, \"four_edges\": 2, \"complete_triangle\": 1}, total=4)\n"
-                                  ">>> motifs.total_subgraphs\n"
-                                  "4\n")},
+    {Py_tp_doc,
+     const_cast<char*>("The three-node motif counts of a graph, from\n"
+                       "`VisibilityGraph.detect_motifs`.\n"
+                       "\n"
+                       "Every set of three nodes is one \"empty\", \"fork\", \"four_edges\" or\n"
+                       "\"complete_triangle\" (none, one, two or three edges among them; the\n"
+                       "names count directed arcs, and \"single_edge\", \"chain\", \"cycle\",\n"
+                       "\"three_edges\" and \"five_edges\" exist for directed triads, which\n"
+                       "visibility graphs never have). Counts are exact Python ints of any\n"
+                       "size. Read-only; the class has no constructor.\n"
+                       "\n"
+                       "Raises\n"
+                       "------\n"
+                       "TypeError\n"
+                       "    If called: use VisibilityGraph.detect_motifs.\n"
+                       "\n"
+                       "Examples\n"
+                       "--------\n"
+                       ">>> import kaltrope as kt\n"
+                       ">>> motifs = kt.natural_visibility([1.0, 3.0, 2.0, 4.0]).detect_motifs()\n"
+                       ">>> motifs\n"
+                       "MotifCounts(counts={\"fork\": 1, \"four_edges\": 2, \"complete_triangle\": 1}, total=4)\n"
+                       ">>> motifs.total_subgraphs\n"
+                       "4\n")},
     {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
     {Py_tp_dealloc, reinterpret_cast<void*>(release_holder<MotifCounts>)},
     {Py_tp_repr, reinterpret_cast<void*>(represent)},

@@ -198,8 +198,7 @@ PyObject* natural_visibility_with_features(PyObject* self, PyObject* args, PyObj
 }
 
 PyObject* horizontal_visibility_with_features(PyObject* self, PyObject* args, PyObject* kwargs) {
-    return graph_with_features(self, args, kwargs, "O:horizontal_visibility_with_features",
-                               VisibilityKind::Horizontal);
+    return graph_with_features(self, args, kwargs, "O:horizontal_visibility_with_features", VisibilityKind::Horizontal);
 }
 
 // (version, timestamps, values, present): float64, float64 (0.0 where
@@ -226,8 +225,8 @@ PyObject* restore(PyObject*, PyObject* args) {
         if (!values) return nullptr;
         const auto present = state_array<std::uint8_t>(item[3], "present");
         if (!present) return nullptr;
-        auto series = without_lock(
-            [&] { return restore_time_series(timestamps->values, values->values, present->values); });
+        auto series =
+            without_lock([&] { return restore_time_series(timestamps->values, values->values, present->values); });
         if (!series) return raise_value_error(series.error());
         return wrap(series_type, std::move(*series));
     });
@@ -370,20 +369,21 @@ PyMethodDef methods[] = {
      ">>> series = kt.TimeSeries.with_missing([0.0, 1.0, 2.0], [1.0, None, 3.0])\n"
      ">>> series.handle_missing(kt.MissingDataStrategy.forward_fill()).to_numpy()\n"
      "array([1., 1., 3.])\n"},
-    {"to_numpy", to_numpy, METH_NOARGS, "to_numpy($self)\n--\n\n"
-                                        "Returns the values as a NumPy array.\n"
-                                        "\n"
-                                        "Returns\n"
-                                        "-------\n"
-                                        "ndarray of float64, shape (m,)\n"
-                                        "    A new array of the present values, in order: missing samples are\n"
-                                        "    left out, so m can be less than ``len(self)``.\n"
-                                        "\n"
-                                        "Examples\n"
-                                        "--------\n"
-                                        ">>> import kaltrope as kt\n"
-                                        ">>> kt.TimeSeries.with_missing([0.0, 1.0], [None, 2.0]).to_numpy()\n"
-                                        "array([2.])\n"},
+    {"to_numpy", to_numpy, METH_NOARGS,
+     "to_numpy($self)\n--\n\n"
+     "Returns the values as a NumPy array.\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "ndarray of float64, shape (m,)\n"
+     "    A new array of the present values, in order: missing samples are\n"
+     "    left out, so m can be less than ``len(self)``.\n"
+     "\n"
+     "Examples\n"
+     "--------\n"
+     ">>> import kaltrope as kt\n"
+     ">>> kt.TimeSeries.with_missing([0.0, 1.0], [None, 2.0]).to_numpy()\n"
+     "array([2.])\n"},
     {"natural_visibility", natural_visibility, METH_NOARGS,
      "natural_visibility($self)\n--\n\n"
      "Creates a natural visibility graph.\n"
@@ -433,8 +433,7 @@ PyMethodDef methods[] = {
      ">>> import kaltrope as kt\n"
      ">>> kt.TimeSeries([1.0, 3.0, 2.0, 4.0]).horizontal_visibility().edge_count()\n"
      "4\n"},
-    {"natural_visibility_with_features", method_pointer(natural_visibility_with_features),
-     METH_VARARGS | METH_KEYWORDS,
+    {"natural_visibility_with_features", method_pointer(natural_visibility_with_features), METH_VARARGS | METH_KEYWORDS,
      "natural_visibility_with_features($self, features)\n--\n\n"
      "Creates a natural visibility graph with features.\n"
      "Note: This takes ownership of the FeatureSet\n"

@@ -69,8 +69,7 @@ PyObject* modularity(PyObject* self, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
         static const char* keywords[] = {"labels", nullptr};
         PyObject* labels_object = Py_None;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|O:modularity", const_cast<char**>(keywords),
-                                         &labels_object)) {
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|O:modularity", const_cast<char**>(keywords), &labels_object)) {
             return nullptr;
         }
         const VisibilityGraph& graph = graph_of(self);

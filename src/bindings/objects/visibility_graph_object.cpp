@@ -32,11 +32,10 @@ PyObject* represent(PyObject* self) {
 }  // namespace
 
 int add_visibility_graph_class(PyObject* module) {
-    static std::vector<PyMethodDef> methods =
-        joined_methods({visibility_graph_query_methods(), visibility_graph_export_methods(),
-                        visibility_graph_feature_methods(), visibility_graph_metric_methods(),
-                        visibility_graph_pattern_methods(), visibility_graph_community_methods(),
-                        visibility_graph_array_methods(), visibility_graph_state_methods()});
+    static std::vector<PyMethodDef> methods = joined_methods(
+        {visibility_graph_query_methods(), visibility_graph_export_methods(), visibility_graph_feature_methods(),
+         visibility_graph_metric_methods(), visibility_graph_pattern_methods(), visibility_graph_community_methods(),
+         visibility_graph_array_methods(), visibility_graph_state_methods()});
 
     static PyType_Slot slots[] = {
         {Py_tp_doc, const_cast<char*>("The visibility graph of a time series: an undirected, unweighted\n"
@@ -72,7 +71,8 @@ int add_visibility_graph_class(PyObject* module) {
         {0, nullptr},
     };
 
-    static PyType_Spec spec = {"_kaltrope.VisibilityGraph", sizeof(Holder<VisibilityGraph>), 0, Py_TPFLAGS_DEFAULT, slots};
+    static PyType_Spec spec = {"_kaltrope.VisibilityGraph", sizeof(Holder<VisibilityGraph>), 0, Py_TPFLAGS_DEFAULT,
+                               slots};
 
     graph_type = add_class(module, spec);
     return graph_type != nullptr ? 0 : -1;

@@ -21,25 +21,25 @@ PyObject* motifs(PyObject* self, PyObject*) {
 
 const PyMethodDef pattern_methods[] = {
     {"detect_motifs", motifs, METH_NOARGS,
-                                          "detect_motifs($self)\n--\n\n"
-                                          "Detects motifs in the graph.\n"
-                                          "\n"
-                                          "Classifies every set of three nodes by the edges among it: none\n"
-                                          "\"empty\", one \"fork\", two \"four_edges\", three \"complete_triangle\" (the\n"
-                                          "names count directed arcs, two per edge). Computed from the triangles\n"
-                                          "and the degrees, without enumerating triples; exact for any size.\n"
-                                          "\n"
-                                          "Returns\n"
-                                          "-------\n"
-                                          "MotifCounts\n"
-                                          "    The counts of the classes that occur.\n"
-                                          "\n"
-                                          "Examples\n"
-                                          "--------\n"
-                                          ">>> import kaltrope as kt\n"
-                                          ">>> graph = kt.natural_visibility([1.0, 3.0, 2.0, 4.0])\n"
-                                          ">>> graph.detect_motifs().counts()\n"
-                                          "{'fork': 1, 'four_edges': 2, 'complete_triangle': 1}\n"},
+     "detect_motifs($self)\n--\n\n"
+     "Detects motifs in the graph.\n"
+     "\n"
+     "Classifies every set of three nodes by the edges among it: none\n"
+     "\"empty\", one \"fork\", two \"four_edges\", three \"complete_triangle\" (the\n"
+     "names count directed arcs, two per edge). Computed from the triangles\n"
+     "and the degrees, without enumerating triples; exact for any size.\n"
+     "\n"
+     "Returns\n"
+     "-------\n"
+     "MotifCounts\n"
+     "    The counts of the classes that occur.\n"
+     "\n"
+     "Examples\n"
+     "--------\n"
+     ">>> import kaltrope as kt\n"
+     ">>> graph = kt.natural_visibility([1.0, 3.0, 2.0, 4.0])\n"
+     ">>> graph.detect_motifs().counts()\n"
+     "{'fork': 1, 'four_edges': 2, 'complete_triangle': 1}\n"},
 };
 
 }  // namespace

@@ -98,7 +98,8 @@ PyMethodDef functions[] = {
 
 // The variable as Python shows os.environ's values, for the warning.
 int warn_about_ignored_setting(const std::string& setting) {
-    PyRef shown = PyRef::steal(PyUnicode_DecodeFSDefaultAndSize(setting.data(), static_cast<Py_ssize_t>(setting.size())));
+    PyRef shown =
+        PyRef::steal(PyUnicode_DecodeFSDefaultAndSize(setting.data(), static_cast<Py_ssize_t>(setting.size())));
     if (!shown) return -1;
     return PyErr_WarnFormat(PyExc_RuntimeWarning, 1,
                             "KALTROPE_NUM_THREADS=%R is not a whole number from 1 to %zu and is ignored; "

@@ -73,8 +73,8 @@ PyObject* create(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
         PyObject* window_argument = Py_None;
         PyObject* dim_argument = Py_None;
         const char* mode_text = "auto";
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|sOOs:VisibilityStream", const_cast<char**>(keywords), &kind_text,
-                                         &window_argument, &dim_argument, &mode_text)) {
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|sOOs:VisibilityStream", const_cast<char**>(keywords),
+                                         &kind_text, &window_argument, &dim_argument, &mode_text)) {
             return nullptr;
         }
         std::optional<std::size_t> window;
@@ -134,12 +134,12 @@ PyObject* stream_push(PyObject* self, PyObject* args, PyObject* kwargs) {
         std::size_t count = 0;
         // The lock stays held: the stream's borrow guards only against re-entrant use.
         const InterruptibleCall call;
-        auto valid = state.stream.push_run(values, 1, values.size(), positions,
-                              [&](std::size_t, const Sources& sources) {
-                                  count = sources.size();
-                                  result = memory::allocate_large_buffer<std::int64_t>(count);
-                                  std::copy(sources.begin(), sources.end(), result.get());
-                              });
+        auto valid =
+            state.stream.push_run(values, 1, values.size(), positions, [&](std::size_t, const Sources& sources) {
+                count = sources.size();
+                result = memory::allocate_large_buffer<std::int64_t>(count);
+                std::copy(sources.begin(), sources.end(), result.get());
+            });
         if (!valid) return raise_error(valid.error());
         return vector_to_numpy(std::move(result), count);
     });
@@ -204,17 +204,17 @@ PyObject* stream_extend(PyObject* self, PyObject* args, PyObject* kwargs) {
         std::size_t used = 0;
         Int64Buffer pairs = memory::allocate_large_buffer<std::int64_t>(capacity);
         const InterruptibleCall call;
-        auto valid = state.stream.push_run(values, rows, row_length, positions,
-                              [&](std::size_t i, const Sources& sources) {
-                                  if (used + 2 * sources.size() > capacity) {
-                                      capacity = 2 * (used + 2 * sources.size());
-                                      memory::resize_large_buffer(pairs, capacity);
-                                  }
-                                  for (std::uint64_t source : sources) {
-                                      pairs[used++] = static_cast<std::int64_t>(source);
-                                      pairs[used++] = static_cast<std::int64_t>(first + i);
-                                  }
-                              });
+        auto valid =
+            state.stream.push_run(values, rows, row_length, positions, [&](std::size_t i, const Sources& sources) {
+                if (used + 2 * sources.size() > capacity) {
+                    capacity = 2 * (used + 2 * sources.size());
+                    memory::resize_large_buffer(pairs, capacity);
+                }
+                for (std::uint64_t source : sources) {
+                    pairs[used++] = static_cast<std::int64_t>(source);
+                    pairs[used++] = static_cast<std::int64_t>(first + i);
+                }
+            });
         if (!valid) return raise_error(valid.error());
         return pairs_to_numpy(std::move(pairs), used / 2);
     });
@@ -232,7 +232,8 @@ PyObject* stream_repr(PyObject* self) {
         HeldStream& state = state_of(self);
         Borrow borrow(state, false);
         if (!borrow) return nullptr;
-        const std::string text = "VisibilityStream(kind='" + std::string(name_of(kSeriesKindNames, state.stream.kind())) +
+        const std::string text = "VisibilityStream(kind='" +
+                                 std::string(name_of(kSeriesKindNames, state.stream.kind())) +
                                  "', n=" + std::to_string(state.stream.size()) + ")";
         return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
     });
@@ -257,14 +258,14 @@ PyObject* stream_reduce(PyObject* self, PyObject*) {
         };
         const bool positions = state.kind != SeriesKind::Horizontal;
         const bool anchors = is_vector(state.kind);
-        return reduce_with(self, kStreamStateVersion,
-                           {name(name_of(kSeriesKindNames, state.kind)), optional_count(state.window),
-                            optional_count(state.dim), name(name_of(kStreamModeNames, state.mode)),
-                            PyLong_FromSize_t(state.count), array_copy(state.values),
-                            positions ? array_copy(state.positions) : none_item(),
-                            anchors ? array_copy<std::uint64_t>(state.anchors.index) : none_item(),
-                            anchors ? array_copy<double>(state.anchors.best_num) : none_item(),
-                            anchors ? array_copy<double>(state.anchors.best_den) : none_item()});
+        return reduce_with(
+            self, kStreamStateVersion,
+            {name(name_of(kSeriesKindNames, state.kind)), optional_count(state.window), optional_count(state.dim),
+             name(name_of(kStreamModeNames, state.mode)), PyLong_FromSize_t(state.count), array_copy(state.values),
+             positions ? array_copy(state.positions) : none_item(),
+             anchors ? array_copy<std::uint64_t>(state.anchors.index) : none_item(),
+             anchors ? array_copy<double>(state.anchors.best_num) : none_item(),
+             anchors ? array_copy<double>(state.anchors.best_den) : none_item()});
     });
 }
 
@@ -367,8 +368,7 @@ PyMethodDef stream_methods[] = {
      ">>> stream = kt.VisibilityStream(\"horizontal\")\n"
      ">>> stream.push(2.0), stream.push(1.0), stream.push(3.0)\n"
      "(array([], dtype=int64), array([0]), array([1, 0]))\n"},
-    {"extend", method_pointer(stream_extend),
-     METH_VARARGS | METH_KEYWORDS,
+    {"extend", method_pointer(stream_extend), METH_VARARGS | METH_KEYWORDS,
      "extend($self, values, t=None)\n--\n\n"
      "Pushes many samples; returns all new edges as an (E, 2) int64 array.\n"
      "\n"
@@ -495,8 +495,6 @@ PyType_Spec stream_spec = {
 
 }  // namespace
 
-int add_visibility_stream_class(PyObject* module) {
-    return add_class(module, stream_spec) != nullptr ? 0 : -1;
-}
+int add_visibility_stream_class(PyObject* module) { return add_class(module, stream_spec) != nullptr ? 0 : -1; }
 
 }  // namespace kaltrope::bindings

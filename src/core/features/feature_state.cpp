@@ -8,9 +8,8 @@ std::vector<BuiltinFeature> builtin_features(const FeatureSet& set) {
     // A set holds builtin features only, each known by its name.
     std::vector<BuiltinFeature> features;
     for (const auto& feature : set.features()) {
-        features.push_back(*std::ranges::find_if(kBuiltinFeatures, [&](BuiltinFeature builtin) {
-            return feature_name(builtin) == feature->name();
-        }));
+        features.push_back(*std::ranges::find_if(
+            kBuiltinFeatures, [&](BuiltinFeature builtin) { return feature_name(builtin) == feature->name(); }));
     }
     return features;
 }

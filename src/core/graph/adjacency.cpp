@@ -25,8 +25,7 @@ struct OwnedNodes {
 // and no write needs to be atomic.
 template <class Visit>
 void for_each_owner(std::size_t node_count, std::span<const EdgeList> parts, Visit&& visit) {
-    const std::size_t owners =
-        std::clamp<std::size_t>(node_count / kMinNodesPerOwner, 1, parallel::thread_count());
+    const std::size_t owners = std::clamp<std::size_t>(node_count / kMinNodesPerOwner, 1, parallel::thread_count());
     parallel::for_each_range(owners, 1, [&](std::size_t first, std::size_t last) {
         for (std::size_t k = first; k < last; ++k) {
             const OwnedNodes owned{static_cast<std::uint32_t>(node_count * k / owners),

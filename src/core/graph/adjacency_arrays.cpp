@@ -45,9 +45,8 @@ void write_edge_pairs(const Adjacency& adjacency, std::span<std::int64_t> pairs)
 }
 
 void write_degrees(const Adjacency& adjacency, std::span<std::int64_t> degrees) {
-    parallel::for_each_index(adjacency.node_count(), [&](std::size_t v) {
-        degrees[v] = static_cast<std::int64_t>(adjacency.degree(v));
-    });
+    parallel::for_each_index(adjacency.node_count(),
+                             [&](std::size_t v) { degrees[v] = static_cast<std::int64_t>(adjacency.degree(v)); });
 }
 
 }  // namespace kaltrope

@@ -10,14 +10,10 @@ namespace kaltrope {
 GraphState graph_state(const VisibilityGraph& graph) {
     const NodeFeatureTable& features = graph.node_features();
     const auto names = features.names();
-    return GraphState{graph.adjacency().offsets(),
-                      graph.adjacency().neighbor_rows(),
-                      graph.has_features(),
-                      std::vector<std::string>(names.begin(), names.end()),
-                      features.values(),
-                      features.present(),
-                      graph.samples().values,
-                      graph.samples().timestamps};
+    return GraphState{graph.adjacency().offsets(), graph.adjacency().neighbor_rows(),
+                      graph.has_features(),        std::vector<std::string>(names.begin(), names.end()),
+                      features.values(),           features.present(),
+                      graph.samples().values,      graph.samples().timestamps};
 }
 
 namespace {
@@ -45,8 +41,8 @@ std::expected<VisibilityGraph, std::string> restore_graph(const GraphState& stat
         return VisibilityGraph(std::move(*adjacency), NodeFeatureTable(), std::move(*samples));
     }
     const std::size_t node_count = adjacency->node_count();
-    auto table = NodeFeatureTable::restore(node_count, state.feature_names, state.feature_values,
-                                           state.feature_present);
+    auto table =
+        NodeFeatureTable::restore(node_count, state.feature_names, state.feature_values, state.feature_present);
     if (!table) return std::unexpected("invalid VisibilityGraph state: " + table.error());
     return VisibilityGraph(std::move(*adjacency), std::move(*table), std::move(*samples));
 }

@@ -17,11 +17,11 @@ namespace kaltrope {
 inline constexpr std::uint64_t kGraphStateVersion = 1;
 
 struct GraphState {
-    std::span<const std::uint64_t> offsets;   // node_count + 1
+    std::span<const std::uint64_t> offsets;    // node_count + 1
     std::span<const std::uint32_t> neighbors;  // the rows end to end
     bool has_features = false;
     std::vector<std::string> feature_names;
-    std::span<const double> feature_values;       // node_count per name, name after name
+    std::span<const double> feature_values;         // node_count per name, name after name
     std::span<const std::uint8_t> feature_present;  // 1 where a value is present, else 0
     std::span<const double> sample_values;          // node_count, or empty without samples
     std::span<const double> sample_timestamps;      // as many as sample_values

@@ -84,7 +84,8 @@ std::optional<std::uint32_t> HullTree::left_from(std::uint32_t i, std::uint32_t 
         const double dy = values_[v] - yi;
         const double dx = xi - positions_[v];
         std::uint64_t work = 0;
-        const auto found = nearest_before(lo, v, above_line, work, {dx, dy, xi * dy + yi * dx, tolerance(dy, dx, xi, yi)});
+        const auto found =
+            nearest_before(lo, v, above_line, work, {dx, dy, xi * dy + yi * dx, tolerance(dy, dx, xi, yi)});
         if (!found) return std::nullopt;
         const std::uint32_t k = *found;
         edges.push_back({k, i});

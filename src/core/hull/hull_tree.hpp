@@ -90,8 +90,8 @@ private:
     std::size_t leaf_start(std::size_t leaf) const { return std::min(values_.size(), kLeafSize * leaf); }
 
     template <bool FromRight, class Test>
-    std::optional<std::uint32_t> descend(Subtree tree, std::size_t lo, std::size_t hi, Test& test,
-                                         std::uint64_t& work, const PruneLine& line) const {
+    std::optional<std::uint32_t> descend(Subtree tree, std::size_t lo, std::size_t hi, Test& test, std::uint64_t& work,
+                                         const PruneLine& line) const {
         const std::size_t begin = leaf_start(tree.first_leaf);
         const std::size_t end = leaf_start(tree.first_leaf + tree.width);
         if (begin >= end || begin >= hi || end <= lo) return std::nullopt;

@@ -34,8 +34,8 @@ inline void upper_hull_of(std::span<const std::uint32_t> candidates, const doubl
 
 // max of a*y_k + b*x_k over the vertices k of an upper hull (a > 0, so the
 // sequence rises and then falls); negative infinity for no vertices.
-inline double hull_max(std::span<const std::uint32_t> vertices, const double* values, const double* positions,
-                       double a, double b) {
+inline double hull_max(std::span<const std::uint32_t> vertices, const double* values, const double* positions, double a,
+                       double b) {
     if (vertices.empty()) return -std::numeric_limits<double>::infinity();
     auto f = [&](std::size_t at) {
         const std::uint32_t k = vertices[at];
@@ -65,9 +65,7 @@ struct PruneLine {
     double c;
     double eps;
 
-    bool skips(double highest) const {
-        return eps != std::numeric_limits<double>::infinity() && highest <= c - eps;
-    }
+    bool skips(double highest) const { return eps != std::numeric_limits<double>::infinity() && highest <= c - eps; }
 };
 
 // The extent of a set of points, which bounds the rounding in their hulls.

@@ -114,7 +114,7 @@ int exact_orientation(double xa, double ya, double xb, double yb, double xk, dou
     // (x_b - x_a)(y_k - y_a) - (y_b - y_a)(x_k - x_a), multiplied out; the
     // two x_a y_a terms cancel.
     const std::array<Product, 6> products = {
-        product(xb, yk, false), product(xb, ya, true), product(xa, yk, true),
+        product(xb, yk, false), product(xb, ya, true),  product(xa, yk, true),
         product(yb, xk, true),  product(yb, xa, false), product(ya, xk, false),
     };
     return sign_of_sum(products);

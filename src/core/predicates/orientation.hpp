@@ -70,7 +70,8 @@ inline constexpr double kUnderflowGuard = 0x1p-1020;
 inline int orientation(double xa, double ya, double xb, double yb, double xk, double yk) {
     const double l = (xb - xa) * (yk - ya);
     const double r = (yb - ya) * (xk - xa);
-    if (!settled(l, r)) [[unlikely]] return exact_orientation(xa, ya, xb, yb, xk, yk);
+    if (!settled(l, r)) [[unlikely]]
+        return exact_orientation(xa, ya, xb, yb, xk, yk);
     return l > r ? 1 : -1;
 }
 

@@ -9,12 +9,9 @@ namespace kaltrope {
 namespace {
 
 constexpr Spelling<Algorithm> kAlgorithmSpellings[] = {
-    {"auto", Algorithm::Auto},
-    {"scan", Algorithm::Scan},
-    {"dc", Algorithm::Scan},
-    {"divide_and_conquer", Algorithm::Scan},
-    {"hull", Algorithm::Hull},
-    {"output_sensitive", Algorithm::Hull},
+    {"auto", Algorithm::Auto}, {"scan", Algorithm::Scan},
+    {"dc", Algorithm::Scan},   {"divide_and_conquer", Algorithm::Scan},
+    {"hull", Algorithm::Hull}, {"output_sensitive", Algorithm::Hull},
 };
 
 }  // namespace

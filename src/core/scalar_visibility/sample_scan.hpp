@@ -55,8 +55,8 @@ void scan_sample_with(const double* y, Positions x, std::uint32_t i, std::uint32
 // Left edges (j, i) by j descending, then right edges (i, j) by j ascending.
 // extent: that of the whole series.
 template <class Positions>
-void scan_sample(const double* y, Positions x, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
-                 SeriesExtent extent, EdgeList& edges) {
+void scan_sample(const double* y, Positions x, std::uint32_t i, std::uint32_t lo, std::uint32_t hi, SeriesExtent extent,
+                 EdgeList& edges) {
     if (extent.exact_in_double) {
         scan_sample_with<Coordinates::SmallWhole>(y, x, i, lo, hi, extent, edges);
     } else {

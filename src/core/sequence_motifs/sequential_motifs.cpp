@@ -93,17 +93,18 @@ __attribute__((target("avx2"), always_inline)) inline __m256d below_avx2(__m256d
     const __m256d sign = _mm256_set1_pd(-0.0);
     const __m256d det = _mm256_sub_pd(l, r);
     const __m256d size = _mm256_add_pd(_mm256_andnot_pd(sign, l), _mm256_andnot_pd(sign, r));
-    const __m256d bound = _mm256_mul_pd(_mm256_set1_pd(kRelativeBound), _mm256_add_pd(size, _mm256_set1_pd(kUnderflowGuard)));
+    const __m256d bound =
+        _mm256_mul_pd(_mm256_set1_pd(kRelativeBound), _mm256_add_pd(size, _mm256_set1_pd(kUnderflowGuard)));
     unsure = _mm256_or_pd(unsure, _mm256_cmp_pd(_mm256_andnot_pd(sign, det), bound, _CMP_NGT_UQ));
     return _mm256_cmp_pd(det, _mm256_xor_pd(bound, sign), _CMP_LT_OQ);
 }
 
 // The same on eight lanes.
-__attribute__((target("avx512f"), always_inline)) inline __mmask8 below_avx512(__m512d l, __m512d r,
-                                                                               __mmask8& unsure) {
+__attribute__((target("avx512f"), always_inline)) inline __mmask8 below_avx512(__m512d l, __m512d r, __mmask8& unsure) {
     const __m512d det = _mm512_sub_pd(l, r);
     const __m512d size = _mm512_add_pd(_mm512_abs_pd(l), _mm512_abs_pd(r));
-    const __m512d bound = _mm512_mul_pd(_mm512_set1_pd(kRelativeBound), _mm512_add_pd(size, _mm512_set1_pd(kUnderflowGuard)));
+    const __m512d bound =
+        _mm512_mul_pd(_mm512_set1_pd(kRelativeBound), _mm512_add_pd(size, _mm512_set1_pd(kUnderflowGuard)));
     unsure |= _mm512_cmp_pd_mask(_mm512_abs_pd(det), bound, _CMP_NGT_UQ);
     return _mm512_cmp_pd_mask(det, _mm512_sub_pd(_mm512_setzero_pd(), bound), _CMP_LT_OQ);
 }
@@ -126,7 +127,7 @@ inline void settle_word(const double* w, std::uint64_t unsettled_one, std::uint6
 
 template <bool Horizontal>
 __attribute__((target("avx2,popcnt"))) std::size_t count_words_avx2(const double* q, std::size_t windows,
-                                                                     MotifHistogram& counts, bool& finite) {
+                                                                    MotifHistogram& counts, bool& finite) {
     const __m256d zero = _mm256_setzero_pd();
     const __m256d three = _mm256_set1_pd(3.0);
     // The OR of every first sample times zero: NaN as soon as one is not finite.
@@ -253,9 +254,10 @@ MotifHistogram vector_histogram(const double* x, std::size_t n, std::size_t dim)
         if (k % (std::size_t{1} << 16) == 0) interruption::poll();
         // Sample k + 1 needs its fourth projection only if it starts a window.
         projections(k + 1, following, std::min<std::size_t>(4, n - k - 1));
-        const unsigned code = unsigned{sees_over_one<Horizontal>(current[0], current[1], current[2])} |
-                              (unsigned{sees_over_one<Horizontal>(following[0], following[1], following[2])} << 1) |
-                              (unsigned{sees_over_two<Horizontal>(current[0], current[1], current[2], current[3])} << 2);
+        const unsigned code =
+            unsigned{sees_over_one<Horizontal>(current[0], current[1], current[2])} |
+            (unsigned{sees_over_one<Horizontal>(following[0], following[1], following[2])} << 1) |
+            (unsigned{sees_over_two<Horizontal>(current[0], current[1], current[2], current[3])} << 2);
         ++counts[code];
         std::copy_n(following, 4, current);
     }
@@ -294,8 +296,8 @@ Counted count_vector_motifs(Series row, std::size_t dim, bool horizontal) {
     return horizontal ? vector_histogram<true>(row.data(), n, dim) : vector_histogram<false>(row.data(), n, dim);
 }
 
-std::expected<std::vector<MotifHistogram>, InputError> count_motif_batch(std::span<const Series> rows,
-                                                                         SeriesKind kind, std::size_t dim) {
+std::expected<std::vector<MotifHistogram>, InputError> count_motif_batch(std::span<const Series> rows, SeriesKind kind,
+                                                                         std::size_t dim) {
     std::vector<Counted> counted(rows.size());
     parallel::for_each_index(rows.size(), [&](std::size_t k) {
         counted[k] = is_vector(kind) ? count_vector_motifs(rows[k], dim, is_horizontal(kind))

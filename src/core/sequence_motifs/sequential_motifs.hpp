@@ -20,7 +20,6 @@ namespace kaltrope::motifs {
 using MotifHistogram = std::array<std::uint64_t, 8>;
 using Counted = std::expected<MotifHistogram, InputError>;
 
-
 // A scalar series: too long, then the first non-finite sample, are errors.
 Counted count_scalar_motifs(Series row, bool horizontal);
 
@@ -33,7 +32,7 @@ Counted count_vector_motifs(Series row, std::size_t dim, bool horizontal);
 
 // Every row on the worker pool, counts in row order; when rows fail, the
 // error of the lowest failing row.
-std::expected<std::vector<MotifHistogram>, InputError> count_motif_batch(std::span<const Series> rows,
-                                                                         SeriesKind kind, std::size_t dim);
+std::expected<std::vector<MotifHistogram>, InputError> count_motif_batch(std::span<const Series> rows, SeriesKind kind,
+                                                                         std::size_t dim);
 
 }  // namespace kaltrope::motifs

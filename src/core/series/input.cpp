@@ -4,14 +4,10 @@ namespace kaltrope {
 
 std::string InputError::message() const {
     switch (kind) {
-        case Kind::NonFinite:
-            return "non-finite value at index " + std::to_string(index);
-        case Kind::MismatchedLength:
-            return "x and y must have the same length";
-        case Kind::BadPosition:
-            return "x must be finite and strictly increasing (index " + std::to_string(index) + ")";
-        case Kind::TooLong:
-            return "series longer than u32::MAX points";
+        case Kind::NonFinite: return "non-finite value at index " + std::to_string(index);
+        case Kind::MismatchedLength: return "x and y must have the same length";
+        case Kind::BadPosition: return "x must be finite and strictly increasing (index " + std::to_string(index) + ")";
+        case Kind::TooLong: return "series longer than u32::MAX points";
     }
     return {};
 }

@@ -24,7 +24,6 @@ inline constexpr Spelling<SeriesKind> kSeriesKindSpellings[] = {
 };
 
 // Matched exactly, letter case included.
-inline constexpr NameTable<SeriesKind> kSeriesKindNames{kSeriesKindSpellings, LetterCase::Exact, "unknown kind '",
-                                                        "'"};
+inline constexpr NameTable<SeriesKind> kSeriesKindNames{kSeriesKindSpellings, LetterCase::Exact, "unknown kind '", "'"};
 
 }  // namespace kaltrope

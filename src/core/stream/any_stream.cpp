@@ -14,8 +14,7 @@ std::expected<AnyStream, std::string> AnyStream::create(SeriesKind kind, std::op
             if (!dim) return std::unexpected("dim is required for vector kinds");
             // A vector of no values is a vector of the wrong length.
             if (*dim == 0) return std::unexpected(InputError{InputError::Kind::MismatchedLength}.message());
-            return AnyStream(kind, window,
-                             Engine(std::in_place_type<VectorStream>, window, *dim, is_horizontal(kind)));
+            return AnyStream(kind, window, Engine(std::in_place_type<VectorStream>, window, *dim, is_horizontal(kind)));
     }
     return std::unexpected("unknown kind");
 }

@@ -55,8 +55,8 @@ private:
 };
 
 template <class OnSample>
-Validated AnyStream::push_run(Series values, std::size_t rows, std::size_t row_length,
-                              std::optional<Series> positions, OnSample&& on_sample) {
+Validated AnyStream::push_run(Series values, std::size_t rows, std::size_t row_length, std::optional<Series> positions,
+                              OnSample&& on_sample) {
     auto position = [&](std::size_t i) { return positions ? std::optional((*positions)[i]) : std::nullopt; };
     return std::visit(
         [&](auto& stream) -> Validated {

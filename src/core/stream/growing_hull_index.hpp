@@ -43,8 +43,8 @@ public:
     // pass. work grows by 8 per node visited and by every sample tested.
     template <class Test, class Hidden>
     std::optional<std::size_t> nearest_before(std::size_t lo, std::size_t end, const History& values,
-                                              const History& positions, const PruneLine& line,
-                                              Test& test, Hidden& hidden, std::uint64_t& work) const {
+                                              const History& positions, const PruneLine& line, Test& test,
+                                              Hidden& hidden, std::uint64_t& work) const {
         if (end <= lo) return std::nullopt;
         const Search<Test> search{values, positions, line, test, lo, end, work};
         Node at{0, (end - 1) / kLeafSize};

@@ -53,8 +53,8 @@ void NaturalStream::push_checked(double value, std::optional<double> position, S
     const std::size_t earliest = window_start(n, window_);
     const double x = position.value_or(static_cast<double>(n));
     if (earliest < n) {
-        const bool indexed = mode_ == StreamMode::Indexed ||
-                             (mode_ == StreamMode::Auto && n - earliest > kScanOnlyCandidates);
+        const bool indexed =
+            mode_ == StreamMode::Indexed || (mode_ == StreamMode::Auto && n - earliest > kScanOnlyCandidates);
         if (indexed) {
             index_.grow(values_, positions_, earliest);
         }
@@ -144,8 +144,7 @@ void NaturalStream::reserve(std::size_t more) {
     positions_.reserve(more);
 }
 
-bool NaturalStream::search_index(Sight& sight, std::size_t earliest, std::size_t scanned_to,
-                                  Sources& sources) const {
+bool NaturalStream::search_index(Sight& sight, std::size_t earliest, std::size_t scanned_to, Sources& sources) const {
     std::uint64_t work_total = 0;
     std::uint64_t distance = 0;
     // Between the scan position and v nothing lies above the current line.

@@ -38,7 +38,8 @@ public:
     // amortised O(1).
     [[gnu::always_inline]] void reserve(std::size_t more) {
         const std::size_t needed = data_.size() + more * row_length_;
-        if (needed > data_.capacity()) [[unlikely]] grow(needed);
+        if (needed > data_.capacity()) [[unlikely]]
+            grow(needed);
     }
     void push_back(const T& value) { data_.push_back(value); }
     void append(std::span<const T> row) { data_.insert(data_.end(), row.begin(), row.end()); }

@@ -59,7 +59,8 @@ template <class Vector>
 
 template <class Vector>
 [[gnu::always_inline]] inline void make_room(Vector& vector, std::size_t more) {
-    if (vector.size() + more > vector.capacity()) [[unlikely]] grow_room(vector, more);
+    if (vector.size() + more > vector.capacity()) [[unlikely]]
+        grow_room(vector, more);
 }
 
 // Pushes samples 0 .. count - 1 of a run already checked, through

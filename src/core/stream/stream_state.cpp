@@ -90,10 +90,10 @@ std::expected<AnyStream, std::string> AnyStream::restore(const StreamState& stat
             for (std::size_t i = 0; i < anchors.size(); ++i) {
                 anchors[i] = {state.anchors.index[i], 0.0, state.anchors.best_num[i], state.anchors.best_den[i]};
             }
-            return AnyStream(state.kind, state.window,
-                             Engine(std::in_place_type<VectorStream>, state.window, row_length,
-                                    is_horizontal(state.kind), state.count, state.values, state.positions,
-                                    std::move(anchors)));
+            return AnyStream(
+                state.kind, state.window,
+                Engine(std::in_place_type<VectorStream>, state.window, row_length, is_horizontal(state.kind),
+                       state.count, state.values, state.positions, std::move(anchors)));
         }
     }
     return std::unexpected("unknown kind");

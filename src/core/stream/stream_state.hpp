@@ -32,7 +32,7 @@ struct StreamState {
     // The samples a later one may see, [count - rows, count) with rows =
     // count - window_start(count): rows of dim values (one for the scalar kinds).
     Series values;
-    Series positions;  // their positions; none for the horizontal kind
+    Series positions;       // their positions; none for the horizontal kind
     AnchorColumns anchors;  // vector kinds only
 };
 

@@ -36,8 +36,7 @@ public:
 
     // Checks rows samples of row_length values each (laid end to end in
     // data), with their positions if given, as if pushed one by one.
-    Validated check_run(Series data, std::size_t row_length, std::size_t rows,
-                        std::optional<Series> positions) const;
+    Validated check_run(Series data, std::size_t row_length, std::size_t rows, std::optional<Series> positions) const;
 
     // Appends a checked vector of dim values and its sources, by ascending
     // index, to sources. If it throws, the stream is unchanged.

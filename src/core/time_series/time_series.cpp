@@ -7,8 +7,7 @@ std::string TimeSeriesError::message() const {
         case Kind::LengthMismatch:
             return "Length mismatch: " + std::to_string(timestamp_count) + " timestamps but " +
                    std::to_string(value_count) + " values";
-        case Kind::Empty:
-            return "Time series is empty";
+        case Kind::Empty: return "Time series is empty";
     }
     return {};
 }

@@ -13,8 +13,8 @@ std::vector<EdgeList> edge_parts(bool horizontal, RowMatrix x, std::optional<Ser
 }
 
 // Each part's weights go to their own place in one buffer, on the worker pool.
-memory::LargeBuffer<double> weights_of(const std::vector<EdgeList>& parts, RowMatrix x,
-                                       std::optional<Series> positions, VectorWeight weight) {
+memory::LargeBuffer<double> weights_of(const std::vector<EdgeList>& parts, RowMatrix x, std::optional<Series> positions,
+                                       VectorWeight weight) {
     std::vector<std::size_t> first(parts.size() + 1, 0);
     for (std::size_t part = 0; part < parts.size(); ++part) first[part + 1] = first[part] + parts[part].size();
     auto weights = memory::allocate_large_buffer<double>(first.back());

@@ -90,8 +90,8 @@ template <bool Wide, class Mask>
 // X_j . X_a for rows j .. j + 3, each summed as dot() sums it: adding the
 // first product to -0.0 leaves it unchanged.
 template <std::size_t Dim>
-[[gnu::always_inline]] inline Lanes group_dots(RowMatrix x, const Prepared& prepared, std::size_t j,
-                                               const double* xa, Features<Dim> dim) {
+[[gnu::always_inline]] inline Lanes group_dots(RowMatrix x, const Prepared& prepared, std::size_t j, const double* xa,
+                                               Features<Dim> dim) {
     Lanes sum = load_lanes(prepared.column(x, 0) + j) * xa[0];
     for (std::size_t k = 1; k < dim.size(); ++k) sum = sum + load_lanes(prepared.column(x, k) + j) * xa[k];
     return sum;
@@ -100,8 +100,8 @@ template <std::size_t Dim>
 // The end of the largest block containing row j whose rows from j on all
 // fail `blocked(bound, end)`, or j when there is none.
 template <class Blocked>
-[[gnu::always_inline]] inline std::size_t skip_block(const Prepared& prepared, std::size_t j, std::size_t t,
-                                                     double na, Blocked&& blocked) {
+[[gnu::always_inline]] inline std::size_t skip_block(const Prepared& prepared, std::size_t j, std::size_t t, double na,
+                                                     Blocked&& blocked) {
     for (std::size_t level = kBlockLevels; level-- > 0;) {
         const unsigned shift = block_shift(level);
         const std::size_t block = j >> shift;

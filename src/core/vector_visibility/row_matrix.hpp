@@ -50,8 +50,8 @@ inline constexpr unsigned block_shift(std::size_t level) { return 6 + 2 * static
 // bound the projections of a whole block at once; and the matrix feature by
 // feature, for projecting several consecutive rows at once.
 struct Prepared {
-    std::vector<double> norms;       // norms[j] = |X_j|
-    std::vector<double> suffix_max;  // max(norms[j], ..., norms[T - 1])
+    std::vector<double> norms;                                // norms[j] = |X_j|
+    std::vector<double> suffix_max;                           // max(norms[j], ..., norms[T - 1])
     std::array<std::vector<double>, kBlockLevels> block_max;  // [level][j >> block_shift(level)]
     std::vector<double> transposed;  // feature k of row j at [k * T + j]; empty for one feature
 

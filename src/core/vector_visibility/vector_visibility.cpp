@@ -14,27 +14,26 @@ namespace {
 // The edges of rows [begin, end), in order: compiled once for any x86-64
 // and once for processors with AVX2, which test four rows per instruction.
 template <std::size_t Dim, class Positions>
-void natural_rows_plain(RowMatrix x, const Prepared& prepared, Positions positions, std::size_t begin,
-                        std::size_t end, EdgeList& edges) {
+void natural_rows_plain(RowMatrix x, const Prepared& prepared, Positions positions, std::size_t begin, std::size_t end,
+                        EdgeList& edges) {
     for (std::size_t a = begin; a < end; ++a) natural_row_edges<Dim, false>(x, prepared, positions, a, edges);
 }
 
 template <std::size_t Dim>
-void horizontal_rows_plain(RowMatrix x, const Prepared& prepared, std::size_t begin, std::size_t end,
-                           EdgeList& edges) {
+void horizontal_rows_plain(RowMatrix x, const Prepared& prepared, std::size_t begin, std::size_t end, EdgeList& edges) {
     for (std::size_t a = begin; a < end; ++a) horizontal_row_edges<Dim, false>(x, prepared, a, edges);
 }
 
 #ifdef KALTROPE_X86_SIMD
 template <std::size_t Dim, class Positions>
 __attribute__((target("avx2"))) void natural_rows_avx2(RowMatrix x, const Prepared& prepared, Positions positions,
-                                                        std::size_t begin, std::size_t end, EdgeList& edges) {
+                                                       std::size_t begin, std::size_t end, EdgeList& edges) {
     for (std::size_t a = begin; a < end; ++a) natural_row_edges<Dim, true>(x, prepared, positions, a, edges);
 }
 
 template <std::size_t Dim>
 __attribute__((target("avx2"))) void horizontal_rows_avx2(RowMatrix x, const Prepared& prepared, std::size_t begin,
-                                                           std::size_t end, EdgeList& edges) {
+                                                          std::size_t end, EdgeList& edges) {
     for (std::size_t a = begin; a < end; ++a) horizontal_row_edges<Dim, true>(x, prepared, a, edges);
 }
 #endif

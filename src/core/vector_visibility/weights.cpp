@@ -23,8 +23,8 @@ bool divides_by_time(VectorWeight weight) {
 
 const NameTable<VectorWeight> kWeightNames{kWeightSpellings, LetterCase::Ignored, "unknown weight method '", "'"};
 
-void vector_weights_into(std::span<const Edge> edges, RowMatrix x, std::optional<Series> positions,
-                         VectorWeight weight, double* out) {
+void vector_weights_into(std::span<const Edge> edges, RowMatrix x, std::optional<Series> positions, VectorWeight weight,
+                         double* out) {
     const std::size_t dim = x.dim;
     const bool per_time = divides_by_time(weight);
     for (const Edge& edge : edges) {
@@ -35,16 +35,10 @@ void vector_weights_into(std::span<const Edge> edges, RowMatrix x, std::optional
         double value;
         switch (weight) {
             case VectorWeight::CosineSimilarity:
-            case VectorWeight::TimeDiffCosineSimilarity:
-                value = dot(xa, xb, dim) / (na * nb);
-                break;
+            case VectorWeight::TimeDiffCosineSimilarity: value = dot(xa, xb, dim) / (na * nb); break;
             case VectorWeight::EuclideanDistance:
-            case VectorWeight::TimeDiffEuclideanDistance:
-                value = std::sqrt(squared_distance(xa, xb, dim));
-                break;
-            default:
-                value = std::sqrt(squared_distance(xa, xb, dim)) / (na + nb);
-                break;
+            case VectorWeight::TimeDiffEuclideanDistance: value = std::sqrt(squared_distance(xa, xb, dim)); break;
+            default: value = std::sqrt(squared_distance(xa, xb, dim)) / (na + nb); break;
         }
         if (per_time) {
             const double dt = positions ? std::abs((*positions)[edge.b] - (*positions)[edge.a])

@@ -32,8 +32,8 @@ extern const NameTable<VectorWeight> kWeightNames;
 
 // The weight of every edge, in edge order, into out[0 .. edges.size()).
 // Zero rows are not guarded against: they give NaN where a norm divides.
-void vector_weights_into(std::span<const Edge> edges, RowMatrix x, std::optional<Series> positions,
-                         VectorWeight weight, double* out);
+void vector_weights_into(std::span<const Edge> edges, RowMatrix x, std::optional<Series> positions, VectorWeight weight,
+                         double* out);
 
 std::vector<double> vector_weights(std::span<const Edge> edges, RowMatrix x, std::optional<Series> positions,
                                    VectorWeight weight);

@@ -50,7 +50,8 @@ void append_shortest_float(std::string& text, double value) {
         return;
     }
     char scientific[32];
-    const auto end = std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific).ptr;
+    const auto end =
+        std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific).ptr;
     append_fixed(text, std::string_view(scientific, static_cast<std::size_t>(end - scientific)));
 }
 

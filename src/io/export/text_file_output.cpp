@@ -58,7 +58,8 @@ std::expected<Target, int> resolve(std::string path) {
 Saved write_all(int file, std::string_view text) {
     while (!text.empty()) {
         interruption::poll();
-        const ssize_t written = retry_interrupted([&] { return write(file, text.data(), std::min(text.size(), kWritePiece)); });
+        const ssize_t written =
+            retry_interrupted([&] { return write(file, text.data(), std::min(text.size(), kWritePiece)); });
         if (written < 0) return failure(errno);
         text.remove_prefix(static_cast<std::size_t>(written));
     }
@@ -67,7 +68,8 @@ Saved write_all(int file, std::string_view text) {
 
 // The old way, for files that cannot be replaced: create or truncate, then write.
 Saved write_in_place(const std::string& path, std::string_view text) {
-    const int file = retry_interrupted([&] { return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666); });
+    const int file =
+        retry_interrupted([&] { return open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666); });
     if (file < 0) return failure(errno);
     Descriptor closing(file);
     if (auto written = write_all(file, text); !written) return written;
@@ -85,8 +87,8 @@ public:
         for (int attempt = 0; attempt < 100; ++attempt) {
             std::string path = directory + "/.kaltrope-" + std::to_string(getpid()) + "-" +
                                std::to_string(counter.fetch_add(1)) + "-" + std::to_string(clock % 1000000) + ".tmp";
-            const int file = retry_interrupted(
-                [&] { return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
+            const int file =
+                retry_interrupted([&] { return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); });
             if (file >= 0) return TemporaryFile(std::move(path), file);
             if (errno != EEXIST) return std::unexpected(errno);
         }
@@ -94,7 +96,9 @@ public:
     }
 
     TemporaryFile(TemporaryFile&& other) noexcept
-        : path_(std::move(other.path_)), file_(std::exchange(other.file_, -1)), kept_(std::exchange(other.kept_, true)) {}
+        : path_(std::move(other.path_)),
+          file_(std::exchange(other.file_, -1)),
+          kept_(std::exchange(other.kept_, true)) {}
     TemporaryFile& operator=(TemporaryFile&&) = delete;
     ~TemporaryFile() {
         if (file_ >= 0) close(file_);

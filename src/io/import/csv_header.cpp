@@ -21,8 +21,7 @@ std::vector<std::string> names_of(std::string_view header) {
     }
 }
 
-std::expected<std::size_t, std::string> find_column(const std::vector<std::string>& names,
-                                                    std::string_view wanted) {
+std::expected<std::size_t, std::string> find_column(const std::vector<std::string>& names, std::string_view wanted) {
     for (std::size_t index = 0; index < names.size(); ++index) {
         if (names[index] == wanted) return index;
     }

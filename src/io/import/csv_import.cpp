@@ -146,8 +146,10 @@ std::size_t close_up(std::span<const Chunk> chunks, std::vector<double>& timesta
         if (chunk.first_row != kept) {
             const auto from = static_cast<std::ptrdiff_t>(chunk.first_row);
             const auto count = static_cast<std::ptrdiff_t>(chunk.kept);
-            std::copy(timestamps.begin() + from, timestamps.begin() + from + count, timestamps.begin() + static_cast<std::ptrdiff_t>(kept));
-            std::copy(values.begin() + from, values.begin() + from + count, values.begin() + static_cast<std::ptrdiff_t>(kept));
+            std::copy(timestamps.begin() + from, timestamps.begin() + from + count,
+                      timestamps.begin() + static_cast<std::ptrdiff_t>(kept));
+            std::copy(values.begin() + from, values.begin() + from + count,
+                      values.begin() + static_cast<std::ptrdiff_t>(kept));
         }
         kept += chunk.kept;
     }

@@ -43,7 +43,8 @@ std::expected<TextFile, FileReadError> read_text_file(const std::string& path) {
             memory::resize_large_buffer(bytes, capacity);
         }
         interruption::poll();
-        const ssize_t count = retry_interrupted([&] { return read(file.get(), bytes.get() + length, capacity - length); });
+        const ssize_t count =
+            retry_interrupted([&] { return read(file.get(), bytes.get() + length, capacity - length); });
         if (count < 0) return system_error();
         if (count == 0) break;
         length += static_cast<std::size_t>(count);

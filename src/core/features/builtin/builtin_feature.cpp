@@ -131,6 +131,8 @@ std::optional<double> compute_builtin(BuiltinFeature feature, const FeatureConte
     return std::nullopt;
 }
 
-std::unique_ptr<Feature> make_feature(BuiltinFeature feature) { return std::make_unique<BuiltinFeatureObject>(feature); }
+std::unique_ptr<Feature> make_feature(BuiltinFeature feature) {
+    return std::make_unique<BuiltinFeatureObject>(feature);
+}
 
 }  // namespace kaltrope

@@ -25,9 +25,9 @@ enum class BuiltinFeature : std::uint8_t {
 };
 
 inline constexpr std::array kBuiltinFeatures = {
-    BuiltinFeature::DeltaForward, BuiltinFeature::DeltaBackward, BuiltinFeature::DeltaSymmetric,
-    BuiltinFeature::LocalSlope,   BuiltinFeature::Acceleration,  BuiltinFeature::LocalMean,
-    BuiltinFeature::LocalVariance, BuiltinFeature::IsLocalMax,   BuiltinFeature::IsLocalMin,
+    BuiltinFeature::DeltaForward,  BuiltinFeature::DeltaBackward, BuiltinFeature::DeltaSymmetric,
+    BuiltinFeature::LocalSlope,    BuiltinFeature::Acceleration,  BuiltinFeature::LocalMean,
+    BuiltinFeature::LocalVariance, BuiltinFeature::IsLocalMax,    BuiltinFeature::IsLocalMin,
     BuiltinFeature::ZScore,
 };
 
