@@ -86,10 +86,10 @@ std::vector<std::uint64_t> triangles_per_node(const Adjacency& adjacency) {
         interruption::Countdown countdown(1u << 20);
         for (std::size_t x = begin; x < end; ++x) {
             const auto row = adjacency.neighbors(x);
-            countdown.tick(static_cast<unsigned>(1 + row.size()));
             for (const std::uint32_t y : row) marked[y] = 1;
             std::uint64_t links = 0;
             for (const std::uint32_t y : row) {
+                countdown.tick(static_cast<unsigned>(1 + oriented.from(y).size()));
                 for (const std::uint32_t z : oriented.from(y)) links += marked[z];
             }
             for (const std::uint32_t y : row) marked[y] = 0;
