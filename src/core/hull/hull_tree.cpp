@@ -26,7 +26,9 @@ std::optional<int> moderating_exponent(std::span<const double> numbers) {
         if (magnitude != 0) smallest = std::min(smallest, magnitude);
     }
     const int exponent = -std::ilogb(largest);  // largest becomes [1, 2)
-    if (!moderate(std::ldexp(smallest, exponent))) return std::nullopt;
+    // The smallest must stay a normal number of moderate magnitude (it would
+    // not survive as 0, which is moderate too).
+    if (std::ilogb(smallest) + exponent < std::ilogb(kSmallestModerate)) return std::nullopt;
     return exponent;
 }
 

@@ -169,6 +169,15 @@ def test_hulls_over_underflowing_products(unit):
         assert [tuple(e) for e in got.tolist()] == stream_order(want), trial
 
 
+def test_hull_over_values_too_far_apart_to_rescale():
+    """Subnormal and huge values in one series: no power of two makes both
+    moderate, and the hull must not flush the tiny ones to zero."""
+    y = np.array([1.21615550e-309, 0.0, -6.67761415e153, 2.65354965e-256])
+    want = exact_natural_oracle(y)
+    for algorithm in ALGORITHMS:
+        assert pairs(NAT(y, algorithm=algorithm)) == want, algorithm
+
+
 def motif_oracle(y):
     """Each window's code from its exact natural graph."""
     counts = [0] * 8
