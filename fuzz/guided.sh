@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 clang=${CLANG:-clang-19}
 build=build/fuzz
-runtime="$build/asan_with_fuzzer.so"
+runtime="$PWD/$build/asan_with_fuzzer.so"
 
 if [[ ! -f "$build/build.ninja" ]]; then
   CC="$clang" CXX="${clang/clang/clang++}" cmake -S . -B "$build" -G Ninja -DKALTROPE_FUZZ=ON \
