@@ -15,8 +15,8 @@
 #include "bindings/common/method_table.hpp"
 #include "bindings/common/numpy_api.hpp"
 #include "bindings/common/py_ref.hpp"
-#include "core/scalar_visibility/horizontal.hpp"
-#include "core/scalar_visibility/natural.hpp"
+#include "bindings/array_functions/variant_arguments.hpp"
+#include "core/scalar_visibility/batch_entries.hpp"
 
 namespace kaltrope::bindings {
 namespace {
@@ -65,32 +65,40 @@ std::optional<Rows> iterated_rows(PyObject* object) {
     return rows;
 }
 
-using BatchEngine = BatchEdges (*)(std::span<const Series> rows);
+using BatchEngine = std::expected<EdgeResult, InputError> (*)(std::span<const Series> rows, const EdgeOptions& options);
 
-// Takes the single argument `rows` with format (naming the function in
-// argument errors) and runs engine on the series it holds.
+// Takes `rows` and the keywords of the variants with format (naming the
+// function in argument errors) and runs engine on the series it holds.
 PyObject* run_batch_entry(PyObject* args, PyObject* kwargs, const char* format, BatchEngine engine) {
     return guarded([&]() -> PyObject* {
-        static const char* keywords[] = {"rows", nullptr};
+        static const char* keywords[] = {"rows", "penetrable", "window", "weight", "direction", nullptr};
         PyObject* object = nullptr;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &object)) {
+        PyObject* penetrable = nullptr;
+        PyObject* window = nullptr;
+        PyObject* weight = nullptr;
+        PyObject* direction = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &object, &penetrable,
+                                         &window, &weight, &direction)) {
             return nullptr;
         }
+        const auto options = edge_option_arguments(penetrable, window, weight, direction);
+        if (!options) return nullptr;
         if (!ensure_numpy()) return nullptr;
         auto rows = is_float64_matrix(object) ? matrix_rows(object) : iterated_rows(object);
         if (!rows) return nullptr;
-        const auto edges = without_lock([&] { return engine(rows->series); });
-        if (!edges) return raise_error(edges.error());
-        return batch_to_numpy(without_lock([&] { return widen_batch(*edges); }));
+        auto result = without_lock([&] { return engine(rows->series, *options); });
+        if (!result) return raise_error(result.error());
+        BatchBuffer batch = without_lock([&] { return widen_batch(result->parts); });
+        return weighted_batch_to_numpy(std::move(batch), std::move(result->weights));
     });
 }
 
 PyObject* natural_visibility_batch(PyObject*, PyObject* args, PyObject* kwargs) {
-    return run_batch_entry(args, kwargs, "O:natural_visibility_batch", natural_batch);
+    return run_batch_entry(args, kwargs, "O|$OOOO:natural_visibility_batch", natural_batch_edges);
 }
 
 PyObject* horizontal_visibility_batch(PyObject*, PyObject* args, PyObject* kwargs) {
-    return run_batch_entry(args, kwargs, "O:horizontal_visibility_batch", horizontal_batch);
+    return run_batch_entry(args, kwargs, "O|$OOOO:horizontal_visibility_batch", horizontal_batch_edges);
 }
 
 PyMethodDef batch_functions[] = {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "bindings/array_functions/variant_arguments.hpp"
 #include "bindings/common/array_conversion.hpp"
 #include "bindings/common/array_results.hpp"
 #include "bindings/common/errors.hpp"
@@ -18,16 +19,24 @@ namespace {
 
 PyObject* natural_visibility_edges(PyObject*, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        static const char* keywords[] = {"y", "x", "algorithm", nullptr};
+        static const char* keywords[] = {"y", "x", "algorithm", "penetrable", "window", "weight", "direction", nullptr};
         PyObject* y_argument = nullptr;
         PyObject* x_argument = Py_None;
         const char* algorithm_text = "auto";
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|Os:natural_visibility_edges", const_cast<char**>(keywords),
-                                         &y_argument, &x_argument, &algorithm_text)) {
+        PyObject* penetrable = nullptr;
+        PyObject* window = nullptr;
+        PyObject* weight = nullptr;
+        PyObject* direction = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|Os$OOOO:natural_visibility_edges",
+                                         const_cast<char**>(keywords), &y_argument, &x_argument, &algorithm_text,
+                                         &penetrable, &window, &weight, &direction)) {
             return nullptr;
         }
         const auto algorithm = option_argument(kAlgorithmNames, algorithm_text);
         if (!algorithm) return nullptr;
+        auto options = edge_option_arguments(penetrable, window, weight, direction);
+        if (!options) return nullptr;
+        options->algorithm = *algorithm;
         auto y = to_f64(y_argument);
         if (!y) return nullptr;
         std::optional<F64Vec> x;
@@ -35,11 +44,12 @@ PyObject* natural_visibility_edges(PyObject*, PyObject* args, PyObject* kwargs) 
             x = to_f64(x_argument);
             if (!x) return nullptr;
         }
-        auto parts = without_lock([&] {
-            return checked_natural_edge_parts(y->values(), x ? std::optional(x->values()) : std::nullopt, *algorithm);
+        auto result = without_lock([&] {
+            return checked_natural_edges(y->values(), x ? std::optional(x->values()) : std::nullopt, *options);
         });
-        if (!parts) return raise_error(parts.error());
-        return edges_to_numpy(without_lock([&] { return widen(*parts); }));
+        if (!result) return raise_error(result.error());
+        EdgeBuffer edges = without_lock([&] { return widen(result->parts); });
+        return weighted_edges_to_numpy(std::move(edges), std::move(result->weights));
     });
 }
 
@@ -77,17 +87,25 @@ PyObject* natural_visibility_plan(PyObject*, PyObject* args, PyObject* kwargs) {
 
 PyObject* horizontal_visibility_edges(PyObject*, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        static const char* keywords[] = {"y", nullptr};
+        static const char* keywords[] = {"y", "penetrable", "window", "weight", "direction", nullptr};
         PyObject* y_argument = nullptr;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:horizontal_visibility_edges", const_cast<char**>(keywords),
-                                         &y_argument)) {
+        PyObject* penetrable = nullptr;
+        PyObject* window = nullptr;
+        PyObject* weight = nullptr;
+        PyObject* direction = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$OOOO:horizontal_visibility_edges",
+                                         const_cast<char**>(keywords), &y_argument, &penetrable, &window, &weight,
+                                         &direction)) {
             return nullptr;
         }
+        const auto options = edge_option_arguments(penetrable, window, weight, direction);
+        if (!options) return nullptr;
         auto y = to_f64(y_argument);
         if (!y) return nullptr;
-        const auto edges = without_lock([&] { return checked_horizontal_edges(y->values()); });
-        if (!edges) return raise_error(edges.error());
-        return edges_to_numpy(without_lock([&] { return widen(std::span(&*edges, 1)); }));
+        auto result = without_lock([&] { return checked_horizontal_edges(y->values(), *options); });
+        if (!result) return raise_error(result.error());
+        EdgeBuffer edges = without_lock([&] { return widen(result->parts); });
+        return weighted_edges_to_numpy(std::move(edges), std::move(result->weights));
     });
 }
 
