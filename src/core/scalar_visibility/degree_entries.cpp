@@ -1,10 +1,49 @@
 #include "core/scalar_visibility/degree_entries.hpp"
 
-#include "core/scalar_visibility/limited_engines.hpp"
+#include <algorithm>
+#include <vector>
+
+#include "core/scalar_visibility/limited_horizontal_scan.hpp"
+#include "core/scalar_visibility/limited_natural_scan.hpp"
+#include "core/scalar_visibility/natural_sample_engine.hpp"
+#include "core/scalar_visibility/sample_parts.hpp"
 #include "support/worker_pool.hpp"
 
 namespace kaltrope {
 namespace {
+
+// The plain natural engine as a scan of sample_parts.hpp.
+template <class Positions>
+struct PlainNaturalScan {
+    const NaturalSampleEngine<Positions>* engine;
+
+    std::uint64_t operator()(std::uint32_t i, EdgeList& edges) const {
+        engine->scan(i, edges);
+        return engine->span(i);
+    }
+};
+
+template <class Positions>
+void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool parallel, std::int64_t* degrees) {
+    std::fill_n(degrees, y.size(), 0);
+    if (y.size() < 2) return;
+    if (limits.plain()) {
+        const NaturalSampleEngine engine(y, x, Algorithm::Auto);
+        degrees_by_sample(y.size(), PlainNaturalScan<Positions>{&engine}, degrees, parallel);
+        return;
+    }
+    const SampleReach reach(limits.window, y.size());
+    degrees_by_sample(y.size(), LimitedNaturalScan(y, x, limits.penetrable, reach), degrees, parallel);
+}
+
+void horizontal_degrees(Series y, const VisibilityLimits& limits, bool parallel, std::int64_t* degrees) {
+    std::fill_n(degrees, y.size(), 0);
+    if (y.size() < 2) return;
+    // With p = 0 and no window the scan pops what the stack engine pops.
+    const SampleReach reach(limits.window, y.size());
+    const std::vector<std::uint32_t> previous = previous_higher(y);
+    degrees_by_sample(y.size(), LimitedHorizontalScan(y, previous, limits.penetrable, reach), degrees, parallel);
+}
 
 // Validates the rows, then the positions shared by every row, if any.
 template <class RowDegrees>
@@ -30,9 +69,9 @@ std::expected<Degrees, InputError> checked_natural_degrees(Series y, std::option
     }
     Degrees degrees = memory::allocate_large_buffer<std::int64_t>(y.size());
     if (x) {
-        limited_natural_degrees(y, ExplicitPositions{x->data()}, limits, true, degrees.get());
+        natural_degrees(y, ExplicitPositions{x->data()}, limits, true, degrees.get());
     } else {
-        limited_natural_degrees(y, UniformPositions{}, limits, true, degrees.get());
+        natural_degrees(y, UniformPositions{}, limits, true, degrees.get());
     }
     return degrees;
 }
@@ -40,7 +79,7 @@ std::expected<Degrees, InputError> checked_natural_degrees(Series y, std::option
 std::expected<Degrees, InputError> checked_horizontal_degrees(Series y, const VisibilityLimits& limits) {
     if (auto valid = validate_series(y); !valid) return std::unexpected(valid.error());
     Degrees degrees = memory::allocate_large_buffer<std::int64_t>(y.size());
-    limited_horizontal_degrees(y, limits, true, degrees.get());
+    horizontal_degrees(y, limits, true, degrees.get());
     return degrees;
 }
 
@@ -48,9 +87,9 @@ std::expected<Degrees, InputError> natural_degree_rows(std::span<const Series> r
                                                        const VisibilityLimits& limits) {
     return degree_rows(rows, x, [&](Series row, std::int64_t* out) {
         if (x) {
-            limited_natural_degrees(row, ExplicitPositions{x->data()}, limits, false, out);
+            natural_degrees(row, ExplicitPositions{x->data()}, limits, false, out);
         } else {
-            limited_natural_degrees(row, UniformPositions{}, limits, false, out);
+            natural_degrees(row, UniformPositions{}, limits, false, out);
         }
     });
 }
@@ -58,7 +97,7 @@ std::expected<Degrees, InputError> natural_degree_rows(std::span<const Series> r
 std::expected<Degrees, InputError> horizontal_degree_rows(std::span<const Series> rows,
                                                           const VisibilityLimits& limits) {
     return degree_rows(rows, std::nullopt,
-                       [&](Series row, std::int64_t* out) { limited_horizontal_degrees(row, limits, false, out); });
+                       [&](Series row, std::int64_t* out) { horizontal_degrees(row, limits, false, out); });
 }
 
 }  // namespace kaltrope

@@ -17,14 +17,6 @@ std::vector<EdgeList> natural_parts(Series y, Positions x, const VisibilityLimit
     return edges_by_sample(y.size(), LimitedNaturalScan(y, x, limits.penetrable, reach), parallel);
 }
 
-template <class Positions>
-void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool parallel, std::int64_t* degrees) {
-    std::fill_n(degrees, y.size(), 0);
-    if (y.size() < 2) return;
-    const SampleReach reach(limits.window, y.size());
-    degrees_by_sample(y.size(), LimitedNaturalScan(y, x, limits.penetrable, reach), degrees, parallel);
-}
-
 }  // namespace
 
 std::vector<std::uint32_t> previous_higher(Series y) {
@@ -54,24 +46,6 @@ std::vector<EdgeList> limited_horizontal_parts(Series y, const VisibilityLimits&
     const SampleReach reach(limits.window, y.size(), indices);
     const std::vector<std::uint32_t> previous = previous_higher(y);
     return edges_by_sample(y.size(), LimitedHorizontalScan(y, previous, limits.penetrable, reach), parallel);
-}
-
-void limited_natural_degrees(Series y, UniformPositions x, const VisibilityLimits& limits, bool parallel,
-                             std::int64_t* degrees) {
-    natural_degrees(y, x, limits, parallel, degrees);
-}
-
-void limited_natural_degrees(Series y, ExplicitPositions x, const VisibilityLimits& limits, bool parallel,
-                             std::int64_t* degrees) {
-    natural_degrees(y, x, limits, parallel, degrees);
-}
-
-void limited_horizontal_degrees(Series y, const VisibilityLimits& limits, bool parallel, std::int64_t* degrees) {
-    std::fill_n(degrees, y.size(), 0);
-    if (y.size() < 2) return;
-    const SampleReach reach(limits.window, y.size());
-    const std::vector<std::uint32_t> previous = previous_higher(y);
-    degrees_by_sample(y.size(), LimitedHorizontalScan(y, previous, limits.penetrable, reach), degrees, parallel);
 }
 
 }  // namespace kaltrope

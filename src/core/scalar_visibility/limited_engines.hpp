@@ -28,12 +28,4 @@ std::vector<EdgeList> limited_natural_parts(Series y, ExplicitPositions x, const
 std::vector<EdgeList> limited_horizontal_parts(Series y, const VisibilityLimits& limits, bool parallel,
                                                std::span<const std::uint32_t> indices = {});
 
-// The degree of every sample into degrees[0 .. n), zeroed first, keeping one
-// sample's edges at a time.
-void limited_natural_degrees(Series y, UniformPositions x, const VisibilityLimits& limits, bool parallel,
-                             std::int64_t* degrees);
-void limited_natural_degrees(Series y, ExplicitPositions x, const VisibilityLimits& limits, bool parallel,
-                             std::int64_t* degrees);
-void limited_horizontal_degrees(Series y, const VisibilityLimits& limits, bool parallel, std::int64_t* degrees);
-
 }  // namespace kaltrope
