@@ -15,7 +15,7 @@
 #include "bindings/common/method_table.hpp"
 #include "bindings/common/numpy_api.hpp"
 #include "bindings/common/py_ref.hpp"
-#include "bindings/array_functions/variant_arguments.hpp"
+#include "bindings/common/variant_arguments.hpp"
 #include "core/scalar_visibility/batch_entries.hpp"
 
 namespace kaltrope::bindings {
@@ -106,7 +106,7 @@ PyMethodDef batch_functions[] = {
         "natural_visibility_batch",
         method_pointer(natural_visibility_batch),
         METH_VARARGS | METH_KEYWORDS,
-        "natural_visibility_batch(rows)\n--\n\n"
+        "natural_visibility_batch(rows, *, penetrable=0, window=None, weight=None, direction=\"left_to_right\")\n--\n\n"
         "natural_visibility_batch(Y) -> (edges (E, 2) int64, offsets (B+1,) int64)\n"
         "\n"
         "Natural visibility graphs of many independent series in one call, in\n"
@@ -120,6 +120,9 @@ PyMethodDef batch_functions[] = {
         "    The series (shown as `Y` above): a (B, n) array, read in place when\n"
         "    it is a C-contiguous float64 array, or any iterable of 1-D\n"
         "    array-likes, whose lengths may differ.\n"
+        "penetrable, window, weight, direction : optional\n"
+        "    As for the function of one series, applied to every series (at\n"
+        "    positions 0, 1, ...).\n"
         "\n"
         "Returns\n"
         "-------\n"
@@ -128,6 +131,9 @@ PyMethodDef batch_functions[] = {
         "    of `natural_visibility_edges`, with node indices local to their series.\n"
         "offsets : ndarray of int64, shape (B + 1,)\n"
         "    The edges of series k are ``edges[offsets[k]:offsets[k + 1]]``.\n"
+        "weights : ndarray of float64, shape (E,)\n"
+        "    Only when `weight` is given: ``(edges, offsets, weights)`` is\n"
+        "    returned, one weight per edge.\n"
         "\n"
         "Raises\n"
         "------\n"
@@ -155,7 +161,8 @@ PyMethodDef batch_functions[] = {
         "horizontal_visibility_batch",
         method_pointer(horizontal_visibility_batch),
         METH_VARARGS | METH_KEYWORDS,
-        "horizontal_visibility_batch(rows)\n--\n\n"
+        "horizontal_visibility_batch(rows, *, penetrable=0, window=None, weight=None, "
+        "direction=\"left_to_right\")\n--\n\n"
         "horizontal_visibility_batch(Y) -> (edges (E, 2) int64, offsets (B+1,) int64)\n"
         "\n"
         "Horizontal visibility graphs of many independent series in one call,\n"
@@ -167,6 +174,9 @@ PyMethodDef batch_functions[] = {
         "    The series (shown as `Y` above): a (B, n) array, read in place when\n"
         "    it is a C-contiguous float64 array, or any iterable of 1-D\n"
         "    array-likes, whose lengths may differ.\n"
+        "penetrable, window, weight, direction : optional\n"
+        "    As for the function of one series, applied to every series (at\n"
+        "    positions 0, 1, ...).\n"
         "\n"
         "Returns\n"
         "-------\n"
@@ -175,6 +185,9 @@ PyMethodDef batch_functions[] = {
         "    of `horizontal_visibility_edges`, with node indices local to their series.\n"
         "offsets : ndarray of int64, shape (B + 1,)\n"
         "    The edges of series k are ``edges[offsets[k]:offsets[k + 1]]``.\n"
+        "weights : ndarray of float64, shape (E,)\n"
+        "    Only when `weight` is given: ``(edges, offsets, weights)`` is\n"
+        "    returned, one weight per edge.\n"
         "\n"
         "Raises\n"
         "------\n"

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "bindings/array_functions/variant_arguments.hpp"
+#include "bindings/common/variant_arguments.hpp"
 #include "bindings/common/array_conversion.hpp"
 #include "bindings/common/array_results.hpp"
 #include "bindings/common/errors.hpp"

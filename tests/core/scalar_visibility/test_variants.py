@@ -326,3 +326,48 @@ def test_decimal_data_scaled_to_whole_numbers_gives_its_decimal_graph():
     scaled = np.round(y * 10)
     assert sorted(pairs(NAT(scaled))) == path
     assert kt.natural_visibility_degrees(scaled).tolist() == [1] + [2] * (len(y) - 2) + [1]
+
+
+# -- graph objects -----------------------------------------------------------
+
+@given(st.lists(st.one_of(st.none(), st.integers(0, 4).map(float)), max_size=25), limits)
+def test_graphs_with_gaps_count_windows_in_sample_indices(values, limit):
+    # Missing samples neither see nor block: the graph is that of the present
+    # samples at their timestamps, and a window counts the sample indices.
+    penetrable, window = limit
+    timestamps = [2.0 * i for i in range(len(values))]
+    present = [i for i, v in enumerate(values) if v is not None]
+    if not present:
+        return
+    series = kt.TimeSeries.with_missing(timestamps, values)
+    ys = [values[i] for i in present]
+    for kind, want in (
+            ("natural", limited_natural_oracle(ys, [timestamps[i] for i in present], penetrable)),
+            ("horizontal", limited_horizontal_oracle(ys, penetrable))):
+        kept = {(present[a], present[b]) for a, b in want
+                if window is None or present[b] - present[a] <= window}
+        graph = getattr(series, f"{kind}_visibility")(penetrable=penetrable, window=window)
+        assert {(a, b) for a, b, _ in graph.edges()} == kept
+        assert graph.node_count() == len(values)
+
+
+@pytest.mark.parametrize("kind", ["natural", "horizontal"])
+def test_graph_builders_take_the_limits(kind):
+    y = np.random.default_rng(4).integers(0, 6, 400).astype(float)
+    edges_of = getattr(kt, f"{kind}_visibility_edges")
+    for p, w in ((0, None), (2, None), (1, 12)):
+        want = sorted(map(tuple, edges_of(y, penetrable=p, window=w).tolist()))
+        for graph in (getattr(kt, f"{kind}_visibility")(y, penetrable=p, window=w),
+                      getattr(kt.TimeSeries(list(y)), f"{kind}_visibility")(penetrable=p, window=w)):
+            assert [(a, b) for a, b, _ in graph.edges()] == want
+            assert np.array_equal(graph.degrees(), kt.__dict__[f"{kind}_visibility_degrees"](y, penetrable=p, window=w))
+    features = kt.FeatureSet().add_builtin(kt.BuiltinFeature(kt.BuiltinFeature.DELTA_FORWARD))
+    series = kt.TimeSeries(list(y))
+    method = getattr(series, f"{kind}_visibility_with_features")
+    with pytest.raises(ValueError, match="window"):
+        method(features, window=0)
+    graph = method(features, penetrable=1, window=5)     # the refused call left the features in place
+    assert graph.get_node_features(0) == {"delta_forward": y[1] - y[0]}
+    assert graph.edge_count() == len(edges_of(y, penetrable=1, window=5))
+    with pytest.raises(TypeError, match="penetrable"):
+        getattr(kt, f"{kind}_visibility")(y, penetrable="2")

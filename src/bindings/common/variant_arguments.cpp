@@ -1,4 +1,4 @@
-#include "bindings/array_functions/variant_arguments.hpp"
+#include "bindings/common/variant_arguments.hpp"
 
 #include <cstdint>
 #include <limits>
