@@ -24,6 +24,21 @@ _VectorWeight = Literal[
 ]
 _Kind = Literal["natural", "horizontal", "vector_natural", "vector_horizontal"]
 _StreamMode = Literal["auto", "scan", "indexed"]
+_Weight = Literal[
+    "distance",
+    "sq_distance",
+    "v_distance",
+    "abs_v_distance",
+    "h_distance",
+    "abs_h_distance",
+    "slope",
+    "abs_slope",
+    "angle",
+    "abs_angle",
+]
+_Direction = Literal["left_to_right", "top_to_bottom"]
+_Weighted = tuple[_Edges, NDArray[np.float64]]
+_WeightedBatch = tuple[NDArray[np.int64], NDArray[np.int64], NDArray[np.float64]]
 
 class _NaturalPlan(TypedDict):
     algorithm: Literal["scan", "hull"]
@@ -47,10 +62,16 @@ class TimeSeries:
     def from_csv_file(path: _Path, time_col: str, value_col: str) -> TimeSeries: ...
     def handle_missing(self, strategy: MissingDataStrategy) -> TimeSeries: ...
     def to_numpy(self) -> NDArray[np.float64]: ...
-    def natural_visibility(self) -> VisibilityGraph: ...
-    def horizontal_visibility(self) -> VisibilityGraph: ...
-    def natural_visibility_with_features(self, features: FeatureSet) -> VisibilityGraph: ...
-    def horizontal_visibility_with_features(self, features: FeatureSet) -> VisibilityGraph: ...
+    def natural_visibility(self, *, penetrable: SupportsIndex = 0, window: SupportsIndex | None = None) -> VisibilityGraph: ...
+    def horizontal_visibility(
+        self, *, penetrable: SupportsIndex = 0, window: SupportsIndex | None = None
+    ) -> VisibilityGraph: ...
+    def natural_visibility_with_features(
+        self, features: FeatureSet, *, penetrable: SupportsIndex = 0, window: SupportsIndex | None = None
+    ) -> VisibilityGraph: ...
+    def horizontal_visibility_with_features(
+        self, features: FeatureSet, *, penetrable: SupportsIndex = 0, window: SupportsIndex | None = None
+    ) -> VisibilityGraph: ...
     # Added by the package kaltrope.
     @staticmethod
     def from_pandas(series: Any) -> TimeSeries: ...
@@ -235,13 +256,98 @@ class MotifCounts:
     @property
     def total_subgraphs(self) -> int: ...
 
-def natural_visibility(values: ArrayLike) -> VisibilityGraph: ...
-def horizontal_visibility(values: ArrayLike) -> VisibilityGraph: ...
-def natural_visibility_edges(y: ArrayLike, x: ArrayLike | None = None, algorithm: _Algorithm = "auto") -> _Edges: ...
+def natural_visibility(
+    values: ArrayLike, *, penetrable: SupportsIndex = 0, window: SupportsIndex | None = None
+) -> VisibilityGraph: ...
+def horizontal_visibility(
+    values: ArrayLike, *, penetrable: SupportsIndex = 0, window: SupportsIndex | None = None
+) -> VisibilityGraph: ...
+
+# A weight turns the edge array into the pair (edges, weights), and a batch
+# into (edges, offsets, weights).
+@overload
+def natural_visibility_edges(
+    y: ArrayLike,
+    x: ArrayLike | None = None,
+    algorithm: _Algorithm = "auto",
+    *,
+    penetrable: SupportsIndex = 0,
+    window: SupportsIndex | None = None,
+    weight: None = None,
+    direction: _Direction = "left_to_right",
+) -> _Edges: ...
+@overload
+def natural_visibility_edges(
+    y: ArrayLike,
+    x: ArrayLike | None = None,
+    algorithm: _Algorithm = "auto",
+    *,
+    penetrable: SupportsIndex = 0,
+    window: SupportsIndex | None = None,
+    weight: _Weight,
+    direction: _Direction = "left_to_right",
+) -> _Weighted: ...
 def natural_visibility_plan(y: ArrayLike) -> _NaturalPlan: ...
-def horizontal_visibility_edges(y: ArrayLike) -> _Edges: ...
-def natural_visibility_batch(rows: ArrayLike | Iterable[ArrayLike]) -> _Batch: ...
-def horizontal_visibility_batch(rows: ArrayLike | Iterable[ArrayLike]) -> _Batch: ...
+@overload
+def horizontal_visibility_edges(
+    y: ArrayLike,
+    *,
+    penetrable: SupportsIndex = 0,
+    window: SupportsIndex | None = None,
+    weight: None = None,
+    direction: _Direction = "left_to_right",
+) -> _Edges: ...
+@overload
+def horizontal_visibility_edges(
+    y: ArrayLike,
+    *,
+    penetrable: SupportsIndex = 0,
+    window: SupportsIndex | None = None,
+    weight: _Weight,
+    direction: _Direction = "left_to_right",
+) -> _Weighted: ...
+@overload
+def natural_visibility_batch(
+    rows: ArrayLike | Iterable[ArrayLike],
+    *,
+    penetrable: SupportsIndex = 0,
+    window: SupportsIndex | None = None,
+    weight: None = None,
+    direction: _Direction = "left_to_right",
+) -> _Batch: ...
+@overload
+def natural_visibility_batch(
+    rows: ArrayLike | Iterable[ArrayLike],
+    *,
+    penetrable: SupportsIndex = 0,
+    window: SupportsIndex | None = None,
+    weight: _Weight,
+    direction: _Direction = "left_to_right",
+) -> _WeightedBatch: ...
+@overload
+def horizontal_visibility_batch(
+    rows: ArrayLike | Iterable[ArrayLike],
+    *,
+    penetrable: SupportsIndex = 0,
+    window: SupportsIndex | None = None,
+    weight: None = None,
+    direction: _Direction = "left_to_right",
+) -> _Batch: ...
+@overload
+def horizontal_visibility_batch(
+    rows: ArrayLike | Iterable[ArrayLike],
+    *,
+    penetrable: SupportsIndex = 0,
+    window: SupportsIndex | None = None,
+    weight: _Weight,
+    direction: _Direction = "left_to_right",
+) -> _WeightedBatch: ...
+def natural_visibility_degrees(
+    y: ArrayLike, x: ArrayLike | None = None, *, penetrable: SupportsIndex = 0, window: SupportsIndex | None = None
+) -> NDArray[np.int64]: ...
+def horizontal_visibility_degrees(
+    y: ArrayLike, *, penetrable: SupportsIndex = 0, window: SupportsIndex | None = None
+) -> NDArray[np.int64]: ...
 
 # A weight turns the edge array into the pair (edges, weights).
 @overload

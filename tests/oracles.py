@@ -125,3 +125,55 @@ def check_batch(result, expected_rows):
     assert offsets.tolist() == [0] + np.cumsum([len(r) for r in expected_rows]).tolist()
     for k, rows in enumerate(expected_rows):
         assert got[offsets[k]:offsets[k + 1]] == list(rows), f"row {k}"
+
+
+def limited_natural_oracle(y, x=None, penetrable=0, window=None):
+    """Limited penetrable natural edges in the documented order: a < b are
+    joined when b - a <= window and at most `penetrable` samples between them
+    lie on or above their line, counted with exact rational arithmetic."""
+    y = [Fraction(float(v)) for v in np.asarray(y, dtype=np.float64)]
+    n = len(y)
+    x = list(range(n)) if x is None else [Fraction(float(v)) for v in np.asarray(x, dtype=np.float64)]
+
+    def joined(a, b):
+        if window is not None and b - a > window:
+            return False
+        dx, dy = x[b] - x[a], y[b] - y[a]
+        return sum((y[k] - y[a]) * dx >= dy * (x[k] - x[a]) for k in range(a + 1, b)) <= penetrable
+
+    edges = []
+    for i in range(n):
+        edges += [(j, i) for j in range(i - 1, -1, -1) if y[i] > y[j] and joined(j, i)]
+        edges += [(i, j) for j in range(i + 1, n) if y[i] >= y[j] and joined(i, j)]
+    return edges
+
+
+def limited_horizontal_oracle(y, penetrable=0, window=None):
+    """Limited penetrable horizontal edges by b, then a descending: at most
+    `penetrable` samples between a and b are at least min(y_a, y_b)."""
+    y = [float(v) for v in np.asarray(y, dtype=np.float64)]
+    return [(a, b) for b in range(len(y)) for a in range(b - 1, -1, -1)
+            if (window is None or b - a <= window)
+            and sum(y[k] >= min(y[a], y[b]) for k in range(a + 1, b)) <= penetrable]
+
+
+def directed(edges, y):
+    """Edges (a, b) written (higher sample, lower sample); ties stay (a, b)."""
+    return [(b, a) if y[b] > y[a] else (a, b) for a, b in edges]
+
+
+def weight_oracle(edges, y, x, weight):
+    """The weight of each edge (p, q) as written, by its definition."""
+    y = np.asarray(y, dtype=np.float64)
+    x = np.arange(len(y), dtype=np.float64) if x is None else np.asarray(x, dtype=np.float64)
+    e = np.asarray(edges, dtype=np.int64).reshape(-1, 2)
+    dx = x[e[:, 1]] - x[e[:, 0]]
+    dy = y[e[:, 1]] - y[e[:, 0]]
+    with np.errstate(divide="ignore", invalid="ignore"):
+        values = {
+            "distance": np.hypot(dx, dy), "sq_distance": dx * dx + dy * dy,
+            "v_distance": dy, "abs_v_distance": np.abs(dy), "h_distance": dx, "abs_h_distance": np.abs(dx),
+            "slope": dy / dx, "abs_slope": np.abs(dy / dx),
+            "angle": np.arctan(dy / dx), "abs_angle": np.abs(np.arctan(dy / dx)),
+        }
+    return values[weight]

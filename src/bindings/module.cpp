@@ -1,6 +1,7 @@
 // The extension module _kaltrope: creation and registration, in a fixed order.
 
 #include "bindings/array_functions/batch_functions.hpp"
+#include "bindings/array_functions/degree_functions.hpp"
 #include "bindings/array_functions/motif_functions.hpp"
 #include "bindings/array_functions/series_functions.hpp"
 #include "bindings/array_functions/vector_functions.hpp"
@@ -50,6 +51,7 @@ constexpr Registration registrations[] = {
     kaltrope::bindings::add_graph_functions,
     kaltrope::bindings::add_series_functions,
     kaltrope::bindings::add_batch_functions,
+    kaltrope::bindings::add_degree_functions,
     kaltrope::bindings::add_vector_functions,
     kaltrope::bindings::add_visibility_stream_class,
     kaltrope::bindings::add_motif_functions,

@@ -24,12 +24,13 @@ REGISTRATION_ORDER = [
     "horizontal_vector_visibility_batch", "VisibilityStream", "visibility_motifs",
 ]
 
+VARIANTS = 'penetrable=0, window=None, weight=None, direction="left_to_right"'
 ARRAY_FUNCTIONS = {
-    "natural_visibility_edges": '(y, x=None, algorithm="auto")',
+    "natural_visibility_edges": f'(y, x=None, algorithm="auto", *, {VARIANTS})',
     "natural_visibility_plan": "(y)",
-    "horizontal_visibility_edges": "(y)",
-    "natural_visibility_batch": "(rows)",
-    "horizontal_visibility_batch": "(rows)",
+    "horizontal_visibility_edges": f"(y, *, {VARIANTS})",
+    "natural_visibility_batch": f"(rows, *, {VARIANTS})",
+    "horizontal_visibility_batch": f"(rows, *, {VARIANTS})",
 }
 
 DOCS = {
@@ -75,10 +76,16 @@ def test_docstring_and_signature(name):
 @pytest.mark.parametrize("name", sorted(ARRAY_FUNCTIONS))
 def test_inspect_signature(name):
     params = list(inspect.signature(getattr(kt, name)).parameters.values())
-    assert all(p.kind == inspect.Parameter.POSITIONAL_OR_KEYWORD for p in params)
-    defaults = [p.default for p in params]
+    positional = [p for p in params if p.kind == inspect.Parameter.POSITIONAL_OR_KEYWORD]
+    keywords = [p for p in params if p.kind == inspect.Parameter.KEYWORD_ONLY]
+    assert len(positional) + len(keywords) == len(params)
     empty = inspect.Parameter.empty
-    assert defaults == ([empty, None, "auto"] if name == "natural_visibility_edges" else [empty])
+    assert [p.default for p in positional] == ([empty, None, "auto"] if name == "natural_visibility_edges"
+                                               else [empty])
+    # The variants' keywords, keyword-only, on every function but the plan.
+    want = [] if name == "natural_visibility_plan" else [
+        ("penetrable", 0), ("window", None), ("weight", None), ("direction", "left_to_right")]
+    assert [(p.name, p.default) for p in keywords] == want
 
 
 def test_arguments_by_keyword_and_position():

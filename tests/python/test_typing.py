@@ -27,8 +27,8 @@ import numpy as np
 import kaltrope as kt
 
 y = np.arange(10.0)
-kt.natural_visibility_edges(y, algorithm="fast")  # arg-type
-kt.natural_visibility_edges(y, z=1)  # call-arg
+kt.natural_visibility_edges(y, algorithm="fast")  # call-overload
+kt.natural_visibility_edges(y, z=1)  # call-overload
 kt.TimeSeries("1, 2, 3")  # arg-type
 kt.set_num_threads(2.5)  # arg-type
 kt.get_num_threads(1)  # call-arg

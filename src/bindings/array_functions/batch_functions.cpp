@@ -15,8 +15,8 @@
 #include "bindings/common/method_table.hpp"
 #include "bindings/common/numpy_api.hpp"
 #include "bindings/common/py_ref.hpp"
-#include "core/scalar_visibility/horizontal.hpp"
-#include "core/scalar_visibility/natural.hpp"
+#include "bindings/common/variant_arguments.hpp"
+#include "core/scalar_visibility/batch_entries.hpp"
 
 namespace kaltrope::bindings {
 namespace {
@@ -65,32 +65,40 @@ std::optional<Rows> iterated_rows(PyObject* object) {
     return rows;
 }
 
-using BatchEngine = BatchEdges (*)(std::span<const Series> rows);
+using BatchEngine = std::expected<EdgeResult, InputError> (*)(std::span<const Series> rows, const EdgeOptions& options);
 
-// Takes the single argument `rows` with format (naming the function in
-// argument errors) and runs engine on the series it holds.
+// Takes `rows` and the keywords of the variants with format (naming the
+// function in argument errors) and runs engine on the series it holds.
 PyObject* run_batch_entry(PyObject* args, PyObject* kwargs, const char* format, BatchEngine engine) {
     return guarded([&]() -> PyObject* {
-        static const char* keywords[] = {"rows", nullptr};
+        static const char* keywords[] = {"rows", "penetrable", "window", "weight", "direction", nullptr};
         PyObject* object = nullptr;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &object)) {
+        PyObject* penetrable = nullptr;
+        PyObject* window = nullptr;
+        PyObject* weight = nullptr;
+        PyObject* direction = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &object, &penetrable,
+                                         &window, &weight, &direction)) {
             return nullptr;
         }
+        const auto options = edge_option_arguments(penetrable, window, weight, direction);
+        if (!options) return nullptr;
         if (!ensure_numpy()) return nullptr;
         auto rows = is_float64_matrix(object) ? matrix_rows(object) : iterated_rows(object);
         if (!rows) return nullptr;
-        const auto edges = without_lock([&] { return engine(rows->series); });
-        if (!edges) return raise_error(edges.error());
-        return batch_to_numpy(without_lock([&] { return widen_batch(*edges); }));
+        auto result = without_lock([&] { return engine(rows->series, *options); });
+        if (!result) return raise_error(result.error());
+        BatchBuffer batch = without_lock([&] { return widen_batch(result->parts); });
+        return weighted_batch_to_numpy(std::move(batch), std::move(result->weights));
     });
 }
 
 PyObject* natural_visibility_batch(PyObject*, PyObject* args, PyObject* kwargs) {
-    return run_batch_entry(args, kwargs, "O:natural_visibility_batch", natural_batch);
+    return run_batch_entry(args, kwargs, "O|$OOOO:natural_visibility_batch", natural_batch_edges);
 }
 
 PyObject* horizontal_visibility_batch(PyObject*, PyObject* args, PyObject* kwargs) {
-    return run_batch_entry(args, kwargs, "O:horizontal_visibility_batch", horizontal_batch);
+    return run_batch_entry(args, kwargs, "O|$OOOO:horizontal_visibility_batch", horizontal_batch_edges);
 }
 
 PyMethodDef batch_functions[] = {
@@ -98,7 +106,7 @@ PyMethodDef batch_functions[] = {
         "natural_visibility_batch",
         method_pointer(natural_visibility_batch),
         METH_VARARGS | METH_KEYWORDS,
-        "natural_visibility_batch(rows)\n--\n\n"
+        "natural_visibility_batch(rows, *, penetrable=0, window=None, weight=None, direction=\"left_to_right\")\n--\n\n"
         "natural_visibility_batch(Y) -> (edges (E, 2) int64, offsets (B+1,) int64)\n"
         "\n"
         "Natural visibility graphs of many independent series in one call, in\n"
@@ -112,6 +120,9 @@ PyMethodDef batch_functions[] = {
         "    The series (shown as `Y` above): a (B, n) array, read in place when\n"
         "    it is a C-contiguous float64 array, or any iterable of 1-D\n"
         "    array-likes, whose lengths may differ.\n"
+        "penetrable, window, weight, direction : optional\n"
+        "    As for the function of one series, applied to every series (at\n"
+        "    positions 0, 1, ...).\n"
         "\n"
         "Returns\n"
         "-------\n"
@@ -120,6 +131,9 @@ PyMethodDef batch_functions[] = {
         "    of `natural_visibility_edges`, with node indices local to their series.\n"
         "offsets : ndarray of int64, shape (B + 1,)\n"
         "    The edges of series k are ``edges[offsets[k]:offsets[k + 1]]``.\n"
+        "weights : ndarray of float64, shape (E,)\n"
+        "    Only when `weight` is given: ``(edges, offsets, weights)`` is\n"
+        "    returned, one weight per edge.\n"
         "\n"
         "Raises\n"
         "------\n"
@@ -147,7 +161,8 @@ PyMethodDef batch_functions[] = {
         "horizontal_visibility_batch",
         method_pointer(horizontal_visibility_batch),
         METH_VARARGS | METH_KEYWORDS,
-        "horizontal_visibility_batch(rows)\n--\n\n"
+        "horizontal_visibility_batch(rows, *, penetrable=0, window=None, weight=None, "
+        "direction=\"left_to_right\")\n--\n\n"
         "horizontal_visibility_batch(Y) -> (edges (E, 2) int64, offsets (B+1,) int64)\n"
         "\n"
         "Horizontal visibility graphs of many independent series in one call,\n"
@@ -159,6 +174,9 @@ PyMethodDef batch_functions[] = {
         "    The series (shown as `Y` above): a (B, n) array, read in place when\n"
         "    it is a C-contiguous float64 array, or any iterable of 1-D\n"
         "    array-likes, whose lengths may differ.\n"
+        "penetrable, window, weight, direction : optional\n"
+        "    As for the function of one series, applied to every series (at\n"
+        "    positions 0, 1, ...).\n"
         "\n"
         "Returns\n"
         "-------\n"
@@ -167,6 +185,9 @@ PyMethodDef batch_functions[] = {
         "    of `horizontal_visibility_edges`, with node indices local to their series.\n"
         "offsets : ndarray of int64, shape (B + 1,)\n"
         "    The edges of series k are ``edges[offsets[k]:offsets[k + 1]]``.\n"
+        "weights : ndarray of float64, shape (E,)\n"
+        "    Only when `weight` is given: ``(edges, offsets, weights)`` is\n"
+        "    returned, one weight per edge.\n"
         "\n"
         "Raises\n"
         "------\n"

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "bindings/common/variant_arguments.hpp"
 #include "bindings/common/array_conversion.hpp"
 #include "bindings/common/array_results.hpp"
 #include "bindings/common/errors.hpp"
@@ -18,16 +19,24 @@ namespace {
 
 PyObject* natural_visibility_edges(PyObject*, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        static const char* keywords[] = {"y", "x", "algorithm", nullptr};
+        static const char* keywords[] = {"y", "x", "algorithm", "penetrable", "window", "weight", "direction", nullptr};
         PyObject* y_argument = nullptr;
         PyObject* x_argument = Py_None;
         const char* algorithm_text = "auto";
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|Os:natural_visibility_edges", const_cast<char**>(keywords),
-                                         &y_argument, &x_argument, &algorithm_text)) {
+        PyObject* penetrable = nullptr;
+        PyObject* window = nullptr;
+        PyObject* weight = nullptr;
+        PyObject* direction = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|Os$OOOO:natural_visibility_edges",
+                                         const_cast<char**>(keywords), &y_argument, &x_argument, &algorithm_text,
+                                         &penetrable, &window, &weight, &direction)) {
             return nullptr;
         }
         const auto algorithm = option_argument(kAlgorithmNames, algorithm_text);
         if (!algorithm) return nullptr;
+        auto options = edge_option_arguments(penetrable, window, weight, direction);
+        if (!options) return nullptr;
+        options->algorithm = *algorithm;
         auto y = to_f64(y_argument);
         if (!y) return nullptr;
         std::optional<F64Vec> x;
@@ -35,11 +44,12 @@ PyObject* natural_visibility_edges(PyObject*, PyObject* args, PyObject* kwargs) 
             x = to_f64(x_argument);
             if (!x) return nullptr;
         }
-        auto parts = without_lock([&] {
-            return checked_natural_edge_parts(y->values(), x ? std::optional(x->values()) : std::nullopt, *algorithm);
+        auto result = without_lock([&] {
+            return checked_natural_edges(y->values(), x ? std::optional(x->values()) : std::nullopt, *options);
         });
-        if (!parts) return raise_error(parts.error());
-        return edges_to_numpy(without_lock([&] { return widen(*parts); }));
+        if (!result) return raise_error(result.error());
+        EdgeBuffer edges = without_lock([&] { return widen(result->parts); });
+        return weighted_edges_to_numpy(std::move(edges), std::move(result->weights));
     });
 }
 
@@ -77,17 +87,25 @@ PyObject* natural_visibility_plan(PyObject*, PyObject* args, PyObject* kwargs) {
 
 PyObject* horizontal_visibility_edges(PyObject*, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        static const char* keywords[] = {"y", nullptr};
+        static const char* keywords[] = {"y", "penetrable", "window", "weight", "direction", nullptr};
         PyObject* y_argument = nullptr;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O:horizontal_visibility_edges", const_cast<char**>(keywords),
-                                         &y_argument)) {
+        PyObject* penetrable = nullptr;
+        PyObject* window = nullptr;
+        PyObject* weight = nullptr;
+        PyObject* direction = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$OOOO:horizontal_visibility_edges",
+                                         const_cast<char**>(keywords), &y_argument, &penetrable, &window, &weight,
+                                         &direction)) {
             return nullptr;
         }
+        const auto options = edge_option_arguments(penetrable, window, weight, direction);
+        if (!options) return nullptr;
         auto y = to_f64(y_argument);
         if (!y) return nullptr;
-        const auto edges = without_lock([&] { return checked_horizontal_edges(y->values()); });
-        if (!edges) return raise_error(edges.error());
-        return edges_to_numpy(without_lock([&] { return widen(std::span(&*edges, 1)); }));
+        auto result = without_lock([&] { return checked_horizontal_edges(y->values(), *options); });
+        if (!result) return raise_error(result.error());
+        EdgeBuffer edges = without_lock([&] { return widen(result->parts); });
+        return weighted_edges_to_numpy(std::move(edges), std::move(result->weights));
     });
 }
 
@@ -96,7 +114,8 @@ PyMethodDef series_functions[] = {
         "natural_visibility_edges",
         method_pointer(natural_visibility_edges),
         METH_VARARGS | METH_KEYWORDS,
-        "natural_visibility_edges(y, x=None, algorithm=\"auto\")\n--\n\n"
+        "natural_visibility_edges(y, x=None, algorithm=\"auto\", *, penetrable=0, window=None, weight=None, "
+        "direction=\"left_to_right\")\n--\n\n"
         "natural_visibility_edges(y, x=None) -> ndarray[int64] of shape (E, 2)\n"
         "\n"
         "Edges of the natural visibility graph of one series.\n"
@@ -118,6 +137,25 @@ PyMethodDef series_functions[] = {
         "    in O(n) and picks the cheaper engine; \"scan\" forces the window scan\n"
         "    (divide and conquer); \"hull\" forces the output-sensitive\n"
         "    O((n + E) log\xc2\xb2 n) engine. All three return the same array.\n"
+        "penetrable : int, optional\n"
+        "    How many samples strictly between a pair may fail the strict test\n"
+        "    (lie on or above the line through them) while the pair stays joined: the limited penetrable\n"
+        "    graph. Default 0, the plain graph.\n"
+        "window : int, optional\n"
+        "    Only pairs (a, b) with b - a <= window (sample indices, whatever\n"
+        "    the positions): exactly those pairs of the graph, at a cost that\n"
+        "    falls with the window. Default None: every pair.\n"
+        "weight : str, optional\n"
+        "    None (default), or one weight per edge (p, q) as returned, from\n"
+        "    dx = x[q] - x[p] and dy = y[q] - y[p]; x are the indices without positions: \"distance\"\n"
+        "    (hypot(dx, dy)), \"sq_distance\" (dx*dx + dy*dy), \"v_distance\" (dy),\n"
+        "    \"h_distance\" (dx), \"slope\" (dy / dx), \"angle\" (atan(dy / dx)),\n"
+        "    and their absolute values \"abs_v_distance\", \"abs_h_distance\",\n"
+        "    \"abs_slope\", \"abs_angle\".\n"
+        "direction : {\"left_to_right\", \"top_to_bottom\"}, optional\n"
+        "    \"left_to_right\" (default) writes pairs (a, b) with a < b;\n"
+        "    \"top_to_bottom\" writes (higher sample, lower sample), equal\n"
+        "    samples staying (a, b). The order of the rows does not change.\n"
         "\n"
         "Returns\n"
         "-------\n"
@@ -125,7 +163,11 @@ PyMethodDef series_functions[] = {
         "    One row (a, b), a < b, per edge, sample by sample: for each sample\n"
         "    its left edges nearest first, then its right edges nearest first,\n"
         "    each edge produced by its higher endpoint (the left one on a tie).\n"
-        "    The order never depends on the number of threads.\n"
+        "    The order never depends on the number of threads, and limits keep\n"
+        "    it: the rows are those of the plain order that remain.\n"
+        "weights : ndarray of float64, shape (E,)\n"
+        "    Only when `weight` is given: the pair ``(edges, weights)`` is\n"
+        "    returned.\n"
         "\n"
         "Raises\n"
         "------\n"
@@ -202,7 +244,7 @@ PyMethodDef series_functions[] = {
         "horizontal_visibility_edges",
         method_pointer(horizontal_visibility_edges),
         METH_VARARGS | METH_KEYWORDS,
-        "horizontal_visibility_edges(y)\n--\n\n"
+        "horizontal_visibility_edges(y, *, penetrable=0, window=None, weight=None, direction=\"left_to_right\")\n--\n\n"
         "horizontal_visibility_edges(y) -> ndarray[int64] of shape (E, 2)\n"
         "\n"
         "Edges of the horizontal visibility graph of one series.\n"
@@ -215,12 +257,34 @@ PyMethodDef series_functions[] = {
         "y : array_like of float, shape (n,)\n"
         "    The values. Any array-like that NumPy turns into a 1-D float64\n"
         "    array; a contiguous float64 array is read in place.\n"
+        "penetrable : int, optional\n"
+        "    How many samples strictly between a pair may fail the strict test\n"
+        "    (are not strictly lower than both) while the pair stays joined: the limited penetrable\n"
+        "    graph. Default 0, the plain graph.\n"
+        "window : int, optional\n"
+        "    Only pairs (a, b) with b - a <= window (sample indices, whatever\n"
+        "    the positions): exactly those pairs of the graph, at a cost that\n"
+        "    falls with the window. Default None: every pair.\n"
+        "weight : str, optional\n"
+        "    None (default), or one weight per edge (p, q) as returned, from\n"
+        "    dx = x[q] - x[p] and dy = y[q] - y[p]; x are the indices: \"distance\"\n"
+        "    (hypot(dx, dy)), \"sq_distance\" (dx*dx + dy*dy), \"v_distance\" (dy),\n"
+        "    \"h_distance\" (dx), \"slope\" (dy / dx), \"angle\" (atan(dy / dx)),\n"
+        "    and their absolute values \"abs_v_distance\", \"abs_h_distance\",\n"
+        "    \"abs_slope\", \"abs_angle\".\n"
+        "direction : {\"left_to_right\", \"top_to_bottom\"}, optional\n"
+        "    \"left_to_right\" (default) writes pairs (a, b) with a < b;\n"
+        "    \"top_to_bottom\" writes (higher sample, lower sample), equal\n"
+        "    samples staying (a, b). The order of the rows does not change.\n"
         "\n"
         "Returns\n"
         "-------\n"
         "ndarray of int64, shape (E, 2)\n"
         "    One row (a, b), a < b, per edge, ordered by b, then by a\n"
         "    descending.\n"
+        "weights : ndarray of float64, shape (E,)\n"
+        "    Only when `weight` is given: the pair ``(edges, weights)`` is\n"
+        "    returned.\n"
         "\n"
         "Raises\n"
         "------\n"

@@ -95,4 +95,27 @@ PyObject* float64_to_numpy(Float64Buffer values, std::size_t count) {
     return owning_array(std::move(values), NPY_DOUBLE, 1, shape);
 }
 
+PyObject* int64_matrix_to_numpy(Int64Buffer values, std::size_t rows, std::size_t columns) {
+    npy_intp shape[2] = {static_cast<npy_intp>(rows), static_cast<npy_intp>(columns)};
+    return owning_array(std::move(values), NPY_INT64, 2, shape);
+}
+
+PyObject* weighted_edges_to_numpy(EdgeBuffer edges, Float64Buffer weights) {
+    const std::size_t count = edges.count;
+    PyRef edge_array = PyRef::steal(edges_to_numpy(std::move(edges)));
+    if (!edge_array || !weights) return edge_array.release();
+    PyRef weight_array = PyRef::steal(float64_to_numpy(std::move(weights), count));
+    if (!weight_array) return nullptr;
+    return PyTuple_Pack(2, edge_array.get(), weight_array.get());
+}
+
+PyObject* weighted_batch_to_numpy(BatchBuffer batch, Float64Buffer weights) {
+    const std::size_t count = batch.edges.count;
+    PyRef pair = PyRef::steal(batch_to_numpy(std::move(batch)));
+    if (!pair || !weights) return pair.release();
+    PyRef weight_array = PyRef::steal(float64_to_numpy(std::move(weights), count));
+    if (!weight_array) return nullptr;
+    return PyTuple_Pack(3, PyTuple_GetItem(pair.get(), 0), PyTuple_GetItem(pair.get(), 1), weight_array.get());
+}
+
 }  // namespace kaltrope::bindings

@@ -51,4 +51,13 @@ PyObject* batch_to_numpy(BatchBuffer batch);
 // error set.
 PyObject* float64_to_numpy(Float64Buffer values, std::size_t count);
 
+// A (rows, columns) int64 array over values; null with the error set.
+PyObject* int64_matrix_to_numpy(Int64Buffer values, std::size_t rows, std::size_t columns);
+
+// The edges, or the pair (edges, weights (E,)) when weights is not null.
+PyObject* weighted_edges_to_numpy(EdgeBuffer edges, Float64Buffer weights);
+
+// (edges, offsets), or (edges, offsets, weights) when weights is not null.
+PyObject* weighted_batch_to_numpy(BatchBuffer batch, Float64Buffer weights);
+
 }  // namespace kaltrope::bindings

@@ -9,36 +9,42 @@
 #include "bindings/common/errors.hpp"
 #include "bindings/objects/visibility_graph_object.hpp"
 #include "bindings/common/array_conversion.hpp"
+#include "bindings/common/variant_arguments.hpp"
 
 namespace kaltrope::bindings {
 namespace {
 
 PyObject* graph_of_values(PyObject* args, PyObject* kwargs, const char* format, VisibilityKind kind) {
     return guarded([&]() -> PyObject* {
-        static const char* keywords[] = {"values", nullptr};
+        static const char* keywords[] = {"values", "penetrable", "window", nullptr};
         PyObject* values_argument = nullptr;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &values_argument)) {
+        PyObject* penetrable = nullptr;
+        PyObject* window = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &values_argument,
+                                         &penetrable, &window)) {
             return nullptr;
         }
+        const auto limits = limit_arguments(penetrable, window);
+        if (!limits) return nullptr;
         const auto values = to_f64(values_argument);
         if (!values) return nullptr;
         if (values->values().empty()) return raise_error(TimeSeriesError{TimeSeriesError::Kind::Empty});
         // The converted array holds its data, so the graph is built from it without the lock.
-        return build_graph_of_values(values->values(), kind);
+        return build_graph_of_values(values->values(), kind, *limits);
     });
 }
 
 PyObject* natural_visibility(PyObject*, PyObject* args, PyObject* kwargs) {
-    return graph_of_values(args, kwargs, "O:natural_visibility", VisibilityKind::Natural);
+    return graph_of_values(args, kwargs, "O|$OO:natural_visibility", VisibilityKind::Natural);
 }
 
 PyObject* horizontal_visibility(PyObject*, PyObject* args, PyObject* kwargs) {
-    return graph_of_values(args, kwargs, "O:horizontal_visibility", VisibilityKind::Horizontal);
+    return graph_of_values(args, kwargs, "O|$OO:horizontal_visibility", VisibilityKind::Horizontal);
 }
 
 PyMethodDef functions[] = {
     {"natural_visibility", method_pointer(natural_visibility), METH_VARARGS | METH_KEYWORDS,
-     "natural_visibility(values)\n--\n\n"
+     "natural_visibility(values, *, penetrable=0, window=None)\n--\n\n"
      "Standalone function to create natural visibility graph from array\n"
      "\n"
      "Builds the natural visibility graph of `values` as a VisibilityGraph,\n"
@@ -52,6 +58,10 @@ PyMethodDef functions[] = {
      "----------\n"
      "values : array_like of float, shape (n,)\n"
      "    The values, at positions 0, 1, ..., n-1; NaN and infinities allowed.\n"
+     "penetrable : int, optional\n"
+     "    How many samples between a pair may fail the visibility test (default 0).\n"
+     "window : int, optional\n"
+     "    Only pairs at most this many samples apart (default None: all).\n"
      "\n"
      "Returns\n"
      "-------\n"
@@ -61,9 +71,10 @@ PyMethodDef functions[] = {
      "Raises\n"
      "------\n"
      "ValueError\n"
-     "    If `values` is empty (\"Time series is empty\") or not 1-D.\n"
+     "    If `values` is empty (\"Time series is empty\") or not 1-D, or\n"
+     "    `penetrable` or `window` is out of range.\n"
      "TypeError\n"
-     "    If `values` is missing.\n"
+     "    If `values` is missing or an argument has the wrong type.\n"
      "\n"
      "See Also\n"
      "--------\n"
@@ -76,7 +87,7 @@ PyMethodDef functions[] = {
      ">>> graph.edges()\n"
      "[(0, 1, 1.0), (1, 2, 1.0), (1, 3, 1.0), (2, 3, 1.0)]\n"},
     {"horizontal_visibility", method_pointer(horizontal_visibility), METH_VARARGS | METH_KEYWORDS,
-     "horizontal_visibility(values)\n--\n\n"
+     "horizontal_visibility(values, *, penetrable=0, window=None)\n--\n\n"
      "Standalone function to create horizontal visibility graph from array\n"
      "\n"
      "Builds the horizontal visibility graph of `values` as a VisibilityGraph,\n"
@@ -90,6 +101,10 @@ PyMethodDef functions[] = {
      "----------\n"
      "values : array_like of float, shape (n,)\n"
      "    The values, at positions 0, 1, ..., n-1; NaN and infinities allowed.\n"
+     "penetrable : int, optional\n"
+     "    How many samples between a pair may fail the visibility test (default 0).\n"
+     "window : int, optional\n"
+     "    Only pairs at most this many samples apart (default None: all).\n"
      "\n"
      "Returns\n"
      "-------\n"
@@ -99,9 +114,10 @@ PyMethodDef functions[] = {
      "Raises\n"
      "------\n"
      "ValueError\n"
-     "    If `values` is empty (\"Time series is empty\") or not 1-D.\n"
+     "    If `values` is empty (\"Time series is empty\") or not 1-D, or\n"
+     "    `penetrable` or `window` is out of range.\n"
      "TypeError\n"
-     "    If `values` is missing.\n"
+     "    If `values` is missing or an argument has the wrong type.\n"
      "\n"
      "See Also\n"
      "--------\n"

@@ -8,6 +8,7 @@
 #include "core/time_series/time_series.hpp"
 #include "core/time_series/time_series_state.hpp"
 #include "bindings/common/state_conversion.hpp"
+#include "bindings/common/variant_arguments.hpp"
 #include "bindings/common/argument_conversion.hpp"
 #include "bindings/common/class_support.hpp"
 #include "bindings/common/method_table.hpp"
@@ -170,35 +171,57 @@ PyObject* to_numpy(PyObject* self, PyObject*) {
     });
 }
 
-PyObject* natural_visibility(PyObject* self, PyObject*) {
-    return guarded([&] { return build_graph(series_of(self), std::nullopt, VisibilityKind::Natural); });
+// The graph methods take the keywords of the graph variants.
+PyObject* graph_of_series(PyObject* self, PyObject* args, PyObject* kwargs, const char* format, VisibilityKind kind) {
+    return guarded([&]() -> PyObject* {
+        static const char* keywords[] = {"penetrable", "window", nullptr};
+        PyObject* penetrable = nullptr;
+        PyObject* window = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &penetrable, &window)) {
+            return nullptr;
+        }
+        const auto limits = limit_arguments(penetrable, window);
+        if (!limits) return nullptr;
+        return build_graph(series_of(self), std::nullopt, kind, *limits);
+    });
 }
 
-PyObject* horizontal_visibility(PyObject* self, PyObject*) {
-    return guarded([&] { return build_graph(series_of(self), std::nullopt, VisibilityKind::Horizontal); });
+PyObject* natural_visibility(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return graph_of_series(self, args, kwargs, "|$OO:natural_visibility", VisibilityKind::Natural);
+}
+
+PyObject* horizontal_visibility(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return graph_of_series(self, args, kwargs, "|$OO:horizontal_visibility", VisibilityKind::Horizontal);
 }
 
 // The features argument is emptied even when the graph cannot be built.
 PyObject* graph_with_features(PyObject* self, PyObject* args, PyObject* kwargs, const char* format,
                               VisibilityKind kind) {
     return guarded([&]() -> PyObject* {
-        static const char* keywords[] = {"features", nullptr};
+        static const char* keywords[] = {"features", "penetrable", "window", nullptr};
         PyObject* features_argument = nullptr;
-        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &features_argument)) {
+        PyObject* penetrable = nullptr;
+        PyObject* window = nullptr;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, const_cast<char**>(keywords), &features_argument,
+                                         &penetrable, &window)) {
             return nullptr;
         }
+        // Refused limits leave the feature set as it was.
+        const auto limits = limit_arguments(penetrable, window);
+        if (!limits) return nullptr;
         auto features = take_feature_set(features_argument, "features");
         if (!features) return nullptr;
-        return build_graph(series_of(self), std::move(features), kind);
+        return build_graph(series_of(self), std::move(features), kind, *limits);
     });
 }
 
 PyObject* natural_visibility_with_features(PyObject* self, PyObject* args, PyObject* kwargs) {
-    return graph_with_features(self, args, kwargs, "O:natural_visibility_with_features", VisibilityKind::Natural);
+    return graph_with_features(self, args, kwargs, "O|$OO:natural_visibility_with_features", VisibilityKind::Natural);
 }
 
 PyObject* horizontal_visibility_with_features(PyObject* self, PyObject* args, PyObject* kwargs) {
-    return graph_with_features(self, args, kwargs, "O:horizontal_visibility_with_features", VisibilityKind::Horizontal);
+    return graph_with_features(self, args, kwargs, "O|$OO:horizontal_visibility_with_features",
+                               VisibilityKind::Horizontal);
 }
 
 // (version, timestamps, values, present): float64, float64 (0.0 where
@@ -384,8 +407,8 @@ PyMethodDef methods[] = {
      ">>> import kaltrope as kt\n"
      ">>> kt.TimeSeries.with_missing([0.0, 1.0], [None, 2.0]).to_numpy()\n"
      "array([2.])\n"},
-    {"natural_visibility", natural_visibility, METH_NOARGS,
-     "natural_visibility($self)\n--\n\n"
+    {"natural_visibility", method_pointer(natural_visibility), METH_VARARGS | METH_KEYWORDS,
+     "natural_visibility($self, *, penetrable=0, window=None)\n--\n\n"
      "Creates a natural visibility graph.\n"
      "\n"
      "One node per sample; every edge weighs 1.0. Missing, NaN and infinite\n"
@@ -393,6 +416,14 @@ PyMethodDef methods[] = {
      "never cuts the graph.\n"
      "The samples stand at their timestamps when those are all finite and\n"
      "strictly increasing, else at their indices.\n"
+     "\n"
+     "Parameters\n"
+     "----------\n"
+     "penetrable : int, optional\n"
+     "    How many samples between a pair may fail the visibility test (default\n"
+     "    0); missing samples never count.\n"
+     "window : int, optional\n"
+     "    Only pairs at most this many sample indices apart (default None: all).\n"
      "\n"
      "Returns\n"
      "-------\n"
@@ -410,13 +441,21 @@ PyMethodDef methods[] = {
      ">>> series = kt.TimeSeries.with_missing([0.0, 1.0, 2.0], [1.0, None, 3.0])\n"
      ">>> series.natural_visibility().edges()\n"
      "[(0, 2, 1.0)]\n"},
-    {"horizontal_visibility", horizontal_visibility, METH_NOARGS,
-     "horizontal_visibility($self)\n--\n\n"
+    {"horizontal_visibility", method_pointer(horizontal_visibility), METH_VARARGS | METH_KEYWORDS,
+     "horizontal_visibility($self, *, penetrable=0, window=None)\n--\n\n"
      "Creates a horizontal visibility graph.\n"
      "\n"
      "One node per sample; every edge weighs 1.0. Missing, NaN and infinite\n"
      "samples are isolated nodes that neither see nor block others, so a gap\n"
      "never cuts the graph. Timestamps are not used.\n"
+     "\n"
+     "Parameters\n"
+     "----------\n"
+     "penetrable : int, optional\n"
+     "    How many samples between a pair may fail the visibility test (default\n"
+     "    0); missing samples never count.\n"
+     "window : int, optional\n"
+     "    Only pairs at most this many sample indices apart (default None: all).\n"
      "\n"
      "Returns\n"
      "-------\n"
@@ -434,7 +473,7 @@ PyMethodDef methods[] = {
      ">>> kt.TimeSeries([1.0, 3.0, 2.0, 4.0]).horizontal_visibility().edge_count()\n"
      "4\n"},
     {"natural_visibility_with_features", method_pointer(natural_visibility_with_features), METH_VARARGS | METH_KEYWORDS,
-     "natural_visibility_with_features($self, features)\n--\n\n"
+     "natural_visibility_with_features($self, features, *, penetrable=0, window=None)\n--\n\n"
      "Creates a natural visibility graph with features.\n"
      "Note: This takes ownership of the FeatureSet\n"
      "\n"
@@ -452,7 +491,13 @@ PyMethodDef methods[] = {
      "----------\n"
      "features : FeatureSet\n"
      "    The features to compute.\n"
+     "penetrable : int, optional\n"
+     "    How many samples between a pair may fail the visibility test (default\n"
+     "    0); missing samples never count.\n"
+     "window : int, optional\n"
+     "    Only pairs at most this many sample indices apart (default None: all).\n"
      "\n"
+
      "Returns\n"
      "-------\n"
      "VisibilityGraph\n"
@@ -472,7 +517,7 @@ PyMethodDef methods[] = {
      "{'delta_forward': 2.0}\n"},
     {"horizontal_visibility_with_features", method_pointer(horizontal_visibility_with_features),
      METH_VARARGS | METH_KEYWORDS,
-     "horizontal_visibility_with_features($self, features)\n--\n\n"
+     "horizontal_visibility_with_features($self, features, *, penetrable=0, window=None)\n--\n\n"
      "Creates a horizontal visibility graph with features.\n"
      "Note: This takes ownership of the FeatureSet\n"
      "\n"
@@ -488,7 +533,13 @@ PyMethodDef methods[] = {
      "----------\n"
      "features : FeatureSet\n"
      "    The features to compute.\n"
+     "penetrable : int, optional\n"
+     "    How many samples between a pair may fail the visibility test (default\n"
+     "    0); missing samples never count.\n"
+     "window : int, optional\n"
+     "    Only pairs at most this many sample indices apart (default None: all).\n"
      "\n"
+
      "Returns\n"
      "-------\n"
      "VisibilityGraph\n"

@@ -80,14 +80,16 @@ int add_visibility_graph_class(PyObject* module) {
 
 const VisibilityGraph& graph_of(PyObject* self) { return held<VisibilityGraph>(self); }
 
-PyObject* build_graph(const TimeSeries& series, std::optional<FeatureSet> feature_set, VisibilityKind kind) {
-    auto graph = without_lock([&] { return VisibilityGraphBuilder(series, std::move(feature_set)).build(kind); });
+PyObject* build_graph(const TimeSeries& series, std::optional<FeatureSet> feature_set, VisibilityKind kind,
+                      const VisibilityLimits& limits) {
+    auto graph =
+        without_lock([&] { return VisibilityGraphBuilder(series, std::move(feature_set)).build(kind, limits); });
     if (!graph) return raise_error(graph.error());
     return wrap(graph_type, std::move(*graph));
 }
 
-PyObject* build_graph_of_values(std::span<const double> values, VisibilityKind kind) {
-    auto graph = without_lock([&] { return visibility_graph_of_values(values, kind); });
+PyObject* build_graph_of_values(std::span<const double> values, VisibilityKind kind, const VisibilityLimits& limits) {
+    auto graph = without_lock([&] { return visibility_graph_of_values(values, kind, limits); });
     if (!graph) return raise_error(graph.error());
     return wrap_graph(std::move(*graph));
 }

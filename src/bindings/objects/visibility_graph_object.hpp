@@ -24,10 +24,12 @@ PyObject* wrap_graph(VisibilityGraph graph);
 // A new VisibilityGraph object holding the graph of series, with the node
 // features of feature_set when given, built without the interpreter lock;
 // null with RuntimeError when the series has no graph.
-PyObject* build_graph(const TimeSeries& series, std::optional<FeatureSet> feature_set, VisibilityKind kind);
+PyObject* build_graph(const TimeSeries& series, std::optional<FeatureSet> feature_set, VisibilityKind kind,
+                      const VisibilityLimits& limits = {});
 
 // The same for the graph of plain values (not empty) at positions 0, 1, ...,
 // without features, read in place.
-PyObject* build_graph_of_values(std::span<const double> values, VisibilityKind kind);
+PyObject* build_graph_of_values(std::span<const double> values, VisibilityKind kind,
+                                const VisibilityLimits& limits = {});
 
 }  // namespace kaltrope::bindings

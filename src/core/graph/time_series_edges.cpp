@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/scalar_visibility/horizontal.hpp"
+#include "core/scalar_visibility/limited_engines.hpp"
 #include "core/series/input.hpp"
 #include "core/scalar_visibility/natural.hpp"
 
@@ -65,15 +66,24 @@ UsableSamples usable_samples(std::span<const double> values, VisibilityKind kind
     return usable;
 }
 
-std::vector<EdgeList> compute_edges_parallel(const UsableSamples& samples, VisibilityKind kind) {
-    return compute_edges_parallel(samples.values, samples.positions, kind);
+std::vector<EdgeList> compute_edges_parallel(const UsableSamples& samples, VisibilityKind kind,
+                                             const VisibilityLimits& limits) {
+    const bool own_indices = samples.indices.size() == 0 || samples.indices.back() + 1 == samples.indices.size();
+    return compute_edges_parallel(samples.values, samples.positions, kind, limits,
+                                  own_indices ? std::span<const std::uint32_t>() : samples.indices);
 }
 
 std::vector<EdgeList> compute_edges_parallel(std::span<const double> values, std::span<const double> positions,
-                                             VisibilityKind kind) {
+                                             VisibilityKind kind, const VisibilityLimits& limits,
+                                             std::span<const std::uint32_t> indices) {
     // The values are finite and the positions finite and strictly increasing
     // by construction, so the engines' validation has nothing to refuse.
     const Series y(values);
+    if (!limits.plain()) {
+        if (kind == VisibilityKind::Horizontal) return limited_horizontal_parts(y, limits, true, indices);
+        if (positions.empty()) return limited_natural_parts(y, UniformPositions{}, limits, true, indices);
+        return limited_natural_parts(y, ExplicitPositions{positions.data()}, limits, true, indices);
+    }
     if (kind == VisibilityKind::Horizontal) {
         std::vector<EdgeList> parts;
         parts.push_back(horizontal_edges(y));

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "core/scalar_visibility/visibility_limits.hpp"
 #include "core/series/edge_list.hpp"
 #include "core/time_series/time_series.hpp"
 
@@ -36,12 +37,15 @@ UsableSamples usable_samples(const TimeSeries& series, VisibilityKind kind);
 UsableSamples usable_samples(std::span<const double> values, VisibilityKind kind);
 
 // The engine's edges between usable samples, numbered by their place in
-// samples (0 ... |indices| - 1), as consecutive parts in the engine's order.
-std::vector<EdgeList> compute_edges_parallel(const UsableSamples& samples, VisibilityKind kind);
+// samples (0 ... |indices| - 1), as consecutive parts in the engine's order;
+// a window counts sample indices, so the samples left out widen no pair.
+std::vector<EdgeList> compute_edges_parallel(const UsableSamples& samples, VisibilityKind kind,
+                                             const VisibilityLimits& limits = {});
 
 // The same for finite values at the given strictly increasing positions, or
-// at 0, 1, ... when positions is empty.
+// at 0, 1, ... when positions is empty; indices as for SampleReach.
 std::vector<EdgeList> compute_edges_parallel(std::span<const double> values, std::span<const double> positions,
-                                             VisibilityKind kind);
+                                             VisibilityKind kind, const VisibilityLimits& limits = {},
+                                             std::span<const std::uint32_t> indices = {});
 
 }  // namespace kaltrope

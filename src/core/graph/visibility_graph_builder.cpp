@@ -10,8 +10,8 @@ namespace kaltrope {
 namespace {
 
 // The rows of the edges between usable samples, numbered by sample index.
-Adjacency rows_of(UsableSamples usable, std::size_t sample_count, VisibilityKind kind) {
-    std::vector<EdgeList> parts = compute_edges_parallel(usable, kind);
+Adjacency rows_of(UsableSamples usable, std::size_t sample_count, VisibilityKind kind, const VisibilityLimits& limits) {
+    std::vector<EdgeList> parts = compute_edges_parallel(usable, kind, limits);
     // Memory is at its peak while the rows are built: only the indices are
     // needed from here on.
     std::vector<double>().swap(usable.values);
@@ -39,7 +39,8 @@ NodeSamples samples_of(std::span<const double> values) {
 
 }  // namespace
 
-std::expected<VisibilityGraph, GraphError> VisibilityGraphBuilder::build(VisibilityKind kind) && {
+std::expected<VisibilityGraph, GraphError> VisibilityGraphBuilder::build(VisibilityKind kind,
+                                                                         const VisibilityLimits& limits) && {
     const auto values = series_.values();
     // A present NaN counts as a value here, though it takes no part in visibility.
     if (std::ranges::none_of(values, [](const Sample& value) { return value.has_value(); })) {
@@ -47,7 +48,7 @@ std::expected<VisibilityGraph, GraphError> VisibilityGraphBuilder::build(Visibil
     }
     if (values.size() >= kMaxSamples) return std::unexpected(GraphError{GraphError::Kind::TooManySamples});
 
-    Adjacency adjacency = rows_of(usable_samples(series_, kind), series_.size(), kind);
+    Adjacency adjacency = rows_of(usable_samples(series_, kind), series_.size(), kind, limits);
     NodeFeatureTable node_features;
     if (feature_set_) node_features = compute_node_features_parallel(*feature_set_, values);
     feature_set_.reset();
@@ -55,14 +56,15 @@ std::expected<VisibilityGraph, GraphError> VisibilityGraphBuilder::build(Visibil
 }
 
 std::expected<VisibilityGraph, GraphError> visibility_graph_of_values(std::span<const double> values,
-                                                                      VisibilityKind kind) {
+                                                                      VisibilityKind kind,
+                                                                      const VisibilityLimits& limits) {
     if (values.size() >= kMaxSamples) return std::unexpected(GraphError{GraphError::Kind::TooManySamples});
     if (!std::ranges::all_of(values, is_finite)) {
-        return VisibilityGraph(rows_of(usable_samples(values, kind), values.size(), kind), NodeFeatureTable(),
+        return VisibilityGraph(rows_of(usable_samples(values, kind), values.size(), kind, limits), NodeFeatureTable(),
                                samples_of(values));
     }
     // Read in place: no copy of the values is made.
-    std::vector<EdgeList> parts = compute_edges_parallel(values, {}, kind);
+    std::vector<EdgeList> parts = compute_edges_parallel(values, {}, kind, limits);
     return VisibilityGraph(Adjacency::from_edges(values.size(), parts), NodeFeatureTable(), samples_of(values));
 }
 

@@ -22,7 +22,7 @@ public:
 
     // One node per sample, missing and non-finite ones included (isolated).
     // Consumes the builder and its feature set.
-    std::expected<VisibilityGraph, GraphError> build(VisibilityKind kind) &&;
+    std::expected<VisibilityGraph, GraphError> build(VisibilityKind kind, const VisibilityLimits& limits = {}) &&;
 
 private:
     const TimeSeries& series_;
@@ -33,6 +33,7 @@ private:
 // the graph of TimeSeries::from_raw(values), built without that copy of the
 // values. values is not empty.
 std::expected<VisibilityGraph, GraphError> visibility_graph_of_values(std::span<const double> values,
-                                                                      VisibilityKind kind);
+                                                                      VisibilityKind kind,
+                                                                      const VisibilityLimits& limits = {});
 
 }  // namespace kaltrope

@@ -7,19 +7,30 @@
 #include <optional>
 #include <vector>
 
+#include "core/scalar_visibility/edge_values.hpp"
 #include "core/scalar_visibility/engine_choice.hpp"
+#include "core/scalar_visibility/visibility_limits.hpp"
 #include "core/series/edge_list.hpp"
 #include "core/series/input.hpp"
 
 namespace kaltrope {
 
-// The natural edges, as the consecutive parts of natural_edge_parts.
-std::expected<std::vector<EdgeList>, InputError> checked_natural_edge_parts(Series y, std::optional<Series> x,
-                                                                            Algorithm algorithm);
+// What an array function asks of the engines beyond the series.
+struct EdgeOptions {
+    Algorithm algorithm = Algorithm::Auto;  // the natural engine of the plain graph
+    VisibilityLimits limits;
+    EdgeDirection direction = EdgeDirection::LeftToRight;
+    std::optional<EdgeWeight> weight;
+};
+
+// The natural edges as consecutive parts: the plain engines' (natural_edge_parts)
+// without limits, else the limited engine's, in the same order.
+std::expected<EdgeResult, InputError> checked_natural_edges(Series y, std::optional<Series> x,
+                                                            const EdgeOptions& options);
 
 // What the natural engine would do with y under Auto.
 std::expected<Plan, InputError> checked_natural_plan(Series y);
 
-std::expected<EdgeList, InputError> checked_horizontal_edges(Series y);
+std::expected<EdgeResult, InputError> checked_horizontal_edges(Series y, const EdgeOptions& options);
 
 }  // namespace kaltrope

@@ -4,6 +4,7 @@
 #include <numeric>
 #include <optional>
 
+#include "core/scalar_visibility/natural_sample_engine.hpp"
 #include "core/scalar_visibility/sample_scan.hpp"
 #include "core/scalar_visibility/segments.hpp"
 #include "core/hull/hull_tree.hpp"
@@ -23,8 +24,8 @@ constexpr std::uint64_t kSampleWork = 16;
 // Polls once the windows scanned since the last poll add up to kPollWork.
 class WorkCounter {
 public:
-    void add(std::uint32_t lo, std::uint32_t hi) {
-        work_ += hi - lo + kSampleWork;
+    void add(std::uint32_t span) {
+        work_ += span + kSampleWork;
         if (work_ >= kPollWork) [[unlikely]] {
             work_ = 0;
             interruption::poll();
@@ -47,26 +48,14 @@ template <class Positions>
 std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) {
     const std::size_t n = y.size();
     if (n <= 1) return {};
-    const Segments windows = segments(y);
-    std::optional<HullTree> tree;
-    if (uses_hull_tree(scan_work(windows), n, algorithm)) tree.emplace(HullTree::build(y, position_array(n, x)));
-    // The tree may have rescaled its coordinates; the scans use the input's.
-    const SeriesExtent extent = extent_of(y, x);
+    const NaturalSampleEngine engine(y, x, algorithm);
 
     auto scan_range = [&](std::size_t begin, std::size_t end, EdgeList& edges) {
         WorkCounter work;
         for (std::size_t s = begin; s < end; ++s) {
             const auto i = static_cast<std::uint32_t>(s);
-            const std::uint32_t lo = windows.lo[i];
-            const std::uint32_t hi = windows.hi[i];
-            work.add(lo, hi);
-            if (!tree || (n >= kHullMinSamples && hi - lo <= kHybridWindow)) {
-                scan_sample(y.data(), x, i, lo, hi, extent, edges);
-            } else if (n < kHullMinSamples) {
-                tree->scan_point(i, lo, hi, edges);
-            } else {
-                hybrid_scan(*tree, i, lo, hi, edges);
-            }
+            work.add(engine.span(i));
+            engine.scan(i, edges);
         }
     };
 
@@ -96,13 +85,40 @@ EdgeList natural_row(Series y) {
     edges.reserve(3 * n);
     WorkCounter work;
     for (std::uint32_t i = 0; i < n; ++i) {
-        work.add(windows.lo[i], windows.hi[i]);
+        work.add(windows.hi[i] - windows.lo[i]);
         scan_sample(y.data(), UniformPositions{}, i, windows.lo[i], windows.hi[i], extent, edges);
     }
     return edges;
 }
 
 }  // namespace
+
+template <class Positions>
+NaturalSampleEngine<Positions>::NaturalSampleEngine(Series y, Positions x, Algorithm algorithm)
+    : y_(y), x_(x), windows_(segments(y)) {
+    if (uses_hull_tree(scan_work(windows_), y.size(), algorithm)) {
+        tree_.emplace(HullTree::build(y, position_array(y.size(), x)));
+    }
+    // The tree may have rescaled its coordinates; the scans use the input's.
+    extent_ = extent_of(y, x);
+}
+
+template <class Positions>
+void NaturalSampleEngine<Positions>::scan(std::uint32_t i, EdgeList& edges) const {
+    const std::size_t n = y_.size();
+    const std::uint32_t lo = windows_.lo[i];
+    const std::uint32_t hi = windows_.hi[i];
+    if (!tree_ || (n >= kHullMinSamples && hi - lo <= kHybridWindow)) {
+        scan_sample(y_.data(), x_, i, lo, hi, extent_, edges);
+    } else if (n < kHullMinSamples) {
+        tree_->scan_point(i, lo, hi, edges);
+    } else {
+        hybrid_scan(*tree_, i, lo, hi, edges);
+    }
+}
+
+template class NaturalSampleEngine<UniformPositions>;
+template class NaturalSampleEngine<ExplicitPositions>;
 
 EdgeList natural_edges_with(Series y, UniformPositions x, Algorithm algorithm) {
     return join_parts(natural_parts(y, x, algorithm));

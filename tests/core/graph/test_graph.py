@@ -198,7 +198,8 @@ def test_registration_order():
 def test_signatures_and_docstrings():
     assert kt.natural_visibility.__doc__.splitlines()[0] == (
         "Standalone function to create natural visibility graph from array")
-    assert str(inspect.signature(kt.horizontal_visibility)) == "(values)"
+    assert str(inspect.signature(kt.horizontal_visibility)) == "(values, *, penetrable=0, window=None)"
+    assert str(inspect.signature(TS.natural_visibility)) == "(self, /, *, penetrable=0, window=None)"
     signatures = {
         "has_edge": "(self, /, from_node, to_node)", "shortest_path_length": "(self, /, source, target)",
         "degree": "(self, /, node)", "node_count": "(self, /)", "get_all_features": "(self, /)",
@@ -213,7 +214,8 @@ def test_signatures_and_docstrings():
         "Returns array where row i contains features for node i\n")
     assert TS.natural_visibility_with_features.__doc__.startswith(
         "Creates a natural visibility graph with features.\nNote: This takes ownership of the FeatureSet\n")
-    assert str(inspect.signature(TS.horizontal_visibility_with_features)) == "(self, /, features)"
+    assert str(inspect.signature(TS.horizontal_visibility_with_features)) == (
+        "(self, /, features, *, penetrable=0, window=None)")
 
 
 def test_repr():

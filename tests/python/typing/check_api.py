@@ -33,6 +33,17 @@ assert_type(plan["parallel"], bool)
 assert_type(kt.natural_visibility_batch(np.stack([y, y])), tuple[Edges, Edges])
 assert_type(kt.horizontal_visibility_batch(row for row in (y, y[:10])), tuple[Edges, Edges])
 
+# The variants: limits keep the edge array, a weight adds one float per edge.
+assert_type(kt.natural_visibility_edges(y, penetrable=2, window=50, direction="top_to_bottom"), Edges)
+assert_type(kt.natural_visibility_edges(y, t, weight="distance"), tuple[Edges, NDArray[np.float64]])
+assert_type(kt.horizontal_visibility_edges(y, penetrable=1), Edges)
+assert_type(kt.horizontal_visibility_edges(y, weight="abs_slope"), tuple[Edges, NDArray[np.float64]])
+assert_type(kt.natural_visibility_batch(np.stack([y, y]), window=3), tuple[Edges, Edges])
+assert_type(kt.horizontal_visibility_batch([y], weight="angle"), tuple[Edges, Edges, NDArray[np.float64]])
+assert_type(kt.natural_visibility_degrees(y, penetrable=1), NDArray[np.int64])
+assert_type(kt.horizontal_visibility_degrees(np.stack([y, y]), window=10), NDArray[np.int64])
+assert_type(kt.natural_visibility(y, penetrable=1, window=20), kt.VisibilityGraph)
+
 # A weight turns the edge array into (edges, weights).
 X = np.random.default_rng(1).normal(size=(200, 3))
 assert_type(kt.natural_vector_visibility_edges(X), Edges)

@@ -1,0 +1,17 @@
+#pragma once
+// Batches of independent series under the options of the array functions:
+// every row validated first (the first failure wins), then each row computed
+// by one worker at positions 0, 1, ..., its edges written in the direction
+// asked for, with their weights; one part per row, in row order.
+
+#include <expected>
+#include <span>
+
+#include "core/scalar_visibility/checked_entries.hpp"
+
+namespace kaltrope {
+
+std::expected<EdgeResult, InputError> natural_batch_edges(std::span<const Series> rows, const EdgeOptions& options);
+std::expected<EdgeResult, InputError> horizontal_batch_edges(std::span<const Series> rows, const EdgeOptions& options);
+
+}  // namespace kaltrope

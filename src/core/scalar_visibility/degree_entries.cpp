@@ -1,0 +1,103 @@
+#include "core/scalar_visibility/degree_entries.hpp"
+
+#include <algorithm>
+#include <vector>
+
+#include "core/scalar_visibility/limited_horizontal_scan.hpp"
+#include "core/scalar_visibility/limited_natural_scan.hpp"
+#include "core/scalar_visibility/natural_sample_engine.hpp"
+#include "core/scalar_visibility/sample_parts.hpp"
+#include "support/worker_pool.hpp"
+
+namespace kaltrope {
+namespace {
+
+// The plain natural engine as a scan of sample_parts.hpp.
+template <class Positions>
+struct PlainNaturalScan {
+    const NaturalSampleEngine<Positions>* engine;
+
+    std::uint64_t operator()(std::uint32_t i, EdgeList& edges) const {
+        engine->scan(i, edges);
+        return engine->span(i);
+    }
+};
+
+template <class Positions>
+void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool parallel, std::int64_t* degrees) {
+    std::fill_n(degrees, y.size(), 0);
+    if (y.size() < 2) return;
+    if (limits.plain()) {
+        const NaturalSampleEngine engine(y, x, Algorithm::Auto);
+        degrees_by_sample(y.size(), PlainNaturalScan<Positions>{&engine}, degrees, parallel);
+        return;
+    }
+    const SampleReach reach(limits.window, y.size());
+    degrees_by_sample(y.size(), LimitedNaturalScan(y, x, limits.penetrable, reach), degrees, parallel);
+}
+
+void horizontal_degrees(Series y, const VisibilityLimits& limits, bool parallel, std::int64_t* degrees) {
+    std::fill_n(degrees, y.size(), 0);
+    if (y.size() < 2) return;
+    // With p = 0 and no window the scan pops what the stack engine pops.
+    const SampleReach reach(limits.window, y.size());
+    const std::vector<std::uint32_t> previous = previous_higher(y);
+    degrees_by_sample(y.size(), LimitedHorizontalScan(y, previous, limits.penetrable, reach), degrees, parallel);
+}
+
+// Validates the rows, then the positions shared by every row, if any.
+template <class RowDegrees>
+std::expected<Degrees, InputError> degree_rows(std::span<const Series> rows, std::optional<Series> x,
+                                               RowDegrees row_degrees) {
+    if (auto valid = validate_rows(rows); !valid) return std::unexpected(valid.error());
+    if (x && !rows.empty()) {
+        if (auto valid = validate_positions(rows[0], *x); !valid) return std::unexpected(valid.error());
+    }
+    const std::size_t n = rows.empty() ? 0 : rows[0].size();
+    Degrees degrees = memory::allocate_large_buffer<std::int64_t>(rows.size() * n);
+    parallel::for_each_index(rows.size(), [&](std::size_t k) { row_degrees(rows[k], degrees.get() + k * n); });
+    return degrees;
+}
+
+}  // namespace
+
+std::expected<Degrees, InputError> checked_natural_degrees(Series y, std::optional<Series> x,
+                                                           const VisibilityLimits& limits) {
+    if (auto valid = validate_series(y); !valid) return std::unexpected(valid.error());
+    if (x) {
+        if (auto valid = validate_positions(y, *x); !valid) return std::unexpected(valid.error());
+    }
+    Degrees degrees = memory::allocate_large_buffer<std::int64_t>(y.size());
+    if (x) {
+        natural_degrees(y, ExplicitPositions{x->data()}, limits, true, degrees.get());
+    } else {
+        natural_degrees(y, UniformPositions{}, limits, true, degrees.get());
+    }
+    return degrees;
+}
+
+std::expected<Degrees, InputError> checked_horizontal_degrees(Series y, const VisibilityLimits& limits) {
+    if (auto valid = validate_series(y); !valid) return std::unexpected(valid.error());
+    Degrees degrees = memory::allocate_large_buffer<std::int64_t>(y.size());
+    horizontal_degrees(y, limits, true, degrees.get());
+    return degrees;
+}
+
+std::expected<Degrees, InputError> natural_degree_rows(std::span<const Series> rows, std::optional<Series> x,
+                                                       const VisibilityLimits& limits) {
+    return degree_rows(rows, x, [&](Series row, std::int64_t* out) {
+        if (x) {
+            natural_degrees(row, ExplicitPositions{x->data()}, limits, false, out);
+        } else {
+            natural_degrees(row, UniformPositions{}, limits, false, out);
+        }
+    });
+}
+
+std::expected<Degrees, InputError> horizontal_degree_rows(std::span<const Series> rows,
+                                                          const VisibilityLimits& limits) {
+    return degree_rows(rows, std::nullopt,
+                       [&](Series row, std::int64_t* out) { horizontal_degrees(row, limits, false, out); });
+}
+
+}  // namespace kaltrope

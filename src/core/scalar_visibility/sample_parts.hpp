@@ -1,0 +1,104 @@
+#pragma once
+// Running an engine whose samples find their edges independently: a scan
+// object called as scan(i, edges) appends the edges sample i produces, in
+// their order, and returns the samples it passed. The samples go in chunks
+// to the worker pool, each chunk with its own copy of the scan; the chunks'
+// edges are the consecutive parts of the result, in sample order, so the
+// result never depends on the number of threads.
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/series/edge_list.hpp"
+#include "support/interruption.hpp"
+#include "support/worker_pool.hpp"
+
+namespace kaltrope {
+
+// Below this many samples an engine runs on its caller alone.
+inline constexpr std::size_t kParallelSampleCount = 32768;
+
+namespace detail {
+
+inline constexpr std::size_t kSampleChunk = 4096;
+// A scan polls for interruption after about this many samples passed, plus a
+// few per sample for its fixed costs.
+inline constexpr unsigned kPollWork = 1u << 20;
+inline constexpr std::uint64_t kSampleWork = 16;
+
+inline std::size_t sample_chunk(std::size_t n) { return std::max(kSampleChunk, n / (8 * parallel::thread_count())); }
+
+template <class Scan>
+void scan_samples(std::size_t begin, std::size_t end, Scan& scan, EdgeList& edges) {
+    interruption::Countdown poll(kPollWork);
+    for (std::size_t i = begin; i < end; ++i) {
+        const std::uint64_t work = scan(static_cast<std::uint32_t>(i), edges) + kSampleWork;
+        poll.tick(static_cast<unsigned>(std::min<std::uint64_t>(work, kPollWork)));
+    }
+}
+
+}  // namespace detail
+
+// The edges of samples 0 .. n - 1 as consecutive parts; in parallel when
+// asked to and n is large.
+template <class Scan>
+std::vector<EdgeList> edges_by_sample(std::size_t n, const Scan& prototype, bool parallel) {
+    if (!parallel || n < kParallelSampleCount) {
+        std::vector<EdgeList> parts(1);
+        Scan scan = prototype;
+        parts[0].reserve(2 * n);
+        detail::scan_samples(0, n, scan, parts[0]);
+        return parts;
+    }
+    const std::size_t chunk = detail::sample_chunk(n);
+    std::vector<EdgeList> parts((n + chunk - 1) / chunk);
+    parallel::for_each_range(parts.size(), 1, [&](std::size_t first, std::size_t last) {
+        Scan scan = prototype;
+        for (std::size_t part = first; part < last; ++part) {
+            parts[part].reserve(2 * chunk);
+            detail::scan_samples(part * chunk, std::min(n, (part + 1) * chunk), scan, parts[part]);
+        }
+    });
+    return parts;
+}
+
+// The degree of every sample into degrees[0 .. n), which starts at zero,
+// without keeping more than one sample's edges at a time. Every edge of
+// sample i has i as one end.
+template <class Scan>
+void degrees_by_sample(std::size_t n, const Scan& prototype, std::int64_t* degrees, bool parallel) {
+    auto count_range = [&]<bool Shared>(std::size_t begin, std::size_t end, Scan& scan) {
+        auto add = [&](std::uint32_t i, std::int64_t count) {
+            if constexpr (Shared) {
+                std::atomic_ref(degrees[i]).fetch_add(count, std::memory_order_relaxed);
+            } else {
+                degrees[i] += count;
+            }
+        };
+        EdgeList edges;
+        interruption::Countdown poll(detail::kPollWork);
+        for (std::size_t s = begin; s < end; ++s) {
+            const auto i = static_cast<std::uint32_t>(s);
+            edges.clear();
+            const std::uint64_t work = scan(i, edges) + detail::kSampleWork;
+            add(i, static_cast<std::int64_t>(edges.size()));
+            for (const Edge& edge : edges) add(edge.a ^ edge.b ^ i, 1);
+            poll.tick(static_cast<unsigned>(std::min<std::uint64_t>(work + edges.size(), detail::kPollWork)));
+        }
+    };
+    if (!parallel || n < kParallelSampleCount) {
+        Scan scan = prototype;
+        count_range.template operator()<false>(0, n, scan);
+        return;
+    }
+    const std::size_t chunk = detail::sample_chunk(n);
+    parallel::for_each_range((n + chunk - 1) / chunk, 1, [&](std::size_t first, std::size_t last) {
+        Scan scan = prototype;
+        count_range.template operator()<true>(first * chunk, std::min(n, last * chunk), scan);
+    });
+}
+
+}  // namespace kaltrope
