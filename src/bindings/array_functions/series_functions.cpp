@@ -85,9 +85,9 @@ PyObject* horizontal_visibility_edges(PyObject*, PyObject* args, PyObject* kwarg
         }
         auto y = to_f64(y_argument);
         if (!y) return nullptr;
-        const auto edges = without_lock([&] { return checked_horizontal_edges(y->values()); });
-        if (!edges) return raise_error(edges.error());
-        return edges_to_numpy(without_lock([&] { return widen(std::span(&*edges, 1)); }));
+        const auto parts = without_lock([&] { return checked_horizontal_edge_parts(y->values()); });
+        if (!parts) return raise_error(parts.error());
+        return edges_to_numpy(without_lock([&] { return widen(*parts); }));
     });
 }
 

@@ -74,11 +74,7 @@ std::vector<EdgeList> compute_edges_parallel(std::span<const double> values, std
     // The values are finite and the positions finite and strictly increasing
     // by construction, so the engines' validation has nothing to refuse.
     const Series y(values);
-    if (kind == VisibilityKind::Horizontal) {
-        std::vector<EdgeList> parts;
-        parts.push_back(horizontal_edges(y));
-        return parts;
-    }
+    if (kind == VisibilityKind::Horizontal) return horizontal_edge_parts(y);
     if (positions.empty()) return natural_edge_parts(y, UniformPositions{}, Algorithm::Auto);
     return natural_edge_parts(y, ExplicitPositions{positions.data()}, Algorithm::Auto);
 }

@@ -18,9 +18,9 @@ std::expected<Plan, InputError> checked_natural_plan(Series y) {
     return plan_natural(y);
 }
 
-std::expected<EdgeList, InputError> checked_horizontal_edges(Series y) {
+std::expected<std::vector<EdgeList>, InputError> checked_horizontal_edge_parts(Series y) {
     if (auto valid = validate_series(y); !valid) return std::unexpected(valid.error());
-    return horizontal_edges(y);
+    return horizontal_edge_parts(y);
 }
 
 }  // namespace kaltrope

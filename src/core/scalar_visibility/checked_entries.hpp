@@ -20,6 +20,7 @@ std::expected<std::vector<EdgeList>, InputError> checked_natural_edge_parts(Seri
 // What the natural engine would do with y under Auto.
 std::expected<Plan, InputError> checked_natural_plan(Series y);
 
-std::expected<EdgeList, InputError> checked_horizontal_edges(Series y);
+// The horizontal edges, as the consecutive parts of horizontal_edge_parts.
+std::expected<std::vector<EdgeList>, InputError> checked_horizontal_edge_parts(Series y);
 
 }  // namespace kaltrope
