@@ -115,15 +115,17 @@ std::vector<OuterEdges> outer_edges(Series y, std::span<const ChunkShape> shapes
     return outer;
 }
 
-// Edges of samples [begin, end); a horizontal graph of m samples has fewer
-// than 2m edges.
-EdgeList range_edges(Series y, std::uint32_t begin, std::uint32_t end, const OuterEdges& outer) {
-    EdgeList edges(2 * std::size_t{end - begin} + outer.edges.size());
-    edges.resize(static_cast<std::size_t>(stack_pass(y, begin, end, outer, edges.data()) - edges.data()));
-    return edges;
+// Appends the edges of samples [begin, end); a horizontal graph of m samples
+// has fewer than 2m edges.
+void append_range_edges(Series y, std::uint32_t begin, std::uint32_t end, const OuterEdges& outer, EdgeList& edges) {
+    const std::size_t before = edges.size();
+    edges.resize(before + 2 * std::size_t{end - begin} + outer.edges.size());
+    edges.resize(static_cast<std::size_t>(stack_pass(y, begin, end, outer, edges.data() + before) - edges.data()));
 }
 
-EdgeList horizontal_row(Series y) { return range_edges(y, 0, static_cast<std::uint32_t>(y.size()), OuterEdges{}); }
+void horizontal_row(Series y, EdgeList& edges) {
+    append_range_edges(y, 0, static_cast<std::uint32_t>(y.size()), OuterEdges{}, edges);
+}
 
 }  // namespace
 
@@ -131,7 +133,7 @@ std::vector<EdgeList> horizontal_edge_parts(Series y) {
     const std::size_t n = y.size();
     std::vector<EdgeList> parts;
     if (n < kParallelMinSamples) {
-        parts.push_back(horizontal_row(y));
+        horizontal_row(y, parts.emplace_back());
         return parts;
     }
     const std::size_t chunk = std::max(kMinChunk, n / (4 * parallel::thread_count()));
@@ -144,7 +146,8 @@ std::vector<EdgeList> horizontal_edge_parts(Series y) {
     const std::vector<OuterEdges> outer = outer_edges(y, shapes);
     parts.resize(chunks);
     parallel::for_each_range(chunks, 1, [&](std::size_t first, std::size_t last) {
-        for (std::size_t c = first; c < last; ++c) parts[c] = range_edges(y, begin_of(c), begin_of(c + 1), outer[c]);
+        for (std::size_t c = first; c < last; ++c)
+            append_range_edges(y, begin_of(c), begin_of(c + 1), outer[c], parts[c]);
     });
     return parts;
 }

@@ -164,3 +164,24 @@ def test_same_results_pinned_and_unpinned(tmp_path, mode):
         assert np.array_equal(got[name + "_horizontal"], horizontal), name
         assert np.array_equal(got[name + "_natural"], natural), name
         assert int(got[name + "_work"]) == kt.natural_visibility_plan(y)["scan_work"], name
+
+
+@pytest.mark.parametrize("kind", ["natural", "horizontal"])
+def test_batch_groups_of_rows_equal_single_calls(kind, thread_limits):
+    # Rows are grouped until a group holds 2^16 samples: short rows, empty
+    # ones and rows longer than a group, across several groups.
+    rng = np.random.default_rng(4)
+    lengths = [256] * 700 + [0, 1, 2, 70000, 3] + [int(v) for v in rng.integers(0, 600, 300)]
+    rows = [_pieces(rng, m) if m > 0 else np.zeros(0) for m in lengths]
+    single = getattr(kt, f"{kind}_visibility_edges")
+    batch = getattr(kt, f"{kind}_visibility_batch")
+    want = [single(row) for row in rows]
+    offsets = np.cumsum([0] + [len(w) for w in want])
+    for threads in thread_limits:
+        kt.set_num_threads(threads)
+        edges, got_offsets = batch(rows)
+        assert np.array_equal(got_offsets, offsets), threads
+        assert np.array_equal(edges, np.concatenate(want)), threads
+        matrix = np.stack(rows[:700])
+        edges, got_offsets = batch(matrix)
+        assert np.array_equal(got_offsets, offsets[:701]) and np.array_equal(edges, np.concatenate(want[:700]))
