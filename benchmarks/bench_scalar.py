@@ -20,6 +20,13 @@ memory left behind by one workload does not change the next one's times.
 When kernel CPU time (mostly first-touch page faults on the result buffers)
 is a large share of kaltrope's time, the row notes it.
 
+Two more columns put kaltrope against the machine rather than a peer. The
+floor is the time NumPy takes to write kaltrope's own result into fresh memory
+(``result.copy()``, timed in the same run): no engine can return that array
+faster. "2 CPUs vs 1" is the time of the same call in a fresh process pinned
+to one CPU (``os.sched_setaffinity`` before the module is imported, so its
+thread limit is 1), divided by the time with every CPU of this process.
+
 Besides timing, the script checks the results: kaltrope's edge arrays must be
 (E, 2) int64 with a < b, no duplicates and every consecutive pair present,
 and their edge sets are compared with the peer's (sorted). Any difference is
@@ -49,6 +56,7 @@ import resource
 import statistics
 import subprocess
 import sys
+import tempfile
 import textwrap
 import time
 
@@ -317,8 +325,10 @@ ROWS: list[dict] = []
 QUICK = [False]  # targets are set for the full sizes; --quick only reports
 
 
-def add_row(workload, n, edges, ours: Timing, peer_name, peer: Timing | None, target=None, notes=""):
+def add_row(workload, n, edges, ours: Timing, peer_name, peer: Timing | None, target=None, notes="",
+            machine: dict | None = None):
     row = {
+        **(machine or {}),
         "workload": workload,
         "n": n,
         "edges": edges,
@@ -328,6 +338,7 @@ def add_row(workload, n, edges, ours: Timing, peer_name, peer: Timing | None, ta
         "peer": peer.median if peer is not None else None,
         "peer_runs": peer.runs if peer is not None else 0,
         "ours_sys": ours.sys_median,
+        "ours_range": (min(ours.times), max(ours.times)),
         "target": target,
         "notes": notes,
     }
@@ -344,9 +355,23 @@ def fmt_n(n: int) -> str:
     return f"{n:,}"
 
 
+def fmt_floor(r: dict) -> str:
+    if r.get("floor") is None:
+        return "–"
+    return f"{fmt_time(r['floor'])} ({r['ours'] / r['floor']:.1f}×)"
+
+
+def fmt_single(r: dict) -> str:
+    if r.get("one_cpu") is None:
+        return "–"
+    low, high = r["one_cpu_range"]
+    return f"{r['one_cpu'] / r['ours']:.2f}× ({fmt_time(r['one_cpu'])}, range {fmt_time(low)}–{fmt_time(high)})"
+
+
 def print_table() -> None:
-    print("| workload | n | edges | kaltrope | peer | peer time | speed-up | target | ns/edge | notes |")
-    print("|---|---:|---:|---:|---|---:|---:|---:|---:|---|")
+    print("| workload | n | edges | kaltrope | floor (kaltrope / floor) | 2 CPUs vs 1 (1-CPU time) | peer | "
+          "peer time | speed-up | target | ns/edge | notes |")
+    print("|---|---:|---:|---:|---:|---:|---|---:|---:|---:|---:|---|")
     for r in ROWS:
         sp = f"**{r['speedup']:.1f}×**" if r.get("speedup") else "–"
         if r["target"] is None:
@@ -358,13 +383,73 @@ def print_table() -> None:
             tg = f"≥ {r['target']}× {'(met)' if met else '(**missed**)'}"
         nse = f"{r['ours'] * 1e9 / r['edges']:.2f}" if r["edges"] else "–"
         runs = f"runs {r['ours_runs']}/{r['peer_runs']}"
+        if r.get("ours_range"):
+            runs += f"; kaltrope range {fmt_time(r['ours_range'][0])}–{fmt_time(r['ours_range'][1])}"
         # kernel time is mostly first-touch page faults on the result buffers
         ksys = f"kernel CPU {fmt_time(r['ours_sys'])}/call" if r["ours_sys"] > 0.2 * r["ours"] else ""
         notes = "; ".join(x for x in (r["notes"], ksys, runs) if x)
         print(
-            f"| {r['workload']} | {fmt_n(r['n'])} | {r['edges']:,} | {fmt_time(r['ours'])} | {r['peer_name']} | "
+            f"| {r['workload']} | {fmt_n(r['n'])} | {r['edges']:,} | {fmt_time(r['ours'])} | {fmt_floor(r)} | "
+            f"{fmt_single(r)} | {r['peer_name']} | "
             f"{fmt_time(r['peer']) if r['peer'] is not None else '–'} | {sp} | {tg} | {nse} | {notes} |"
         )
+
+
+# -- the machine as the reference: the floor and one CPU -------------------
+
+SINGLE_CPU_CHILD = textwrap.dedent(
+    """
+    import gc, json, os, sys, time
+    os.sched_setaffinity(0, {min(os.sched_getaffinity(0))})  # before the import: thread limit 1
+    import numpy as np
+    import _kaltrope as kt
+
+    name, path, kwargs, repeat = sys.argv[1], sys.argv[2], json.loads(sys.argv[3]), int(sys.argv[4])
+    y = np.load(path)
+    fn = getattr(kt, name)
+    fn(y, **kwargs)  # first-call costs outside the measurement
+    times = []
+    for _ in range(repeat):
+        gc.collect()
+        gc.disable()
+        t0 = time.perf_counter()
+        result = fn(y, **kwargs)
+        times.append(time.perf_counter() - t0)
+        gc.enable()
+        del result
+    print(json.dumps({"times": times, "threads": kt.get_num_threads()}))
+    """
+)
+
+
+def copy_result(result):
+    """The result written again by NumPy, into fresh memory."""
+    if isinstance(result, tuple):
+        return tuple(part.copy() for part in result)
+    return result.copy()
+
+
+def machine_columns(cfg, name: str, y, result, **kwargs) -> dict:
+    """The floor of a call's result and the call's time pinned to one CPU."""
+    floor = measure(lambda: copy_result(result), cfg.fast_repeat)
+    columns = {"floor": floor.median}
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "input.npy")
+        np.save(path, y)
+        env = {k: v for k, v in os.environ.items() if k not in ("KALTROPE_NUM_THREADS", "OMP_NUM_THREADS")}
+        p = subprocess.run(
+            [sys.executable, "-c", SINGLE_CPU_CHILD, name, path, json.dumps(kwargs), str(cfg.fast_repeat)],
+            capture_output=True, text=True, env=env,
+        )
+    if p.returncode != 0:
+        warn(f"{name} pinned to one CPU failed (exit {p.returncode}): {p.stderr.strip()[-500:]}")
+        return columns
+    out = json.loads(p.stdout.strip().splitlines()[-1])
+    if out["threads"] != 1:
+        warn(f"{name} pinned to one CPU ran with a thread limit of {out['threads']}")
+    columns["one_cpu"] = statistics.median(out["times"])
+    columns["one_cpu_range"] = (min(out["times"]), max(out["times"]))
+    return columns
 
 
 # --------------------------------------------------------------------------
@@ -387,7 +472,8 @@ def bench_horizontal(cfg) -> None:
     peer = measure(lambda: ts2vg_horizontal(y), cfg.peer_repeat, cfg.peer_budget)
     note = compare_sets("horizontal uniform", e, peer.result, n, "ts2vg", y, "horizontal")
     note += f"; ts2vg build() alone {fmt_time(build.median)} ({build.median / ours.median:.1f}×)"
-    add_row("horizontal, uniform random", n, len(e), ours, "ts2vg", peer, 20, note)
+    machine = machine_columns(cfg, "horizontal_visibility_edges", y, e)
+    add_row("horizontal, uniform random", n, len(e), ours, "ts2vg", peer, 20, note, machine)
 
 
 def bench_natural_uniform(cfg) -> None:
@@ -402,7 +488,8 @@ def bench_natural_uniform(cfg) -> None:
     peer = measure(lambda: ts2vg_natural(y), cfg.peer_repeat, cfg.peer_budget)
     note = pn + "; " + compare_sets("natural uniform", e, peer.result, n, "ts2vg", y)
     note += f"; ts2vg build() alone {fmt_time(build.median)} ({build.median / ours.median:.1f}×)"
-    add_row("natural, uniform random", n, len(e), ours, "ts2vg", peer, 15, note)
+    machine = machine_columns(cfg, "natural_visibility_edges", y, e)
+    add_row("natural, uniform random", n, len(e), ours, "ts2vg", peer, 15, note, machine)
 
 
 def bench_natural_walk(cfg) -> None:
@@ -421,7 +508,41 @@ def bench_natural_walk(cfg) -> None:
     log("  ts2vg (slow)")
     peer = measure(lambda: ts2vg_natural(y), cfg.slow_peer_repeat, cfg.peer_budget)
     note = pn + f"; forced {other}: {fmt_time(forced.median)}; " + compare_sets("natural walk", e, peer.result, n, "ts2vg", y)
-    add_row("natural, Gaussian random walk", n, len(e), ours, "ts2vg", peer, 30, note)
+    machine = machine_columns(cfg, "natural_visibility_edges", y, e)
+    add_row("natural, Gaussian random walk", n, len(e), ours, "ts2vg", peer, 30, note, machine)
+
+
+def bench_natural_walk_scaling(cfg) -> None:
+    """ns per edge of the Gaussian walk at n and 10 n, in one process."""
+    small = None
+    for n in (cfg.big, 10 * cfg.big):
+        y = np.cumsum(cfg.rng.standard_normal(n))
+        log(f"[natural-walk-scaling] Gaussian random walk n={n}")
+        plan, pn = plan_note(y)
+        ours = measure(lambda: kt.natural_visibility_edges(y), cfg.peer_repeat if small else cfg.fast_repeat)
+        edges = len(ours.result)
+        check_edges(f"natural walk n={n}", ours.result, n)
+        ours.result = None  # the large result is not kept for the next size
+        ns = ours.median * 1e9 / edges
+        note = pn
+        if small is None:
+            small = ns
+        else:
+            note += f"; ns/edge {ns / small:.2f}× that at {fmt_n(cfg.big)} (target ≤ 1.15×)"
+        add_row("natural, Gaussian random walk (scaling)", n, edges, ours, "–", None, None, note)
+
+
+def bench_natural_batch(cfg) -> None:
+    rows, n = cfg.batch_shape
+    y = cfg.rng.random((rows, n))
+    log(f"[natural-batch] ({rows}, {n}) uniform random")
+    ours = measure(lambda: kt.natural_visibility_batch(y), cfg.fast_repeat)
+    edges, offsets = ours.result
+    if not np.array_equal(edges[offsets[1]:offsets[2]], kt.natural_visibility_edges(y[1])):
+        warn("natural batch: row 1 differs from natural_visibility_edges")
+    machine = machine_columns(cfg, "natural_visibility_batch", y, ours.result)
+    add_row("natural_visibility_batch, uniform random rows", rows * n, len(edges), ours, "–", None, None,
+            f"{rows:,} rows of {n}; floor: edges and offsets copied", machine)
 
 
 def bench_natural_increasing(cfg) -> None:
@@ -600,6 +721,8 @@ WORKLOADS = {
     "horizontal": bench_horizontal,
     "natural-uniform": bench_natural_uniform,
     "natural-walk": bench_natural_walk,
+    "natural-walk-scaling": bench_natural_walk_scaling,
+    "natural-batch": bench_natural_batch,
     "natural-increasing": bench_natural_increasing,
     "natural-convex": bench_natural_convex,
     "natural-ramp": bench_natural_ramp,
@@ -646,6 +769,8 @@ def print_machine(cfg) -> None:
     print(f"- Python {platform.python_version()} ({platform.python_implementation()}), NumPy {np.__version__}, "
           f"ts2vg {getattr(ts2vg, '__version__', '?')}, networkx {getattr(nx, '__version__', 'absent')}, "
           f"kaltrope module {getattr(kt, '__file__', '?')}")
+    print(f"- load average (1, 5, 15 min) at the start: {cfg.load_start}, at the end: "
+          f"{', '.join(f'{v:.2f}' for v in os.getloadavg())}")
     print(f"- mode: {'quick' if cfg.quick else 'full'}, seed {cfg.seed}, "
           f"{'all workloads in one process' if cfg.in_process else 'each workload in a fresh process'}; "
           "times are medians; "
@@ -688,6 +813,7 @@ def main() -> int:
             ap.error(f"--only {args.only!r} matches no workload; choose from: {', '.join(WORKLOADS)}")
 
     cfg = argparse.Namespace()
+    cfg.load_start = ", ".join(f"{v:.2f}" for v in os.getloadavg())
     cfg.quick = args.quick
     cfg.in_process = args.in_process
     QUICK[0] = args.quick
@@ -695,9 +821,11 @@ def main() -> int:
     cfg.rng = np.random.default_rng(args.seed)
     if args.quick:
         cfg.big, cfg.increasing_n, cfg.convex_n, cfg.nx_n = 200_000, 20_000, 2_000, 300
+        cfg.batch_shape = (10_000, 256)
         cfg.fast_repeat, cfg.peer_repeat, cfg.slow_peer_repeat, cfg.peer_budget = 3, 1, 1, 5.0
     else:
         cfg.big, cfg.increasing_n, cfg.convex_n, cfg.nx_n = 1_000_000, 100_000, 5_000, 1_000
+        cfg.batch_shape = (100_000, 256)
         cfg.fast_repeat, cfg.peer_repeat, cfg.slow_peer_repeat, cfg.peer_budget = 7, 3, 2, 10.0
     if args.repeat:
         cfg.fast_repeat = args.repeat

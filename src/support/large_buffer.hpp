@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
 
 namespace kaltrope::memory {
 
@@ -51,6 +54,17 @@ struct LargeAllocator {
 
     T* allocate(std::size_t count) { return static_cast<T*>(allocate_large(count * sizeof(T))); }
     void deallocate(T* data, std::size_t) noexcept { std::free(data); }
+
+    // resize() default-initialises new elements, so that a buffer of a
+    // trivial type is not written twice: once with zeros, once with results.
+    template <class U>
+    void construct(U* at) noexcept(std::is_nothrow_default_constructible_v<U>) {
+        ::new (static_cast<void*>(at)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* at, Args&&... args) {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
 
     friend bool operator==(const LargeAllocator&, const LargeAllocator&) = default;
 };

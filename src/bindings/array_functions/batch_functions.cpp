@@ -65,7 +65,7 @@ std::optional<Rows> iterated_rows(PyObject* object) {
     return rows;
 }
 
-using BatchEngine = std::expected<EdgeResult, InputError> (*)(std::span<const Series> rows, const EdgeOptions& options);
+using BatchEngine = std::expected<BatchEdgeResult, InputError> (*)(std::span<const Series> rows, const EdgeOptions& options);
 
 // Takes `rows` and the keywords of the variants with format (naming the
 // function in argument errors) and runs engine on the series it holds.
@@ -88,7 +88,7 @@ PyObject* run_batch_entry(PyObject* args, PyObject* kwargs, const char* format, 
         if (!rows) return nullptr;
         auto result = without_lock([&] { return engine(rows->series, *options); });
         if (!result) return raise_error(result.error());
-        BatchBuffer batch = without_lock([&] { return widen_batch(result->parts); });
+        BatchBuffer batch = without_lock([&] { return widen_batch(result->edges); });
         return weighted_batch_to_numpy(std::move(batch), std::move(result->weights));
     });
 }

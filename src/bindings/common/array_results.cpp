@@ -70,6 +70,15 @@ BatchBuffer widen_batch(std::span<const EdgeList> series) {
     return batch;
 }
 
+BatchBuffer widen_batch(const GroupedEdges& series) {
+    BatchBuffer batch{widen(series.parts), memory::allocate_large_buffer<std::int64_t>(series.ends.size() + 1),
+                      series.ends.size()};
+    batch.offsets[0] = 0;
+    for (std::size_t k = 0; k < series.ends.size(); ++k)
+        batch.offsets[k + 1] = static_cast<std::int64_t>(series.ends[k]);
+    return batch;
+}
+
 PyObject* vector_to_numpy(Int64Buffer data, std::size_t length) {
     npy_intp shape[1] = {static_cast<npy_intp>(length)};
     return owning_array(std::move(data), NPY_INT64, 1, shape);

@@ -35,6 +35,9 @@ EdgeBuffer widen(std::span<const EdgeList> parts);
 // Each series' edges as one part, with the offsets between them.
 BatchBuffer widen_batch(std::span<const EdgeList> series);
 
+// Series grouped into parts, with the offsets between them.
+BatchBuffer widen_batch(const GroupedEdges& series);
+
 // A 1-D int64 array of length values; null with the error set.
 PyObject* vector_to_numpy(Int64Buffer data, std::size_t length);
 

@@ -84,11 +84,7 @@ std::vector<EdgeList> compute_edges_parallel(std::span<const double> values, std
         if (positions.empty()) return limited_natural_parts(y, UniformPositions{}, limits, true, indices);
         return limited_natural_parts(y, ExplicitPositions{positions.data()}, limits, true, indices);
     }
-    if (kind == VisibilityKind::Horizontal) {
-        std::vector<EdgeList> parts;
-        parts.push_back(horizontal_edges(y));
-        return parts;
-    }
+    if (kind == VisibilityKind::Horizontal) return horizontal_edge_parts(y);
     if (positions.empty()) return natural_edge_parts(y, UniformPositions{}, Algorithm::Auto);
     return natural_edge_parts(y, ExplicitPositions{positions.data()}, Algorithm::Auto);
 }

@@ -105,12 +105,14 @@ void HullTree::build_hulls() {
     }
 
     offsets_.reserve(nodes + 1);
-    indices_.reserve(built.size());
+    vertices_.reserve(built.size());
     for (std::size_t node = 0; node < nodes; ++node) {
-        offsets_.push_back(static_cast<std::uint32_t>(indices_.size()));
-        indices_.insert(indices_.end(), built.begin() + start[node], built.begin() + start[node] + length[node]);
+        offsets_.push_back(static_cast<std::uint32_t>(vertices_.size()));
+        for (const std::uint32_t k : std::span(built).subspan(start[node], length[node])) {
+            vertices_.push_back({positions_[k], values_[k]});
+        }
     }
-    offsets_.push_back(static_cast<std::uint32_t>(indices_.size()));
+    offsets_.push_back(static_cast<std::uint32_t>(vertices_.size()));
 }
 
 // Each search finds the nearest point strictly above the line from i through

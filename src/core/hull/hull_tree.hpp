@@ -66,15 +66,21 @@ private:
         return pruning_tolerance(dy, dx, x_from, y_from, coordinates_);
     }
 
-    // The hull vertices of node, by ascending index.
-    std::span<const std::uint32_t> hull(std::size_t node) const {
-        return {indices_.data() + offsets_[node], indices_.data() + offsets_[node + 1]};
-    }
+    // A hull vertex, stored with its coordinates: a search then reads each
+    // hull from one place instead of fetching every vertex it looks at from
+    // the whole series, which misses the cache once the series outgrows it.
+    struct Vertex {
+        double x;
+        double y;
+    };
 
     // max of a*y_k + b*x_k over the hull vertices k of node (a > 0);
-    // negative infinity for an empty node.
+    // negative infinity for an empty node. The same products and sums, in
+    // the same order, as hull_max over the vertex indices.
     double node_max(std::size_t node, double a, double b) const {
-        return hull_max(hull(node), values_.data(), positions_.data(), a, b);
+        const Vertex* hull = vertices_.data() + offsets_[node];
+        return hull_max_over(offsets_[node + 1] - offsets_[node],
+                             [&](std::size_t at) { return hull[at].x * b + hull[at].y * a; });
     }
 
     // A node with the leaves it spans: [first_leaf, first_leaf + width).
@@ -165,8 +171,8 @@ private:
     }
 
     std::vector<double> positions_;
-    std::vector<std::uint32_t> offsets_;  // node k's hull is indices_[offsets_[k] .. offsets_[k + 1])
-    std::vector<std::uint32_t> indices_;
+    std::vector<std::uint32_t> offsets_;  // node k's hull is vertices_[offsets_[k] .. offsets_[k + 1])
+    std::vector<Vertex> vertices_;
     std::vector<double> scaled_values_;  // values_ when the input needed scaling
     std::span<const double> values_;
     std::size_t leaf_count_ = 1;

@@ -32,17 +32,14 @@ inline void upper_hull_of(std::span<const std::uint32_t> candidates, const doubl
     }
 }
 
-// max of a*y_k + b*x_k over the vertices k of an upper hull (a > 0, so the
-// sequence rises and then falls); negative infinity for no vertices.
-inline double hull_max(std::span<const std::uint32_t> vertices, const double* values, const double* positions, double a,
-                       double b) {
-    if (vertices.empty()) return -std::numeric_limits<double>::infinity();
-    auto f = [&](std::size_t at) {
-        const std::uint32_t k = vertices[at];
-        return positions[k] * b + values[k] * a;
-    };
+// max over the vertices of an upper hull of f(at) = a*y + b*x at vertex
+// number at (a > 0, so the sequence rises and then falls); negative infinity
+// for no vertices.
+template <class Objective>
+double hull_max_over(std::size_t count, Objective f) {
+    if (count == 0) return -std::numeric_limits<double>::infinity();
     std::size_t lo = 0;
-    std::size_t hi = vertices.size() - 1;
+    std::size_t hi = count - 1;
     while (lo < hi) {
         const std::size_t mid = (lo + hi) / 2;
         if (f(mid + 1) >= f(mid)) {
@@ -53,8 +50,17 @@ inline double hull_max(std::span<const std::uint32_t> vertices, const double* va
     }
     double best = f(lo);
     if (lo > 0) best = std::max(best, f(lo - 1));
-    if (lo + 1 < vertices.size()) best = std::max(best, f(lo + 1));
+    if (lo + 1 < count) best = std::max(best, f(lo + 1));
     return best;
+}
+
+// max of a*y_k + b*x_k over the vertices k of an upper hull (a > 0).
+inline double hull_max(std::span<const std::uint32_t> vertices, const double* values, const double* positions, double a,
+                       double b) {
+    return hull_max_over(vertices.size(), [&](std::size_t at) {
+        const std::uint32_t k = vertices[at];
+        return positions[k] * b + values[k] * a;
+    });
 }
 
 // A search skips a hull when max a*y + b*x over it is at most c - eps; an

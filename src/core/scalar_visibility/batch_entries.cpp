@@ -10,17 +10,34 @@
 namespace kaltrope {
 namespace {
 
-std::expected<EdgeResult, InputError> with_row_values(BatchEdges rows_edges, std::span<const Series> rows,
-                                                      const EdgeOptions& options) {
-    if (!rows_edges) return std::unexpected(rows_edges.error());
-    EdgeResult result{std::move(*rows_edges), nullptr};
-    std::vector<std::size_t> first(rows.size() + 1, 0);
-    for (std::size_t k = 0; k < rows.size(); ++k) first[k + 1] = first[k] + result.parts[k].size();
-    if (options.weight) result.weights = memory::allocate_large_buffer<double>(first.back());
+// Row k's edges, inside the part of its group (a group holds whole rows).
+std::vector<std::span<Edge>> row_edges(GroupedEdges& batch) {
+    std::vector<std::span<Edge>> rows(batch.ends.size());
+    std::size_t part = 0;
+    std::uint64_t part_start = 0;
+    std::uint64_t begin = 0;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        const std::uint64_t end = batch.ends[k];
+        while (end > part_start + batch.parts[part].size()) part_start += batch.parts[part++].size();
+        rows[k] = std::span(batch.parts[part]).subspan(begin - part_start, end - begin);
+        begin = end;
+    }
+    return rows;
+}
+
+std::expected<BatchEdgeResult, InputError> with_row_values(BatchEdges batch, std::span<const Series> rows,
+                                                           const EdgeOptions& options) {
+    if (!batch) return std::unexpected(batch.error());
+    BatchEdgeResult result{std::move(*batch), nullptr};
+    if (options.direction == EdgeDirection::LeftToRight && !options.weight) return result;
+    const std::vector<std::span<Edge>> edges = row_edges(result.edges);
+    const std::uint64_t total = result.edges.ends.empty() ? 0 : result.edges.ends.back();
+    if (options.weight) result.weights = memory::allocate_large_buffer<double>(total);
     parallel::for_each_index(rows.size(), [&](std::size_t k) {
-        if (options.direction == EdgeDirection::TopToBottom) direct_top_to_bottom(std::span(result.parts[k]), rows[k]);
+        if (options.direction == EdgeDirection::TopToBottom) direct_top_to_bottom(edges[k], rows[k]);
         if (options.weight) {
-            edge_weights_into(result.parts[k], rows[k], Series{}, *options.weight, result.weights.get() + first[k]);
+            const std::uint64_t first = k == 0 ? 0 : result.edges.ends[k - 1];
+            edge_weights_into(edges[k], rows[k], Series{}, *options.weight, result.weights.get() + first);
         }
     });
     return result;
@@ -28,7 +45,7 @@ std::expected<EdgeResult, InputError> with_row_values(BatchEdges rows_edges, std
 
 }  // namespace
 
-std::expected<EdgeResult, InputError> natural_batch_edges(std::span<const Series> rows, const EdgeOptions& options) {
+std::expected<BatchEdgeResult, InputError> natural_batch_edges(std::span<const Series> rows, const EdgeOptions& options) {
     if (options.limits.plain()) return with_row_values(natural_batch(rows), rows, options);
     return with_row_values(
         run_batch(rows,
@@ -38,7 +55,7 @@ std::expected<EdgeResult, InputError> natural_batch_edges(std::span<const Series
         rows, options);
 }
 
-std::expected<EdgeResult, InputError> horizontal_batch_edges(std::span<const Series> rows, const EdgeOptions& options) {
+std::expected<BatchEdgeResult, InputError> horizontal_batch_edges(std::span<const Series> rows, const EdgeOptions& options) {
     if (options.limits.plain()) return with_row_values(horizontal_batch(rows), rows, options);
     return with_row_values(
         run_batch(rows, [&](Series row) { return join_parts(limited_horizontal_parts(row, options.limits, false)); }),

@@ -33,12 +33,8 @@ std::expected<Plan, InputError> checked_natural_plan(Series y) {
 
 std::expected<EdgeResult, InputError> checked_horizontal_edges(Series y, const EdgeOptions& options) {
     if (auto valid = validate_series(y); !valid) return std::unexpected(valid.error());
-    std::vector<EdgeList> parts;
-    if (options.limits.plain()) {
-        parts.push_back(horizontal_edges(y));
-    } else {
-        parts = limited_horizontal_parts(y, options.limits, true);
-    }
+    std::vector<EdgeList> parts =
+        options.limits.plain() ? horizontal_edge_parts(y) : limited_horizontal_parts(y, options.limits, true);
     return with_edge_values(std::move(parts), y, Series{}, options.direction, options.weight);
 }
 

@@ -1,35 +1,157 @@
 #include "core/scalar_visibility/horizontal.hpp"
 
+#include <algorithm>
+#include <limits>
+
+#include "core/scalar_visibility/engine_choice.hpp"
 #include "support/interruption.hpp"
+#include "support/worker_pool.hpp"
 
 namespace kaltrope {
+namespace {
 
-EdgeList horizontal_edges(Series y) {
-    const auto n = static_cast<std::uint32_t>(y.size());
-    EdgeList edges;
-    edges.reserve(2 * static_cast<std::size_t>(n));
-    // Indices whose values do not increase from bottom to top.
-    std::vector<std::uint32_t> stack;
-    stack.reserve(64);
-    for (std::uint32_t i = 0; i < n; ++i) {
+constexpr std::size_t kMinChunk = std::size_t{1} << 14;
+
+// The edges a chunk's records close with the samples of earlier chunks:
+// those of its k-th record are edges[ends[k - 1] .. ends[k]).
+struct OuterEdges {
+    std::vector<Edge> edges;
+    std::vector<std::size_t> ends;
+};
+
+// A sample on the stack of the stack pass.
+struct StackEntry {
+    double value;
+    std::uint32_t index;
+};
+
+// The stack pass over samples [begin, end), starting from an empty stack,
+// writing each sample's edges from out on; returns the end of what it wrote.
+// A record (a sample strictly higher than every earlier one of the range)
+// empties the stack without meeting a sample that blocks it: its edges with
+// earlier ranges, from outer, follow its own.
+Edge* stack_pass(Series y, std::uint32_t begin, std::uint32_t end, const OuterEdges& outer, Edge* out) {
+    // Samples whose values decrease strictly from bottom to top, over a
+    // bottom entry higher than any sample, which ends every run of pops.
+    std::vector<StackEntry> stack(64);
+    stack[0] = {std::numeric_limits<double>::infinity(), 0};
+    StackEntry* top = stack.data();
+    std::size_t record = 0;
+    for (std::uint32_t i = begin; i < end; ++i) {
         if (i % (1u << 20) == 0) interruption::poll();
         const double value = y[i];
-        while (!stack.empty()) {
-            const std::uint32_t top = stack.back();
-            edges.push_back({top, i});
-            if (value > y[top]) {
-                stack.pop_back();
-                continue;
-            }
-            // An equal value blocks everything behind it, so it leaves the stack.
-            if (value == y[top]) stack.pop_back();
-            break;
+        while (value > top->value) {
+            *out++ = {top->index, i};
+            --top;
         }
-        stack.push_back(i);
+        if (top != stack.data()) {
+            *out++ = {top->index, i};
+            // An equal value blocks everything behind it, so it leaves the stack.
+            if (value == top->value) --top;
+        } else if (record < outer.ends.size()) {
+            const std::size_t from = record == 0 ? 0 : outer.ends[record - 1];
+            out = std::copy(outer.edges.begin() + from, outer.edges.begin() + outer.ends[record], out);
+            ++record;
+        }
+        if (top + 1 == stack.data() + stack.size()) {
+            const std::ptrdiff_t depth = top - stack.data();
+            stack.resize(2 * stack.size());
+            top = stack.data() + depth;
+        }
+        *++top = {value, i};
     }
-    return edges;
+    return out;
 }
 
-BatchEdges horizontal_batch(std::span<const Series> rows) { return run_batch(rows, horizontal_edges); }
+// What a chunk shows the others without its edges: its records, by ascending
+// index (and value), and the samples left on its stack at its end, those
+// strictly higher than every later sample of the chunk, bottom to top.
+struct ChunkShape {
+    std::vector<std::uint32_t> records;
+    std::vector<std::uint32_t> remaining;
+};
+
+ChunkShape shape_of(Series y, std::uint32_t begin, std::uint32_t end) {
+    ChunkShape shape;
+    double highest = -std::numeric_limits<double>::infinity();
+    for (std::uint32_t i = begin; i < end; ++i) {
+        if (y[i] > highest) {
+            highest = y[i];
+            shape.records.push_back(i);
+        }
+    }
+    highest = -std::numeric_limits<double>::infinity();
+    for (std::uint32_t i = end; i-- > begin;) {
+        if (y[i] > highest) {
+            highest = y[i];
+            shape.remaining.push_back(i);
+        }
+    }
+    std::ranges::reverse(shape.remaining);
+    return shape;
+}
+
+// The records of each chunk met in order by the stack the earlier chunks
+// leave, exactly as the single stack pass meets them: each record sees the
+// stack from its top down to the first sample at least as high, popping the
+// lower ones and an equal one.
+std::vector<OuterEdges> outer_edges(Series y, std::span<const ChunkShape> shapes) {
+    std::vector<OuterEdges> outer(shapes.size());
+    std::vector<std::uint32_t> stack;
+    for (std::size_t c = 0; c < shapes.size(); ++c) {
+        for (const std::uint32_t r : shapes[c].records) {
+            const double value = y[r];
+            while (!stack.empty()) {
+                const std::uint32_t top = stack.back();
+                outer[c].edges.push_back({top, r});
+                if (value < y[top]) break;
+                stack.pop_back();
+                if (value == y[top]) break;
+            }
+            outer[c].ends.push_back(outer[c].edges.size());
+        }
+        stack.insert(stack.end(), shapes[c].remaining.begin(), shapes[c].remaining.end());
+    }
+    return outer;
+}
+
+// Appends the edges of samples [begin, end); a horizontal graph of m samples
+// has fewer than 2m edges.
+void append_range_edges(Series y, std::uint32_t begin, std::uint32_t end, const OuterEdges& outer, EdgeList& edges) {
+    const std::size_t before = edges.size();
+    edges.resize(before + 2 * std::size_t{end - begin} + outer.edges.size());
+    edges.resize(static_cast<std::size_t>(stack_pass(y, begin, end, outer, edges.data() + before) - edges.data()));
+}
+
+void horizontal_row(Series y, EdgeList& edges) {
+    append_range_edges(y, 0, static_cast<std::uint32_t>(y.size()), OuterEdges{}, edges);
+}
+
+}  // namespace
+
+std::vector<EdgeList> horizontal_edge_parts(Series y) {
+    const std::size_t n = y.size();
+    std::vector<EdgeList> parts;
+    if (n < kParallelMinSamples) {
+        horizontal_row(y, parts.emplace_back());
+        return parts;
+    }
+    const std::size_t chunk = std::max(kMinChunk, n / (4 * parallel::thread_count()));
+    const std::size_t chunks = (n + chunk - 1) / chunk;
+    auto begin_of = [&](std::size_t c) { return static_cast<std::uint32_t>(std::min(n, c * chunk)); };
+    std::vector<ChunkShape> shapes(chunks);
+    parallel::for_each_range(chunks, 1, [&](std::size_t first, std::size_t last) {
+        for (std::size_t c = first; c < last; ++c) shapes[c] = shape_of(y, begin_of(c), begin_of(c + 1));
+    });
+    const std::vector<OuterEdges> outer = outer_edges(y, shapes);
+    parts.resize(chunks);
+    parallel::for_each_range(chunks, 1, [&](std::size_t first, std::size_t last) {
+        for (std::size_t c = first; c < last; ++c)
+            append_range_edges(y, begin_of(c), begin_of(c + 1), outer[c], parts[c]);
+    });
+    return parts;
+}
+
+BatchEdges horizontal_batch(std::span<const Series> rows) { return run_batch(rows, horizontal_row); }
 
 }  // namespace kaltrope

@@ -8,8 +8,11 @@
 
 namespace kaltrope {
 
-// Edges of a validated series, by b ascending, then a descending.
-EdgeList horizontal_edges(Series y);
+// Edges of a validated series, by b ascending, then a descending, as
+// consecutive parts (one per chunk of samples computed in parallel; a short
+// series gives one part). The edges and their order never depend on the
+// number of threads.
+std::vector<EdgeList> horizontal_edge_parts(Series y);
 
 BatchEdges horizontal_batch(std::span<const Series> rows);
 

@@ -21,7 +21,7 @@ EdgeList natural_edges_with(Series y, ExplicitPositions x, Algorithm algorithm);
 std::vector<EdgeList> natural_edge_parts(Series y, UniformPositions x, Algorithm algorithm);
 std::vector<EdgeList> natural_edge_parts(Series y, ExplicitPositions x, Algorithm algorithm);
 
-// The scan engine on every row, uniform positions, one worker per row.
+// The scan engine on every row, uniform positions, each row on one worker.
 BatchEdges natural_batch(std::span<const Series> rows);
 
 }  // namespace kaltrope

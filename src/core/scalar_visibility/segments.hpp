@@ -6,14 +6,19 @@
 #include <vector>
 
 #include "core/series/input.hpp"
+#include "support/large_buffer.hpp"
 
 namespace kaltrope {
 
+// Filled once, in parallel for long series: not zeroed first.
+using WindowBounds = std::vector<std::uint32_t, memory::LargeAllocator<std::uint32_t>>;
+
 struct Segments {
-    std::vector<std::uint32_t> lo;
-    std::vector<std::uint32_t> hi;
+    WindowBounds lo;
+    WindowBounds hi;
 };
 
+// In parallel for long series; the same windows for any number of threads.
 Segments segments(Series y);
 
 // The number of candidates the scan engine examines: the sum of hi - lo.

@@ -19,6 +19,14 @@ struct Edge {
 
 using EdgeList = std::vector<Edge, memory::LargeAllocator<Edge>>;
 
+// The edges of many series end to end, as consecutive parts that each hold
+// the edges of whole series; series k's edges end at ends[k] (counted over
+// all parts).
+struct GroupedEdges {
+    std::vector<EdgeList> parts;
+    std::vector<std::uint64_t> ends;
+};
+
 // Consecutive parts of one edge list (one per chunk of a parallel engine),
 // joined in order; each part is freed once copied.
 inline EdgeList join_parts(std::vector<EdgeList> parts) {
