@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 
+#include "analysis/community/modularity.hpp"
 #include "analysis/community/weighted_graph.hpp"
 #include "support/interruption.hpp"
 
@@ -13,6 +14,10 @@ namespace {
 
 // Rounds stop here even if the last one still improved the communities.
 constexpr int kMaxRounds = 50;
+
+// Rounds stop once one raises the quality by less than this: later rounds
+// would cost as much as the first for a few parts in a million.
+constexpr double kMinRoundGain = 1e-4;
 
 // SplitMix64: a small generator whose stream is fixed by its seed on every
 // platform, unlike the standard distributions.
@@ -45,7 +50,8 @@ private:
 // Communities of a weighted graph's nodes with their total strengths.
 class Partition {
 public:
-    Partition(const WeightedGraph& graph, std::vector<std::uint32_t> community)
+    template <class Graph>
+    Partition(const Graph& graph, std::vector<std::uint32_t> community)
         : community_(std::move(community)), strength_(graph.node_count(), 0.0), size_(graph.node_count(), 0) {
         for (std::size_t v = 0; v < community_.size(); ++v) {
             strength_[community_[v]] += graph.strength(v);
@@ -97,23 +103,27 @@ struct Scale {
 
 // Each node taken from a queue joins the community of best score, staying
 // on ties; a node that moves queues its neighbours outside its new community.
-void move_nodes(const WeightedGraph& graph, Partition& partition, const Scale& scale, RandomStream& random) {
+// Returns whether a node moved.
+template <class Graph>
+bool move_nodes(const Graph& graph, Partition& partition, const Scale& scale, RandomStream& random,
+                KeyedWeights& to_community) {
     const std::size_t n = graph.node_count();
     std::vector<std::uint32_t> queue = random.permutation(n);
     std::vector<std::uint8_t> queued(n, 1);
-    KeyedWeights to_community(n);
     // Polls after about this many neighbours looked at.
     interruption::Countdown countdown(1u << 18);
+    bool moved = false;
     // A ring of n slots: no node is queued twice at once.
-    for (std::size_t head = 0, pending = n; pending != 0; --pending, head = (head + 1) % n) {
+    std::size_t tail = 0;  // where the next queued node goes
+    for (std::size_t head = 0, pending = n; pending != 0; --pending) {
         const std::uint32_t v = queue[head];
-        countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
+        if (++head == n) head = 0;
+        const auto row = graph.neighbors(v);
+        countdown.tick(static_cast<unsigned>(1 + row.size()));
         queued[v] = 0;
         const std::uint32_t own = partition.of(v);
         const double k = graph.strength(v);
-        const auto row = graph.neighbors(v);
-        const auto row_weights = graph.weights(v);
-        for (std::size_t i = 0; i < row.size(); ++i) to_community.add(partition.of(row[i]), row_weights[i]);
+        graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) { to_community.add(partition.of(u), weight); });
 
         std::uint32_t best = own;
         double best_score = scale.score(to_community.weight(own), k, partition.strength(own) - k);
@@ -129,21 +139,25 @@ void move_nodes(const WeightedGraph& graph, Partition& partition, const Scale& s
         if (best_score < 0.0) best = partition.take_unused();
         if (best == own) continue;
         partition.move(v, k, best);
+        moved = true;
         for (const std::uint32_t u : row) {
             if (queued[u] || partition.of(u) == best) continue;
             queued[u] = 1;
-            queue[(head + pending) % n] = u;
+            queue[tail] = u;
+            if (++tail == n) tail = 0;
             ++pending;
         }
     }
+    return moved;
 }
 
 // Subcommunities of each community: every node starts alone, and a node
 // still alone and well connected to its community joins the well-connected
 // subcommunity of the same community, joined to it by an edge, that scores
 // best if that score is not negative. Every subcommunity is connected.
-std::vector<std::uint32_t> refine(const WeightedGraph& graph, const Partition& partition, const Scale& scale,
-                                  RandomStream& random) {
+template <class Graph>
+std::vector<std::uint32_t> refine(const Graph& graph, const Partition& partition, const Scale& scale,
+                                  RandomStream& random, KeyedWeights& to_sub) {
     const std::size_t n = graph.node_count();
     std::vector<std::uint32_t> sub(n);
     std::iota(sub.begin(), sub.end(), std::uint32_t{0});
@@ -153,26 +167,24 @@ std::vector<std::uint32_t> refine(const WeightedGraph& graph, const Partition& p
     std::vector<double> outward(n, 0.0);
     for (std::size_t v = 0; v < n; ++v) {
         sub_strength[v] = graph.strength(v);
-        const auto row = graph.neighbors(v);
-        const auto row_weights = graph.weights(v);
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            if (partition.of(row[i]) == partition.of(v)) outward[v] += row_weights[i];
-        }
+        const std::uint32_t c = partition.of(v);
+        double inside = 0.0;
+        graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
+            if (partition.of(u) == c) inside += weight;
+        });
+        outward[v] = inside;
     }
     const auto well_connected = [&](std::uint32_t s, std::uint32_t c) {
         return outward[s] >= scale.penalty * sub_strength[s] * (partition.strength(c) - sub_strength[s]);
     };
 
-    KeyedWeights to_sub(n);
     for (const std::uint32_t v : random.permutation(n)) {
         const std::uint32_t c = partition.of(v);
         if (sub_size[v] != 1 || sub[v] != v || !well_connected(v, c)) continue;
         const double k = graph.strength(v);
-        const auto row = graph.neighbors(v);
-        const auto row_weights = graph.weights(v);
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            if (partition.of(row[i]) == c) to_sub.add(sub[row[i]], row_weights[i]);
-        }
+        graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
+            if (partition.of(u) == c) to_sub.add(sub[u], weight);
+        });
         std::optional<std::uint32_t> best;
         double best_score = 0.0;
         for (const std::uint32_t s : to_sub.keys()) {
@@ -206,35 +218,44 @@ std::size_t renumber(std::vector<std::uint32_t>& ids) {
     return next;
 }
 
+// One level of a round on graph, from the communities start of its nodes:
+// moves the nodes, then either maps node_of (each base node's node in
+// graph) to the communities found, when every node stayed alone, and
+// returns nothing, or returns the graph of the groups the nodes merge into,
+// with node_of mapped to its nodes and start to their communities.
+template <class Graph>
+std::optional<WeightedGraph> search_level(const Graph& graph, std::vector<std::uint32_t>& start,
+                                          std::vector<std::uint32_t>& node_of, const Scale& scale, RandomStream& random,
+                                          KeyedWeights& scratch) {
+    Partition partition(graph, std::move(start));
+    move_nodes(graph, partition, scale, random, scratch);
+    if (partition.community_count() == graph.node_count()) {
+        for (std::uint32_t& node : node_of) node = partition.of(node);
+        return std::nullopt;
+    }
+    // Grouped by the subcommunities, unless none formed; the graph then
+    // shrinks by the communities themselves.
+    std::vector<std::uint32_t> group = refine(graph, partition, scale, random, scratch);
+    std::size_t group_count = renumber(group);
+    if (group_count == graph.node_count()) {
+        group = partition.communities();
+        group_count = renumber(group);
+    }
+    start.assign(group_count, 0);
+    for (std::size_t v = 0; v < group.size(); ++v) start[group[v]] = partition.of(v);
+    renumber(start);  // ids below the new node count
+    for (std::uint32_t& node : node_of) node = group[node];
+    return WeightedGraph::grouped(graph, group, group_count, scratch);
+}
+
 // One round from the given communities of the base graph's nodes.
-std::vector<std::uint32_t> leiden_round(const WeightedGraph& base, std::vector<std::uint32_t> start, const Scale& scale,
-                                        RandomStream& random) {
+std::vector<std::uint32_t> leiden_round(const UnitGraph& base, std::vector<std::uint32_t> start, const Scale& scale,
+                                        RandomStream& random, KeyedWeights& scratch) {
     std::vector<std::uint32_t> node_of(base.node_count());  // each base node's node in the current graph
     std::iota(node_of.begin(), node_of.end(), std::uint32_t{0});
-    std::optional<WeightedGraph> coarse;
-    const WeightedGraph* graph = &base;
-    for (;;) {
-        Partition partition(*graph, std::move(start));
-        move_nodes(*graph, partition, scale, random);
-        if (partition.community_count() == graph->node_count()) {
-            for (std::uint32_t& node : node_of) node = partition.of(node);
-            return node_of;
-        }
-        // Grouped by the subcommunities, unless none formed; the graph then
-        // shrinks by the communities themselves.
-        std::vector<std::uint32_t> group = refine(*graph, partition, scale, random);
-        std::size_t group_count = renumber(group);
-        if (group_count == graph->node_count()) {
-            group = partition.communities();
-            group_count = renumber(group);
-        }
-        start.assign(group_count, 0);
-        for (std::size_t v = 0; v < group.size(); ++v) start[group[v]] = partition.of(v);
-        renumber(start);  // ids below the new node count
-        for (std::uint32_t& node : node_of) node = group[node];
-        coarse = graph->grouped(group, group_count);
-        graph = &*coarse;
-    }
+    std::optional<WeightedGraph> coarse = search_level(base, start, node_of, scale, random, scratch);
+    while (coarse) coarse = search_level(*coarse, start, node_of, scale, random, scratch);
+    return node_of;
 }
 
 // Each community split into its connected parts, numbered 0, 1, ... in
@@ -269,14 +290,30 @@ std::vector<std::uint32_t> leiden_communities(const Adjacency& adjacency, const 
     std::vector<std::uint32_t> community(adjacency.node_count());
     std::iota(community.begin(), community.end(), std::uint32_t{0});
     if (adjacency.edge_count() == 0) return community;
-    const WeightedGraph graph(adjacency);
+    const UnitGraph graph(adjacency);
     const Scale scale{options.resolution / graph.total_strength()};
     RandomStream random(options.seed);
+    // Scratch space for every level: no level has more nodes than the graph.
+    KeyedWeights scratch(graph.node_count());
+    double quality = modularity(adjacency, std::span<const std::uint32_t>(community), options.resolution);
     for (int round = 0; round < kMaxRounds; ++round) {
-        std::vector<std::uint32_t> next = leiden_round(graph, community, scale, random);
+        std::vector<std::uint32_t> next = leiden_round(graph, community, scale, random, scratch);
         renumber(next);
         if (next == community) break;
+        const double next_quality = modularity(adjacency, std::span<const std::uint32_t>(next), options.resolution);
+        if (next_quality < quality) break;
         community = std::move(next);
+        if (next_quality - quality < kMinRoundGain) {
+            // A round ends on its coarsest graph; no node of this one may
+            // still gain by moving on its own.
+            Partition partition(graph, std::move(community));
+            while (move_nodes(graph, partition, scale, random, scratch)) {
+            }
+            community = partition.communities();
+            renumber(community);
+            break;
+        }
+        quality = next_quality;
     }
     return connected_parts(adjacency, community);
 }
