@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "core/graph/adjacency.hpp"
+#include "support/interruption.hpp"
+#include "support/worker_pool.hpp"
 
 namespace kaltrope {
 
@@ -40,6 +42,11 @@ private:
     std::size_t key_count_ = 0;
 };
 
+// The weights of a row of unit edges.
+struct UnitWeights {
+    double operator[](std::size_t) const { return 1.0; }
+};
+
 // A visibility graph as the search sees it: every edge of weight 1.
 class UnitGraph {
 public:
@@ -49,6 +56,7 @@ public:
     double total_strength() const { return static_cast<double>(2 * adjacency_.edge_count()); }
     double strength(std::size_t node) const { return static_cast<double>(adjacency_.degree(node)); }
     std::span<const std::uint32_t> neighbors(std::size_t node) const { return adjacency_.neighbors(node); }
+    UnitWeights weights(std::size_t) const { return {}; }
     template <class Visit>
     void for_each_neighbor(std::size_t node, Visit&& visit) const {
         for (const std::uint32_t u : adjacency_.neighbors(node)) visit(u, 1.0);
@@ -63,10 +71,11 @@ public:
     // The graph whose node g stands for the nodes v of graph with
     // group[v] == g, for groups numbered 0 ... group_count - 1, each with at
     // least one node. A row lists the groups in the order the members' rows
-    // first reach them; to_group is scratch space of group_count keys or more.
+    // first reach them. Built in runs of groups on the worker pool, one run
+    // for each scratch space (of group_count keys or more) given.
     template <class Graph>
     static WeightedGraph grouped(const Graph& graph, std::span<const std::uint32_t> group, std::size_t group_count,
-                                 KeyedWeights& to_group);
+                                 std::span<KeyedWeights> scratch);
 
     std::size_t node_count() const { return strength_.size(); }
     // Twice the total weight of the edges, groups' inner edges included.
@@ -74,6 +83,10 @@ public:
     double strength(std::size_t node) const { return strength_[node]; }
     std::span<const std::uint32_t> neighbors(std::size_t node) const {
         return std::span(targets_).subspan(offsets_[node], offsets_[node + 1] - offsets_[node]);
+    }
+    // The weight of the edge to each neighbour, in neighbour order.
+    std::span<const double> weights(std::size_t node) const {
+        return std::span(weights_).subspan(offsets_[node], offsets_[node + 1] - offsets_[node]);
     }
     template <class Visit>
     void for_each_neighbor(std::size_t node, Visit&& visit) const {
@@ -89,36 +102,58 @@ private:
 };
 
 // The members of each group, as a counting sort of the nodes by group: group
-// g's members, ascending, are members[first[g]] ... members[first[g + 1] - 1].
+// g's members are members[first[g]] ... members[first[g + 1] - 1], in the
+// order given (every node once), or ascending.
 struct GroupMembers {
     std::vector<std::uint32_t> first;
     std::vector<std::uint32_t> members;
 
     GroupMembers(std::span<const std::uint32_t> group, std::size_t group_count);
+    GroupMembers(std::span<const std::uint32_t> group, std::size_t group_count, std::span<const std::uint32_t> order);
+
+    // Group boundaries 0 = b_0 < b_1 < ... = group_count splitting the groups
+    // into at most `parts` consecutive runs of about equal member counts.
+    std::vector<std::uint32_t> balanced_ranges(std::size_t parts) const;
 };
 
 template <class Graph>
 WeightedGraph WeightedGraph::grouped(const Graph& graph, std::span<const std::uint32_t> group, std::size_t group_count,
-                                     KeyedWeights& to_group) {
+                                     std::span<KeyedWeights> scratch) {
     const GroupMembers by_group(group, group_count);
     WeightedGraph coarse;
     coarse.offsets_.assign(group_count + 1, 0);
     coarse.strength_.assign(group_count, 0.0);
     coarse.total_strength_ = graph.total_strength();
-    for (std::size_t g = 0; g < group_count; ++g) {
-        for (std::uint32_t k = by_group.first[g]; k < by_group.first[g + 1]; ++k) {
-            const std::uint32_t v = by_group.members[k];
-            coarse.strength_[g] += graph.strength(v);
-            graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
-                if (group[u] != g) to_group.add(group[u], weight);
-            });
+    // Each run of groups fills its own rows, then the runs are laid end to end.
+    const std::vector<std::uint32_t> runs = by_group.balanced_ranges(scratch.size());
+    std::vector<std::vector<std::uint32_t>> run_targets(runs.size() - 1);
+    std::vector<std::vector<double>> run_weights(runs.size() - 1);
+    parallel::for_each_index(runs.size() - 1, [&](std::size_t run) {
+        KeyedWeights& to_group = scratch[run];
+        interruption::Countdown countdown(1u << 18);
+        for (std::size_t g = runs[run]; g < runs[run + 1]; ++g) {
+            for (std::uint32_t k = by_group.first[g]; k < by_group.first[g + 1]; ++k) {
+                const std::uint32_t v = by_group.members[k];
+                coarse.strength_[g] += graph.strength(v);
+                graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
+                    if (group[u] != g) to_group.add(group[u], weight);
+                });
+                countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
+            }
+            for (const std::uint32_t h : to_group.keys()) {
+                run_targets[run].push_back(h);
+                run_weights[run].push_back(to_group.weight(h));
+            }
+            coarse.offsets_[g + 1] = to_group.keys().size();
+            to_group.clear();
         }
-        for (const std::uint32_t h : to_group.keys()) {
-            coarse.targets_.push_back(h);
-            coarse.weights_.push_back(to_group.weight(h));
-        }
-        coarse.offsets_[g + 1] = coarse.targets_.size();
-        to_group.clear();
+    });
+    for (std::size_t g = 0; g < group_count; ++g) coarse.offsets_[g + 1] += coarse.offsets_[g];
+    coarse.targets_.reserve(coarse.offsets_.back());
+    coarse.weights_.reserve(coarse.offsets_.back());
+    for (std::size_t run = 0; run + 1 < runs.size(); ++run) {
+        coarse.targets_.insert(coarse.targets_.end(), run_targets[run].begin(), run_targets[run].end());
+        coarse.weights_.insert(coarse.weights_.end(), run_weights[run].begin(), run_weights[run].end());
     }
     return coarse;
 }
