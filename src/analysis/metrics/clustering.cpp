@@ -84,8 +84,8 @@ std::size_t part_count(const Adjacency& adjacency) {
 // being the z of the list that are marked. marked is all zero, one entry
 // per node, and left so.
 template <class Visit>
-void for_each_link(const OrientedEdges& oriented, std::size_t begin, std::size_t end,
-                   std::vector<std::uint8_t>& marked, Visit&& visit) {
+void for_each_link(const OrientedEdges& oriented, std::size_t begin, std::size_t end, std::vector<std::uint8_t>& marked,
+                   Visit&& visit) {
     // Polls after about this many neighbours looked at.
     interruption::Countdown countdown(1u << 20);
     for (std::size_t x = begin; x < end; ++x) {
