@@ -22,11 +22,14 @@ namespace kaltrope {
 // come back in the order they were first added.
 class KeyedWeights {
 public:
-    explicit KeyedWeights(std::size_t key_count) : weight_(key_count, 0.0), keys_(key_count) {}
+    // One slot more than keys, for the write after the last new key.
+    explicit KeyedWeights(std::size_t key_count) : weight_(key_count, 0.0), keys_(key_count + 1) {}
 
-    // weight > 0.
+    // weight > 0. Without a branch: whether a key is new is as hard to
+    // predict as a coin toss, and writing it anyway costs less.
     void add(std::uint32_t key, double weight) {
-        if (weight_[key] == 0.0) keys_[key_count_++] = key;
+        keys_[key_count_] = key;
+        key_count_ += weight_[key] == 0.0;
         weight_[key] += weight;
     }
     void clear() {
@@ -38,7 +41,7 @@ public:
 
 private:
     std::vector<double> weight_;
-    std::vector<std::uint32_t> keys_;  // each key at most once
+    std::vector<std::uint32_t> keys_;  // each key at most once, then a spare slot
     std::size_t key_count_ = 0;
 };
 
