@@ -5,14 +5,20 @@
 #include <optional>
 #include <span>
 
+#include "analysis/community/modularity.hpp"
 #include "analysis/community/weighted_graph.hpp"
 #include "support/interruption.hpp"
+#include "support/worker_pool.hpp"
 
 namespace kaltrope {
 namespace {
 
 // Rounds stop here even if the last one still improved the communities.
 constexpr int kMaxRounds = 50;
+
+// Rounds stop once one raises the quality by less than this: later rounds
+// would cost as much as the first for a few parts in a million.
+constexpr double kMinRoundGain = 1e-4;
 
 // SplitMix64: a small generator whose stream is fixed by its seed on every
 // platform, unlike the standard distributions.
@@ -45,7 +51,8 @@ private:
 // Communities of a weighted graph's nodes with their total strengths.
 class Partition {
 public:
-    Partition(const WeightedGraph& graph, std::vector<std::uint32_t> community)
+    template <class Graph>
+    Partition(const Graph& graph, std::vector<std::uint32_t> community)
         : community_(std::move(community)), strength_(graph.node_count(), 0.0), size_(graph.node_count(), 0) {
         for (std::size_t v = 0; v < community_.size(); ++v) {
             strength_[community_[v]] += graph.strength(v);
@@ -97,100 +104,155 @@ struct Scale {
 
 // Each node taken from a queue joins the community of best score, staying
 // on ties; a node that moves queues its neighbours outside its new community.
-void move_nodes(const WeightedGraph& graph, Partition& partition, const Scale& scale, RandomStream& random) {
+// Leaves in inside[v] the weight of v's edges to the rest of its community:
+// set when v is visited (every node is, at least once), then kept up as its
+// neighbours come and go. Returns whether a node moved.
+template <class Graph>
+bool move_nodes(const Graph& graph, Partition& partition, const Scale& scale, RandomStream& random,
+                KeyedWeights& to_community, std::vector<double>& inside) {
     const std::size_t n = graph.node_count();
     std::vector<std::uint32_t> queue = random.permutation(n);
     std::vector<std::uint8_t> queued(n, 1);
-    KeyedWeights to_community(n);
+    inside.assign(n, 0.0);
     // Polls after about this many neighbours looked at.
     interruption::Countdown countdown(1u << 18);
+    bool moved = false;
     // A ring of n slots: no node is queued twice at once.
-    for (std::size_t head = 0, pending = n; pending != 0; --pending, head = (head + 1) % n) {
+    std::size_t tail = 0;  // where the next queued node goes
+    for (std::size_t head = 0, pending = n; pending != 0; --pending) {
         const std::uint32_t v = queue[head];
+        if (++head == n) head = 0;
         countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
         queued[v] = 0;
         const std::uint32_t own = partition.of(v);
         const double k = graph.strength(v);
+        // Most nodes have no neighbour outside their community: staying then
+        // scores best, unless being alone does.
         const auto row = graph.neighbors(v);
         const auto row_weights = graph.weights(v);
-        for (std::size_t i = 0; i < row.size(); ++i) to_community.add(partition.of(row[i]), row_weights[i]);
+        double own_weight = 0.0;
+        std::size_t i = 0;
+        for (; i < row.size() && partition.of(row[i]) == own; ++i) own_weight += row_weights[i];
+        if (i == row.size()) {
+            inside[v] = own_weight;
+            if (scale.score(own_weight, k, partition.strength(own) - k) >= 0.0) continue;
+        }
+        for (i = 0; i < row.size(); ++i) to_community.add(partition.of(row[i]), row_weights[i]);
 
         std::uint32_t best = own;
-        double best_score = scale.score(to_community.weight(own), k, partition.strength(own) - k);
+        double best_weight = to_community.weight(own);
+        double best_score = scale.score(best_weight, k, partition.strength(own) - k);
         for (const std::uint32_t c : to_community.keys()) {
             const double score = scale.score(to_community.weight(c), k, partition.strength(c));
             if (c != own && score > best_score) {
                 best = c;
                 best_score = score;
+                best_weight = to_community.weight(c);
             }
         }
         to_community.clear();
         // Alone, the node would score 0.
-        if (best_score < 0.0) best = partition.take_unused();
+        if (best_score < 0.0) {
+            best = partition.take_unused();
+            best_weight = 0.0;
+        }
+        inside[v] = best_weight;
         if (best == own) continue;
         partition.move(v, k, best);
-        for (const std::uint32_t u : row) {
-            if (queued[u] || partition.of(u) == best) continue;
+        moved = true;
+        graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
+            const std::uint32_t c = partition.of(u);
+            if (c == best) {
+                inside[u] += weight;
+                return;
+            }
+            if (c == own) inside[u] -= weight;
+            if (queued[u]) return;
             queued[u] = 1;
-            queue[(head + pending) % n] = u;
+            queue[tail] = u;
+            if (++tail == n) tail = 0;
             ++pending;
-        }
+        });
     }
+    return moved;
 }
+
+// Levels of fewer nodes are refined and grouped on the calling thread:
+// waking the pool would cost more.
+constexpr std::size_t kSerialNodes = 2048;
+
+// Scratch space for every level of a search, none of which has more nodes
+// than the graph: one for each part of the levels split between threads.
+class Workspace {
+public:
+    explicit Workspace(std::size_t node_count)
+        : per_part_(node_count < kSerialNodes ? 1 : parallel::thread_count() * 4, KeyedWeights(node_count)) {}
+
+    // For the serial steps.
+    KeyedWeights& first() { return per_part_.front(); }
+    // One for each part a level of this many nodes is split into.
+    std::span<KeyedWeights> parts(std::size_t level_nodes) {
+        return std::span(per_part_).first(level_nodes < kSerialNodes ? 1 : per_part_.size());
+    }
+
+private:
+    std::vector<KeyedWeights> per_part_;
+};
 
 // Subcommunities of each community: every node starts alone, and a node
 // still alone and well connected to its community joins the well-connected
 // subcommunity of the same community, joined to it by an edge, that scores
-// best if that score is not negative. Every subcommunity is connected.
-std::vector<std::uint32_t> refine(const WeightedGraph& graph, const Partition& partition, const Scale& scale,
-                                  RandomStream& random) {
+// best if that score is not negative. Every subcommunity is connected. The
+// nodes are visited in one random order; communities are refined apart
+// from each other, on the worker pool, each visiting its nodes in that order.
+template <class Graph>
+std::vector<std::uint32_t> refine(const Graph& graph, const Partition& partition, std::vector<double> inside,
+                                  const Scale& scale, RandomStream& random, Workspace& workspace) {
     const std::size_t n = graph.node_count();
+    const GroupMembers by_community(partition.communities(), n, random.permutation(n));
     std::vector<std::uint32_t> sub(n);
     std::iota(sub.begin(), sub.end(), std::uint32_t{0});
     std::vector<double> sub_strength(n);
+    for (std::size_t v = 0; v < n; ++v) sub_strength[v] = graph.strength(v);
     std::vector<std::uint32_t> sub_size(n, 1);
     // The weight of the edges from a subcommunity to the rest of its community.
-    std::vector<double> outward(n, 0.0);
-    for (std::size_t v = 0; v < n; ++v) {
-        sub_strength[v] = graph.strength(v);
-        const auto row = graph.neighbors(v);
-        const auto row_weights = graph.weights(v);
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            if (partition.of(row[i]) == partition.of(v)) outward[v] += row_weights[i];
-        }
-    }
+    std::vector<double> outward = std::move(inside);
     const auto well_connected = [&](std::uint32_t s, std::uint32_t c) {
         return outward[s] >= scale.penalty * sub_strength[s] * (partition.strength(c) - sub_strength[s]);
     };
-
-    KeyedWeights to_sub(n);
-    for (const std::uint32_t v : random.permutation(n)) {
-        const std::uint32_t c = partition.of(v);
-        if (sub_size[v] != 1 || sub[v] != v || !well_connected(v, c)) continue;
-        const double k = graph.strength(v);
-        const auto row = graph.neighbors(v);
-        const auto row_weights = graph.weights(v);
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            if (partition.of(row[i]) == c) to_sub.add(sub[row[i]], row_weights[i]);
-        }
-        std::optional<std::uint32_t> best;
-        double best_score = 0.0;
-        for (const std::uint32_t s : to_sub.keys()) {
-            const double score = scale.score(to_sub.weight(s), k, sub_strength[s]);
-            if (well_connected(s, c) && score >= best_score && (!best || score > best_score)) {
-                best = s;
-                best_score = score;
+    const std::span<KeyedWeights> scratch = workspace.parts(n);
+    const std::vector<std::uint32_t> chunks = by_community.balanced_ranges(scratch.size());
+    parallel::for_each_index(chunks.size() - 1, [&](std::size_t chunk) {
+        interruption::Countdown countdown(1u << 18);
+        KeyedWeights& to_sub = scratch[chunk];
+        for (std::uint32_t k = by_community.first[chunks[chunk]]; k < by_community.first[chunks[chunk + 1]]; ++k) {
+            const std::uint32_t v = by_community.members[k];
+            const std::uint32_t c = partition.of(v);
+            if (sub_size[v] != 1 || sub[v] != v || !well_connected(v, c)) continue;
+            const double strength = graph.strength(v);
+            graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
+                if (partition.of(u) == c) to_sub.add(sub[u], weight);
+            });
+            countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
+            std::optional<std::uint32_t> best;
+            double best_score = 0.0;
+            for (const std::uint32_t s : to_sub.keys()) {
+                const double score = scale.score(to_sub.weight(s), strength, sub_strength[s]);
+                if (well_connected(s, c) && score >= best_score && (!best || score > best_score)) {
+                    best = s;
+                    best_score = score;
+                }
             }
+            if (best) {
+                outward[*best] += outward[v] - 2.0 * to_sub.weight(*best);
+                sub_strength[*best] += strength;
+                ++sub_size[*best];
+                sub_size[v] = 0;
+                sub[v] = *best;
+            }
+            to_sub.clear();
         }
-        if (best) {
-            outward[*best] += outward[v] - 2.0 * to_sub.weight(*best);
-            sub_strength[*best] += k;
-            ++sub_size[*best];
-            sub_size[v] = 0;
-            sub[v] = *best;
-        }
-        to_sub.clear();
-    }
+    });
     return sub;
 }
 
@@ -206,35 +268,45 @@ std::size_t renumber(std::vector<std::uint32_t>& ids) {
     return next;
 }
 
+// One level of a round on graph, from the communities start of its nodes:
+// moves the nodes, then either maps node_of (each base node's node in
+// graph) to the communities found, when every node stayed alone, and
+// returns nothing, or returns the graph of the groups the nodes merge into,
+// with node_of mapped to its nodes and start to their communities.
+template <class Graph>
+std::optional<WeightedGraph> search_level(const Graph& graph, std::vector<std::uint32_t>& start,
+                                          std::vector<std::uint32_t>& node_of, const Scale& scale, RandomStream& random,
+                                          Workspace& workspace) {
+    Partition partition(graph, std::move(start));
+    std::vector<double> inside;
+    move_nodes(graph, partition, scale, random, workspace.first(), inside);
+    if (partition.community_count() == graph.node_count()) {
+        for (std::uint32_t& node : node_of) node = partition.of(node);
+        return std::nullopt;
+    }
+    // Grouped by the subcommunities, unless none formed; the graph then
+    // shrinks by the communities themselves.
+    std::vector<std::uint32_t> group = refine(graph, partition, std::move(inside), scale, random, workspace);
+    std::size_t group_count = renumber(group);
+    if (group_count == graph.node_count()) {
+        group = partition.communities();
+        group_count = renumber(group);
+    }
+    start.assign(group_count, 0);
+    for (std::size_t v = 0; v < group.size(); ++v) start[group[v]] = partition.of(v);
+    renumber(start);  // ids below the new node count
+    for (std::uint32_t& node : node_of) node = group[node];
+    return WeightedGraph::grouped(graph, group, group_count, workspace.parts(graph.node_count()));
+}
+
 // One round from the given communities of the base graph's nodes.
-std::vector<std::uint32_t> leiden_round(const WeightedGraph& base, std::vector<std::uint32_t> start, const Scale& scale,
-                                        RandomStream& random) {
+std::vector<std::uint32_t> leiden_round(const UnitGraph& base, std::vector<std::uint32_t> start, const Scale& scale,
+                                        RandomStream& random, Workspace& workspace) {
     std::vector<std::uint32_t> node_of(base.node_count());  // each base node's node in the current graph
     std::iota(node_of.begin(), node_of.end(), std::uint32_t{0});
-    std::optional<WeightedGraph> coarse;
-    const WeightedGraph* graph = &base;
-    for (;;) {
-        Partition partition(*graph, std::move(start));
-        move_nodes(*graph, partition, scale, random);
-        if (partition.community_count() == graph->node_count()) {
-            for (std::uint32_t& node : node_of) node = partition.of(node);
-            return node_of;
-        }
-        // Grouped by the subcommunities, unless none formed; the graph then
-        // shrinks by the communities themselves.
-        std::vector<std::uint32_t> group = refine(*graph, partition, scale, random);
-        std::size_t group_count = renumber(group);
-        if (group_count == graph->node_count()) {
-            group = partition.communities();
-            group_count = renumber(group);
-        }
-        start.assign(group_count, 0);
-        for (std::size_t v = 0; v < group.size(); ++v) start[group[v]] = partition.of(v);
-        renumber(start);  // ids below the new node count
-        for (std::uint32_t& node : node_of) node = group[node];
-        coarse = graph->grouped(group, group_count);
-        graph = &*coarse;
-    }
+    std::optional<WeightedGraph> coarse = search_level(base, start, node_of, scale, random, workspace);
+    while (coarse) coarse = search_level(*coarse, start, node_of, scale, random, workspace);
+    return node_of;
 }
 
 // Each community split into its connected parts, numbered 0, 1, ... in
@@ -269,14 +341,30 @@ std::vector<std::uint32_t> leiden_communities(const Adjacency& adjacency, const 
     std::vector<std::uint32_t> community(adjacency.node_count());
     std::iota(community.begin(), community.end(), std::uint32_t{0});
     if (adjacency.edge_count() == 0) return community;
-    const WeightedGraph graph(adjacency);
+    const UnitGraph graph(adjacency);
     const Scale scale{options.resolution / graph.total_strength()};
     RandomStream random(options.seed);
+    Workspace workspace(graph.node_count());
+    double quality = modularity(adjacency, std::span<const std::uint32_t>(community), options.resolution);
     for (int round = 0; round < kMaxRounds; ++round) {
-        std::vector<std::uint32_t> next = leiden_round(graph, community, scale, random);
+        std::vector<std::uint32_t> next = leiden_round(graph, community, scale, random, workspace);
         renumber(next);
         if (next == community) break;
+        const double next_quality = modularity(adjacency, std::span<const std::uint32_t>(next), options.resolution);
+        if (next_quality < quality) break;
         community = std::move(next);
+        if (next_quality - quality < kMinRoundGain) {
+            // A round ends on its coarsest graph; no node of this one may
+            // still gain by moving on its own.
+            Partition partition(graph, std::move(community));
+            std::vector<double> inside;
+            while (move_nodes(graph, partition, scale, random, workspace.first(), inside)) {
+            }
+            community = partition.communities();
+            renumber(community);
+            break;
+        }
+        quality = next_quality;
     }
     return connected_parts(adjacency, community);
 }

@@ -23,9 +23,12 @@ struct LeidenOptions {
 // its nodes greedily, one edge at a time, into well-connected subcommunities;
 // and repeats on the graph whose nodes are the subcommunities, starting from
 // the communities found, until no node moves. Rounds repeat, each starting
-// from the last one's communities, until one changes nothing. A community
-// that falls apart is split into its connected parts, which can only raise
-// the quality. Sequential, so the result depends only on the graph and the
+// from the last one's communities, until one changes nothing or raises the
+// quality by less than 1e-4; nodes then move on their own until none gains
+// by it. A community that falls apart is split into its connected parts,
+// which can only raise the quality. Nodes move on one thread; refinement
+// and grouping are split between threads by communities, each visited in
+// the same order as alone, so the result depends only on the graph and the
 // options. Nodes without edges stay alone.
 std::vector<std::uint32_t> leiden_communities(const Adjacency& adjacency, const LeidenOptions& options);
 

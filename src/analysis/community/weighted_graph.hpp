@@ -1,8 +1,11 @@
 #pragma once
-// The graphs the community search works on: a visibility graph, then graphs
-// whose nodes stand for groups of its nodes. An edge's weight counts the
-// edges it stands for; a node's strength also counts, twice, the edges
-// inside its group, so it equals the sum of its members' degrees.
+// The graphs the community search works on: a visibility graph, whose edges
+// weigh 1, then graphs whose nodes stand for groups of its nodes. An edge's
+// weight counts the edges it stands for; a node's strength also counts,
+// twice, the edges inside its group, so it equals the sum of its members'
+// degrees. Both kinds offer for_each_neighbor(node, visit(neighbour, weight)),
+// so the search is compiled once for each, and the first level reads no
+// weights at all.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,17 +13,72 @@
 #include <vector>
 
 #include "core/graph/adjacency.hpp"
+#include "support/interruption.hpp"
+#include "support/worker_pool.hpp"
 
 namespace kaltrope {
 
+// Weights summed per key (a community or a group) over a node's edges; keys
+// come back in the order they were first added.
+class KeyedWeights {
+public:
+    // One slot more than keys, for the write after the last new key.
+    explicit KeyedWeights(std::size_t key_count) : weight_(key_count, 0.0), keys_(key_count + 1) {}
+
+    // weight > 0. Without a branch: whether a key is new is as hard to
+    // predict as a coin toss, and writing it anyway costs less.
+    void add(std::uint32_t key, double weight) {
+        keys_[key_count_] = key;
+        key_count_ += weight_[key] == 0.0;
+        weight_[key] += weight;
+    }
+    void clear() {
+        for (const std::uint32_t key : keys()) weight_[key] = 0.0;
+        key_count_ = 0;
+    }
+    std::span<const std::uint32_t> keys() const { return std::span(keys_).first(key_count_); }
+    double weight(std::uint32_t key) const { return weight_[key]; }
+
+private:
+    std::vector<double> weight_;
+    std::vector<std::uint32_t> keys_;  // each key at most once, then a spare slot
+    std::size_t key_count_ = 0;
+};
+
+// The weights of a row of unit edges.
+struct UnitWeights {
+    double operator[](std::size_t) const { return 1.0; }
+};
+
+// A visibility graph as the search sees it: every edge of weight 1.
+class UnitGraph {
+public:
+    explicit UnitGraph(const Adjacency& adjacency) : adjacency_(adjacency) {}
+
+    std::size_t node_count() const { return adjacency_.node_count(); }
+    double total_strength() const { return static_cast<double>(2 * adjacency_.edge_count()); }
+    double strength(std::size_t node) const { return static_cast<double>(adjacency_.degree(node)); }
+    std::span<const std::uint32_t> neighbors(std::size_t node) const { return adjacency_.neighbors(node); }
+    UnitWeights weights(std::size_t) const { return {}; }
+    template <class Visit>
+    void for_each_neighbor(std::size_t node, Visit&& visit) const {
+        for (const std::uint32_t u : adjacency_.neighbors(node)) visit(u, 1.0);
+    }
+
+private:
+    const Adjacency& adjacency_;
+};
+
 class WeightedGraph {
 public:
-    // Every edge of weight 1.
-    explicit WeightedGraph(const Adjacency& adjacency);
-
-    // The graph whose node g stands for the nodes v with group[v] == g, for
-    // groups numbered 0 ... group_count - 1, each with at least one node.
-    WeightedGraph grouped(std::span<const std::uint32_t> group, std::size_t group_count) const;
+    // The graph whose node g stands for the nodes v of graph with
+    // group[v] == g, for groups numbered 0 ... group_count - 1, each with at
+    // least one node. A row lists the groups in the order the members' rows
+    // first reach them. Built in runs of groups on the worker pool, one run
+    // for each scratch space (of group_count keys or more) given.
+    template <class Graph>
+    static WeightedGraph grouped(const Graph& graph, std::span<const std::uint32_t> group, std::size_t group_count,
+                                 std::span<KeyedWeights> scratch);
 
     std::size_t node_count() const { return strength_.size(); }
     // Twice the total weight of the edges, groups' inner edges included.
@@ -33,10 +91,12 @@ public:
     std::span<const double> weights(std::size_t node) const {
         return std::span(weights_).subspan(offsets_[node], offsets_[node + 1] - offsets_[node]);
     }
+    template <class Visit>
+    void for_each_neighbor(std::size_t node, Visit&& visit) const {
+        for (std::uint64_t i = offsets_[node]; i < offsets_[node + 1]; ++i) visit(targets_[i], weights_[i]);
+    }
 
 private:
-    WeightedGraph() = default;
-
     std::vector<std::uint64_t> offsets_;
     std::vector<std::uint32_t> targets_;
     std::vector<double> weights_;
@@ -44,27 +104,61 @@ private:
     double total_strength_ = 0.0;
 };
 
-// Weights summed per key (a community or a group) over a node's edges; keys
-// come back in the order they were first added.
-class KeyedWeights {
-public:
-    explicit KeyedWeights(std::size_t key_count) : weight_(key_count, 0.0) {}
+// The members of each group, as a counting sort of the nodes by group: group
+// g's members are members[first[g]] ... members[first[g + 1] - 1], in the
+// order given (every node once), or ascending.
+struct GroupMembers {
+    std::vector<std::uint32_t> first;
+    std::vector<std::uint32_t> members;
 
-    // weight > 0.
-    void add(std::uint32_t key, double weight) {
-        if (weight_[key] == 0.0) keys_.push_back(key);
-        weight_[key] += weight;
-    }
-    void clear() {
-        for (const std::uint32_t key : keys_) weight_[key] = 0.0;
-        keys_.clear();
-    }
-    std::span<const std::uint32_t> keys() const { return keys_; }
-    double weight(std::uint32_t key) const { return weight_[key]; }
+    GroupMembers(std::span<const std::uint32_t> group, std::size_t group_count);
+    GroupMembers(std::span<const std::uint32_t> group, std::size_t group_count, std::span<const std::uint32_t> order);
 
-private:
-    std::vector<double> weight_;
-    std::vector<std::uint32_t> keys_;
+    // Group boundaries 0 = b_0 < b_1 < ... = group_count splitting the groups
+    // into at most `parts` consecutive runs of about equal member counts.
+    std::vector<std::uint32_t> balanced_ranges(std::size_t parts) const;
 };
+
+template <class Graph>
+WeightedGraph WeightedGraph::grouped(const Graph& graph, std::span<const std::uint32_t> group, std::size_t group_count,
+                                     std::span<KeyedWeights> scratch) {
+    const GroupMembers by_group(group, group_count);
+    WeightedGraph coarse;
+    coarse.offsets_.assign(group_count + 1, 0);
+    coarse.strength_.assign(group_count, 0.0);
+    coarse.total_strength_ = graph.total_strength();
+    // Each run of groups fills its own rows, then the runs are laid end to end.
+    const std::vector<std::uint32_t> runs = by_group.balanced_ranges(scratch.size());
+    std::vector<std::vector<std::uint32_t>> run_targets(runs.size() - 1);
+    std::vector<std::vector<double>> run_weights(runs.size() - 1);
+    parallel::for_each_index(runs.size() - 1, [&](std::size_t run) {
+        KeyedWeights& to_group = scratch[run];
+        interruption::Countdown countdown(1u << 18);
+        for (std::size_t g = runs[run]; g < runs[run + 1]; ++g) {
+            for (std::uint32_t k = by_group.first[g]; k < by_group.first[g + 1]; ++k) {
+                const std::uint32_t v = by_group.members[k];
+                coarse.strength_[g] += graph.strength(v);
+                graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
+                    if (group[u] != g) to_group.add(group[u], weight);
+                });
+                countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
+            }
+            for (const std::uint32_t h : to_group.keys()) {
+                run_targets[run].push_back(h);
+                run_weights[run].push_back(to_group.weight(h));
+            }
+            coarse.offsets_[g + 1] = to_group.keys().size();
+            to_group.clear();
+        }
+    });
+    for (std::size_t g = 0; g < group_count; ++g) coarse.offsets_[g + 1] += coarse.offsets_[g];
+    coarse.targets_.reserve(coarse.offsets_.back());
+    coarse.weights_.reserve(coarse.offsets_.back());
+    for (std::size_t run = 0; run + 1 < runs.size(); ++run) {
+        coarse.targets_.insert(coarse.targets_.end(), run_targets[run].begin(), run_targets[run].end());
+        coarse.weights_.insert(coarse.weights_.end(), run_weights[run].begin(), run_weights[run].end());
+    }
+    return coarse;
+}
 
 }  // namespace kaltrope

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <new>
+#include <vector>
 
+#include "support/cpu_features.hpp"
 #include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 
@@ -17,6 +20,8 @@ constexpr std::size_t kSourcesPerBlock = 32;
 // Searches from this many consecutive sources run in step, one lane each.
 constexpr std::size_t kLanes = 4;
 static_assert(kSourcesPerBlock % kLanes == 0);
+// The block sums held at once: 32 MiB of them.
+constexpr std::size_t kBlockSumValues = std::size_t{1} << 22;
 
 constexpr std::uint32_t kUnreached = std::numeric_limits<std::uint32_t>::max();
 
@@ -27,14 +32,34 @@ using LaneMask = std::int32_t __attribute__((vector_size(kLanes * sizeof(std::in
 using WideLaneMask = std::int64_t __attribute__((vector_size(kLanes * sizeof(std::int64_t))));
 using LaneValues = double __attribute__((vector_size(kLanes * sizeof(double))));
 
+// Storage aligned to the size of its items: the AVX2 code loads a lane
+// vector whole, with an instruction that wants it aligned so, where a plain
+// build aligns it to half that.
+template <class T>
+struct WholeVectorAllocator {
+    using value_type = T;
+    WholeVectorAllocator() = default;
+    template <class U>
+    WholeVectorAllocator(const WholeVectorAllocator<U>&) {}
+    T* allocate(std::size_t count) {
+        return static_cast<T*>(::operator new(count * sizeof(T), std::align_val_t{sizeof(T)}));
+    }
+    void deallocate(T* items, std::size_t) { ::operator delete(items, std::align_val_t{sizeof(T)}); }
+    friend bool operator==(WholeVectorAllocator, WholeVectorAllocator) { return true; }
+};
+template <class T>
+using LaneArray = std::vector<T, WholeVectorAllocator<T>>;
+
+constexpr LaneDistances kNoDistances = LaneDistances{} + kUnreached;
+
 // chosen where mask is set, otherwise kept.
-inline LaneValues select(LaneMask mask, LaneValues chosen, LaneValues kept) {
+[[gnu::always_inline]] inline LaneValues select(LaneMask mask, LaneValues chosen, LaneValues kept) {
     const auto wide = __builtin_convertvector(mask, WideLaneMask);
     return reinterpret_cast<LaneValues>((reinterpret_cast<WideLaneMask>(chosen) & wide) |
                                         (reinterpret_cast<WideLaneMask>(kept) & ~wide));
 }
 
-inline bool any(LaneMask mask) {
+[[gnu::always_inline]] inline bool any(LaneMask mask) {
     std::int32_t joined = 0;
     for (std::size_t lane = 0; lane < kLanes; ++lane) joined |= mask[lane];
     return joined != 0;
@@ -44,6 +69,9 @@ inline bool any(LaneMask mask) {
 // consecutive sources (Brandes), found together: one sweep over the levels
 // takes step k of every source's search at once, so a node and its edges are
 // read once for all the sources that reach it at the same distance.
+// Compiled once for any x86-64 and once for processors with AVX2, whose
+// vectors hold all four lanes of a value (Avx2 tells the two apart; every
+// lane's arithmetic is the same in both, without fused operations).
 // Neighbouring samples lie at nearly the same distance from every node, so
 // the sources share most of that work; each lane's arithmetic is that of a
 // search on its own, done for all lanes by the same vector instructions.
@@ -51,6 +79,7 @@ inline bool any(LaneMask mask) {
 // The backward sweep keeps, in each lane, the share (1 + dependency) / paths
 // of the nodes one level below the level it works on and zeros elsewhere, so
 // a node sums its neighbours' shares without asking which of them lie there.
+template <bool Avx2>
 class DependencySearch {
 public:
     explicit DependencySearch(const Adjacency& adjacency)
@@ -64,7 +93,7 @@ public:
     // Adds each node's dependency on each source first, first + 1, ...
     // (count of them, at most kLanes), sum over t of sigma_st(v) / sigma_st,
     // to totals, source by source (a source's own excluded).
-    void add_from(std::uint32_t first, std::size_t count, std::vector<double>& totals) {
+    [[gnu::always_inline]] void add_from(std::uint32_t first, std::size_t count, std::vector<double>& totals) {
         count_paths(first, count);
         // The last step is empty, and the sources have no dependency to add.
         for (std::size_t step = step_start_.size() - 3; step >= 1; --step) add_dependencies(step);
@@ -77,12 +106,10 @@ public:
     }
 
 private:
-    static constexpr LaneDistances kNoDistances = LaneDistances{} + kUnreached;
-
     static LaneDistances all(std::size_t step) { return LaneDistances{} + static_cast<std::uint32_t>(step); }
 
     // Appends node to the list of step, once.
-    void list(std::uint32_t node, std::size_t step) {
+    [[gnu::always_inline]] void list(std::uint32_t node, std::size_t step) {
         if (listed_in_[node] == step + 1) return;
         if (listed_in_[node] == 0) touched_.push_back(node);
         listed_in_[node] = static_cast<std::uint32_t>(step + 1);
@@ -93,7 +120,7 @@ private:
     // any integer); order_ lists, for each step k, the nodes at distance k
     // in some lane, in [step_start_[k], step_start_[k + 1]). A last empty
     // step ends the list.
-    void count_paths(std::uint32_t first, std::size_t count) {
+    [[gnu::always_inline]] void count_paths(std::uint32_t first, std::size_t count) {
         order_.clear();
         touched_.clear();
         step_start_.assign(1, 0);
@@ -124,7 +151,7 @@ private:
 
     // The dependencies of the nodes at distance step, from the shares of the
     // level below; then their own shares in place of those.
-    void add_dependencies(std::size_t step) {
+    [[gnu::always_inline]] void add_dependencies(std::size_t step) {
         const LaneDistances at = all(step);
         for (std::size_t i = step_start_[step]; i < step_start_[step + 1]; ++i) {
             const std::uint32_t w = order_[i];
@@ -144,37 +171,82 @@ private:
     }
 
     const Adjacency& adjacency_;
-    std::vector<LaneDistances> distance_;  // kUnreached until reached
-    std::vector<LaneValues> paths_;        // 0.0 until reached
-    std::vector<LaneValues> share_;
-    std::vector<LaneValues> dependency_;
+    LaneArray<LaneDistances> distance_;  // kUnreached until reached
+    LaneArray<LaneValues> paths_;        // 0.0 until reached
+    LaneArray<LaneValues> share_;
+    LaneArray<LaneValues> dependency_;
     std::vector<std::uint32_t> listed_in_;  // the last step whose list holds the node, plus 1; 0 for none
     std::vector<std::uint32_t> order_;
     std::vector<std::size_t> step_start_;
     std::vector<std::uint32_t> touched_;  // the nodes listed, each once
 };
 
+// Adds each node's dependencies on the sources [first, last) to sums.
+template <bool Avx2>
+[[gnu::always_inline]] inline void add_sources(DependencySearch<Avx2>& search, std::size_t first, std::size_t last,
+                                               std::vector<double>& sums) {
+    for (std::size_t source = first; source < last; source += kLanes) {
+        interruption::poll();
+        search.add_from(static_cast<std::uint32_t>(source), std::min(kLanes, last - source), sums);
+    }
+}
+
+void add_sources_plain(DependencySearch<false>& search, std::size_t first, std::size_t last,
+                       std::vector<double>& sums) {
+    add_sources(search, first, last, sums);
+}
+
+#ifdef KALTROPE_X86_SIMD
+__attribute__((target("avx2"))) void add_sources_avx2(DependencySearch<true>& search, std::size_t first,
+                                                      std::size_t last, std::vector<double>& sums) {
+    add_sources(search, first, last, sums);
+}
+#endif
+
+// The blocks [begin, end) of this round, each into its own sums.
+template <bool Avx2>
+void add_blocks(const Adjacency& adjacency, std::size_t first_block, std::size_t begin, std::size_t end,
+                std::vector<std::vector<double>>& block_sums) {
+    const std::size_t n = adjacency.node_count();
+    DependencySearch<Avx2> search(adjacency);
+    for (std::size_t k = begin; k < end; ++k) {
+        std::vector<double>& sums = block_sums[k];
+        sums.assign(n, 0.0);
+        const std::size_t block = first_block + k;
+        const std::size_t first = block * kSourcesPerBlock;
+        const std::size_t last = std::min(n, first + kSourcesPerBlock);
+        if constexpr (Avx2) {
+#ifdef KALTROPE_X86_SIMD
+            add_sources_avx2(search, first, last, sums);
+#endif
+        } else {
+            add_sources_plain(search, first, last, sums);
+        }
+    }
+}
+
 std::vector<double> all_betweenness(const Adjacency& adjacency) {
     const std::size_t n = adjacency.node_count();
     if (n == 1) return {-0.0};
     std::vector<double> totals(n, 0.0);
     const std::size_t blocks = (n + kSourcesPerBlock - 1) / kSourcesPerBlock;
-    // A few blocks per thread at a time bounds the memory of the block sums.
-    const std::size_t blocks_per_round = parallel::thread_count() * 4;
+    // As many blocks at a time as kBlockSumValues allow, so that the threads
+    // rarely wait for each other between rounds (under load, for one that
+    // lost its CPU), and at least a few per thread.
+    const std::size_t blocks_per_round = std::max(parallel::thread_count() * 4, kBlockSumValues / n);
     std::vector<std::vector<double>> block_sums(std::min(blocks, blocks_per_round));
+#ifdef KALTROPE_X86_SIMD
+    const bool avx2 = simd::has_avx2();
+#else
+    const bool avx2 = false;
+#endif
     for (std::size_t first = 0; first < blocks; first += blocks_per_round) {
         const std::size_t round = std::min(blocks_per_round, blocks - first);
         parallel::for_each_range(round, 1, [&](std::size_t begin, std::size_t end) {
-            DependencySearch search(adjacency);
-            for (std::size_t k = begin; k < end; ++k) {
-                std::vector<double>& sums = block_sums[k];
-                sums.assign(n, 0.0);
-                const std::size_t block = first + k;
-                const std::size_t last = std::min(n, (block + 1) * kSourcesPerBlock);
-                for (std::size_t source = block * kSourcesPerBlock; source < last; source += kLanes) {
-                    interruption::poll();
-                    search.add_from(static_cast<std::uint32_t>(source), std::min(kLanes, last - source), sums);
-                }
+            if (avx2) {
+                add_blocks<true>(adjacency, first, begin, end, block_sums);
+            } else {
+                add_blocks<false>(adjacency, first, begin, end, block_sums);
             }
         });
         for (std::size_t k = 0; k < round; ++k) {

@@ -40,18 +40,21 @@ double coefficient(std::uint64_t links, std::size_t degree) {
 // then keeps more than about sqrt(2E) edges, however large its degree.
 class OrientedEdges {
 public:
-    explicit OrientedEdges(const Adjacency& adjacency) : offsets_(adjacency.node_count() + 1, 0) {
-        const auto before = [&](std::size_t u, std::size_t v) {
-            const std::size_t du = adjacency.degree(u);
-            const std::size_t dv = adjacency.degree(v);
-            return du != dv ? du < dv : u < v;
-        };
-        targets_.reserve(adjacency.edge_count());
-        for (std::size_t u = 0; u < adjacency.node_count(); ++u) {
+    explicit OrientedEdges(const Adjacency& adjacency)
+        : offsets_(adjacency.node_count() + 1, 0), targets_(adjacency.edge_count() + 1) {
+        const std::size_t n = adjacency.node_count();
+        // (degree, index) as one number, compared without a branch: the
+        // comparisons are as hard to predict as a coin toss.
+        std::vector<std::uint64_t> rank(n);
+        for (std::size_t v = 0; v < n; ++v) rank[v] = (std::uint64_t{adjacency.degree(v)} << 32) | v;
+        std::size_t kept = 0;
+        for (std::size_t u = 0; u < n; ++u) {
+            const std::uint64_t ru = rank[u];
             for (const std::uint32_t v : adjacency.neighbors(u)) {
-                if (before(u, v)) targets_.push_back(v);
+                targets_[kept] = v;  // the extra slot takes the last write
+                kept += ru < rank[v];
             }
-            offsets_[u + 1] = targets_.size();
+            offsets_[u + 1] = kept;
         }
     }
 
@@ -65,38 +68,69 @@ private:
     std::vector<std::uint32_t> targets_;
 };
 
-// Below this many edge ends, triangles are counted on the calling thread:
-// waking the pool would cost more.
-constexpr std::size_t kSerialEdgeEnds = std::size_t{1} << 16;
+// Below this many edge ends, triangles are counted on the calling thread: a
+// count then takes a few milliseconds at most, and a parallel one would wait
+// for every worker, one of which may have lost its CPU to another process.
+constexpr std::size_t kSerialEdgeEnds = std::size_t{1} << 21;
 
-// The number of triangles through each node: for node x, the links y -> z
-// of OrientedEdges between two of its neighbours, found by marking them. Each
-// link is kept at one end only, so each pair of linked neighbours counts
-// once; every node counts its own, so no count is shared between threads.
+// The number of parts the nodes are split into for counting.
+std::size_t part_count(const Adjacency& adjacency) {
+    return 2 * adjacency.edge_count() < kSerialEdgeEnds ? 1 : parallel::thread_count() * 4;
+}
+
+// Finds every triangle x -> y -> z of OrientedEdges once, at x, for x in
+// [begin, end), by marking the nodes x links to: calls
+// visit(x, y, oriented.from(y), marked) for every link x -> y, the triangles
+// being the z of the list that are marked. marked is all zero, one entry
+// per node, and left so.
+template <class Visit>
+void for_each_link(const OrientedEdges& oriented, std::size_t begin, std::size_t end, std::vector<std::uint8_t>& marked,
+                   Visit&& visit) {
+    // Polls after about this many neighbours looked at.
+    interruption::Countdown countdown(1u << 20);
+    for (std::size_t x = begin; x < end; ++x) {
+        const auto out = oriented.from(x);
+        for (const std::uint32_t y : out) marked[y] = 1;
+        for (const std::uint32_t y : out) {
+            const auto next = oriented.from(y);
+            countdown.tick(static_cast<unsigned>(1 + next.size()));
+            visit(x, y, next, marked);
+        }
+        for (const std::uint32_t y : out) marked[y] = 0;
+    }
+}
+
+// The nodes' parts, [n * part / parts, n * (part + 1) / parts).
+std::size_t part_begin(std::size_t n, std::size_t part, std::size_t parts) { return n * part / parts; }
+
+// The number of triangles through each node: each triangle found once, and
+// counted at its three corners. Parts count into their own arrays, added up
+// after (integer sums: the same for any number of threads).
 std::vector<std::uint64_t> triangles_per_node(const Adjacency& adjacency) {
     const OrientedEdges oriented(adjacency);
     const std::size_t n = adjacency.node_count();
-    std::vector<std::uint64_t> triangles(n, 0);
-    const std::size_t grain = 2 * adjacency.edge_count() < kSerialEdgeEnds
-                                  ? std::max<std::size_t>(n, 1)
-                                  : std::max<std::size_t>(1, n / (parallel::thread_count() * 16));
-    parallel::for_each_range(n, grain, [&](std::size_t begin, std::size_t end) {
+    const std::size_t parts = part_count(adjacency);
+    std::vector<std::vector<std::uint64_t>> counts(parts);
+    parallel::for_each_index(parts, [&](std::size_t part) {
+        std::vector<std::uint64_t> triangles(n, 0);
         std::vector<std::uint8_t> marked(n, 0);
-        // Polls after about this many neighbours looked at.
-        interruption::Countdown countdown(1u << 20);
-        for (std::size_t x = begin; x < end; ++x) {
-            const auto row = adjacency.neighbors(x);
-            for (const std::uint32_t y : row) marked[y] = 1;
-            std::uint64_t links = 0;
-            for (const std::uint32_t y : row) {
-                countdown.tick(static_cast<unsigned>(1 + oriented.from(y).size()));
-                for (const std::uint32_t z : oriented.from(y)) links += marked[z];
-            }
-            for (const std::uint32_t y : row) marked[y] = 0;
-            triangles[x] = links;
-        }
+        for_each_link(oriented, part_begin(n, part, parts), part_begin(n, part + 1, parts), marked,
+                      [&](std::size_t x, std::size_t y, std::span<const std::uint32_t> next,
+                          const std::vector<std::uint8_t>& closing) {
+                          std::uint64_t found = 0;
+                          for (const std::uint32_t z : next) {
+                              triangles[z] += closing[z];
+                              found += closing[z];
+                          }
+                          triangles[x] += found;
+                          triangles[y] += found;
+                      });
+        counts[part] = std::move(triangles);
     });
-    return triangles;
+    for (std::size_t part = 1; part < parts; ++part) {
+        for (std::size_t v = 0; v < n; ++v) counts[0][v] += counts[part][v];
+    }
+    return std::move(counts[0]);
 }
 
 }  // namespace
@@ -145,22 +179,18 @@ std::uint64_t triangle_count(const VisibilityGraph& graph) {
     const Adjacency& adjacency = graph.adjacency();
     const OrientedEdges oriented(adjacency);
     const std::size_t n = adjacency.node_count();
-    // Each triangle x -> y -> z once, at x, by marking the nodes x links to;
-    // integer sums per range, added up in range order.
-    const std::size_t ranges = 2 * adjacency.edge_count() < kSerialEdgeEnds ? 1 : parallel::thread_count() * 16;
-    std::vector<std::uint64_t> found(ranges, 0);
-    parallel::for_each_index(ranges, [&](std::size_t range) {
+    // Integer sums per part, added up in part order.
+    const std::size_t parts = part_count(adjacency);
+    std::vector<std::uint64_t> found(parts, 0);
+    parallel::for_each_index(parts, [&](std::size_t part) {
         std::vector<std::uint8_t> marked(n, 0);
         std::uint64_t triangles = 0;
-        for (std::size_t x = n * range / ranges; x < n * (range + 1) / ranges; ++x) {
-            const auto out = oriented.from(x);
-            for (const std::uint32_t y : out) marked[y] = 1;
-            for (const std::uint32_t y : out) {
-                for (const std::uint32_t z : oriented.from(y)) triangles += marked[z];
-            }
-            for (const std::uint32_t y : out) marked[y] = 0;
-        }
-        found[range] = triangles;
+        for_each_link(oriented, part_begin(n, part, parts), part_begin(n, part + 1, parts), marked,
+                      [&](std::size_t, std::size_t, std::span<const std::uint32_t> next,
+                          const std::vector<std::uint8_t>& closing) {
+                          for (const std::uint32_t z : next) triangles += closing[z];
+                      });
+        found[part] = triangles;
     });
     std::uint64_t triangles = 0;
     for (const std::uint64_t count : found) triangles += count;

@@ -1,5 +1,6 @@
 #include "analysis/statistics/degree_statistics.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <span>
@@ -51,24 +52,62 @@ constexpr std::size_t kSerialEdgeEnds = std::size_t{1} << 20;
 
 // Sums over the edges (x, y), x and y the degrees at the ends, taken
 // exactly: a node of degree d is an end of d edges, and sees the degrees of
-// its neighbours.
+// its neighbours. Sum is a 64-bit integer where the largest degree bounds
+// every sum below 2^64 (nearly always), else a 128-bit one.
+template <class Sum>
 struct EndDegreeSums {
-    using Exact = unsigned __int128;
-    Exact ends = 0;      // x + y
-    Exact squares = 0;   // x^2 + y^2
-    Exact products = 0;  // 2xy: every edge is seen from both ends
+    Sum ends = 0;      // x + y
+    Sum squares = 0;   // x^2 + y^2
+    Sum products = 0;  // 2xy: every edge is seen from both ends
 
     void add(const Adjacency& adjacency, std::span<const std::uint32_t> degrees, std::size_t begin, std::size_t end) {
+        // Sums in locals, which stay in registers: the members would be
+        // stored back after every node, as the degrees might alias them.
+        Sum end_sum = 0;
+        Sum square_sum = 0;
+        Sum product_sum = 0;
         for (std::size_t v = begin; v < end; ++v) {
             const std::uint64_t d = degrees[v];
             std::uint64_t neighbour_degrees = 0;
             for (const std::uint32_t u : adjacency.neighbors(v)) neighbour_degrees += degrees[u];
-            ends += d * d;  // d < 2^32
-            squares += Exact{d * d} * d;
-            products += Exact{d} * neighbour_degrees;
+            end_sum += d * d;  // d < 2^32
+            square_sum += Sum{d * d} * d;
+            product_sum += Sum{d} * neighbour_degrees;
         }
+        ends += end_sum;
+        squares += square_sum;
+        products += product_sum;
     }
 };
+
+// The three sums over the nodes split into `ranges` parts, added up in part
+// order (integer sums: the same for any number of threads).
+template <class Sum>
+EndDegreeSums<Sum> end_degree_sums(const Adjacency& adjacency, std::span<const std::uint32_t> degrees,
+                                   std::size_t ranges) {
+    const std::size_t n = adjacency.node_count();
+    std::vector<EndDegreeSums<Sum>> parts(ranges);
+    parallel::for_each_index(ranges, [&](std::size_t range) {
+        parts[range].add(adjacency, degrees, n * range / ranges, n * (range + 1) / ranges);
+    });
+    EndDegreeSums<Sum> all;
+    for (const EndDegreeSums<Sum>& part : parts) {
+        all.ends += part.ends;
+        all.squares += part.squares;
+        all.products += part.products;
+    }
+    return all;
+}
+
+// The correlation from the sums.
+template <class Sum>
+double correlation(const EndDegreeSums<Sum>& all, std::size_t edges) {
+    const double ends = 2.0 * static_cast<double>(edges);
+    const double mean = static_cast<double>(all.ends) / ends;
+    const double covariance = static_cast<double>(all.products) / ends - mean * mean;
+    const double variance = static_cast<double>(all.squares) / ends - mean * mean;
+    return std::abs(variance) < 1e-10 ? 0.0 : covariance / variance;
+}
 
 }  // namespace
 
@@ -77,27 +116,20 @@ double assortativity(const VisibilityGraph& graph) {
     const std::size_t edges = adjacency.edge_count();
     if (edges == 0) return 0.0;
     const std::size_t n = adjacency.node_count();
-    // Integer sums per range of nodes, so the result is the same for any
-    // number of threads.
     const std::size_t ranges = 2 * edges < kSerialEdgeEnds ? 1 : parallel::thread_count() * 4;
     // Degrees below 2^32, packed tighter than the row offsets they come from.
     std::vector<std::uint32_t> degrees(n);
-    for (std::size_t v = 0; v < n; ++v) degrees[v] = static_cast<std::uint32_t>(adjacency.degree(v));
-    std::vector<EndDegreeSums> parts(ranges);
-    parallel::for_each_index(ranges, [&](std::size_t range) {
-        parts[range].add(adjacency, degrees, n * range / ranges, n * (range + 1) / ranges);
-    });
-    EndDegreeSums all;
-    for (const EndDegreeSums& part : parts) {
-        all.ends += part.ends;
-        all.squares += part.squares;
-        all.products += part.products;
+    std::uint64_t largest = 0;
+    for (std::size_t v = 0; v < n; ++v) {
+        degrees[v] = static_cast<std::uint32_t>(adjacency.degree(v));
+        largest = std::max<std::uint64_t>(largest, degrees[v]);
     }
-    const double ends = 2.0 * static_cast<double>(edges);
-    const double mean = static_cast<double>(all.ends) / ends;
-    const double covariance = static_cast<double>(all.products) / ends - mean * mean;
-    const double variance = static_cast<double>(all.squares) / ends - mean * mean;
-    return std::abs(variance) < 1e-10 ? 0.0 : covariance / variance;
+    // Every sum is at most largest^2 times the 2E edge ends.
+    using Wide = unsigned __int128;
+    if (Wide{largest} * largest * (2 * edges) < (Wide{1} << 64)) {
+        return correlation(end_degree_sums<std::uint64_t>(adjacency, degrees, ranges), edges);
+    }
+    return correlation(end_degree_sums<Wide>(adjacency, degrees, ranges), edges);
 }
 
 }  // namespace kaltrope

@@ -140,15 +140,18 @@ def test_separate_cliques_are_found():
 
 @pytest.mark.parametrize("kind", ["natural", "horizontal"])
 def test_communities_of_larger_graphs(kind):
-    y = np.cumsum(np.random.default_rng(8).standard_normal(1500))
+    # Enough nodes that refinement and grouping are split between threads,
+    # and that the rounds end on the gain rule, before the last moves.
+    y = np.cumsum(np.random.default_rng(8).standard_normal(3000))
     y[::100] = NAN                                # isolated nodes, each a community of its own
     graph = getattr(kt, f"{kind}_visibility")(y)
     g = to_networkx(graph.node_count(), graph.edge_array().tolist())
     labels = graph.detect_communities()
     assert graph.modularity(labels) == pytest.approx(check_partition(g, labels), abs=1e-12)
     assert max(labels) >= 15
-    # The old label flooding put every connected node into one community.
-    assert graph.modularity() > 0.8
+    # The old label flooding put every connected node into one community;
+    # igraph's multilevel and Leiden methods reach 0.702 and 0.707 here.
+    assert graph.modularity() > (0.7 if kind == "natural" else 0.8)
     assert best_single_move_gain(g, labels) <= 1e-12
 
 

@@ -7,6 +7,7 @@ node is isolated, average path length over joined pairs only, 0.0 for an
 undefined correlation.
 """
 import math
+from fractions import Fraction
 import subprocess
 import sys
 import threading
@@ -115,6 +116,64 @@ def test_metrics_of_larger_graphs(n, kind, shape, gaps):
     graph = getattr(TS.with_missing(list(range(n)), values), f"{kind}_visibility")()
     assert graph.is_connected() == (not gaps)
     check_against_networkx(graph)
+
+
+def test_clustering_of_graphs_with_hubs():
+    # Rare spikes see far across a low, noisy series: hubs of degree in the
+    # hundreds beside nodes of degree 2 or 3, so triangles are found from
+    # the low end of edges that join very different degrees.
+    rng = np.random.default_rng(21)
+    y = rng.random(1500)
+    y[rng.choice(1500, 12, replace=False)] += rng.uniform(50, 500, 12)
+    graph = kt.natural_visibility(y)
+    assert max(graph.degree_sequence()) > 300
+    g = to_networkx(graph)
+    clustering = nx.clustering(g)
+    assert graph.clustering_coefficients().tolist() == pytest.approx([clustering[v] for v in range(1500)],
+                                                                     abs=1e-15)
+    assert graph.clustering_coefficient() == pytest.approx(nx.average_clustering(g), abs=1e-12)
+    assert graph.global_clustering_coefficient() == pytest.approx(nx.transitivity(g), abs=1e-12)
+    assert graph.detect_motifs().get("complete_triangle") == sum(nx.triangles(g).values()) // 3
+
+
+def test_triangles_of_a_large_graph_counted_in_parts():
+    # Over 2^21 edge ends: the nodes are split into parts, each counting
+    # triangles into its own array. Each node's count against the merge of
+    # its neighbour lists that clustering of one node uses, on a sample.
+    y = np.cumsum(np.random.default_rng(5).standard_normal(120_000))
+    graph = kt.natural_visibility(y)
+    assert 2 * graph.edge_count() > 2**21
+    coefficients = graph.clustering_coefficients()
+    for v in np.random.default_rng(6).choice(len(y), 300, replace=False).tolist() + [0, len(y) - 1]:
+        assert coefficients[v] == graph.node_clustering_coefficient(v)
+    degrees = graph.degrees()
+    pairs = degrees * (degrees - 1) // 2
+    triangles_at = np.rint(coefficients * np.maximum(pairs, 1)).astype(np.int64)
+    triangles = int(triangles_at.sum()) // 3
+    assert graph.detect_motifs().get("complete_triangle") == triangles
+    assert graph.global_clustering_coefficient() == 3 * triangles / int(pairs.sum())
+    assert graph.clustering_coefficient() == pytest.approx(float(np.mean(coefficients)), abs=1e-12)
+
+
+def test_assortativity_beyond_64_bit_sums():
+    # A hub seeing 2^21 nodes that see only their neighbours: the sums of the
+    # degrees cubed pass 2^64, so they are taken in 128 bits. Exact oracle
+    # from the few distinct pairs of end degrees.
+    y = np.zeros(2**21 + 1)
+    y[0] = 1e9
+    graph = kt.natural_visibility(y)
+    degrees = graph.degrees()
+    edges = graph.edge_array()
+    pairs, counts = np.unique(np.stack([degrees[edges[:, 0]], degrees[edges[:, 1]]], axis=1), axis=0,
+                              return_counts=True)
+    ends = 2 * len(edges)
+    total = sum(int(c) * (int(a) + int(b)) for (a, b), c in zip(pairs, counts))
+    squares = sum(int(c) * (int(a) ** 2 + int(b) ** 2) for (a, b), c in zip(pairs, counts))
+    products = sum(int(c) * 2 * int(a) * int(b) for (a, b), c in zip(pairs, counts))
+    mean = Fraction(total, ends)
+    expected = (Fraction(products, ends) - mean**2) / (Fraction(squares, ends) - mean**2)
+    assert int(degrees.max()) ** 2 * ends >= 2**64
+    assert graph.assortativity() == pytest.approx(float(expected), rel=1e-12)
 
 
 def test_betweenness_counts_every_shortest_path_through_a_node():
