@@ -31,6 +31,7 @@ from _kaltrope import (
 )
 
 from kaltrope._conversions import features_frame, to_igraph, to_networkx, to_pandas, to_scipy_sparse
+from kaltrope._features import features
 from kaltrope._methods import attach as _attach_methods
 from kaltrope._threadpoolctl import register_when_imported as _register_when_imported
 from kaltrope._version import package_version as _package_version
@@ -66,6 +67,7 @@ __all__ = [
     "to_scipy_sparse",
     "to_pandas",
     "features_frame",
+    "features",
     "plot",
     "plot_degree_distribution",
 ]
