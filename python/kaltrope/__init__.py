@@ -5,6 +5,8 @@ same object; this package is the home of the Python-level additions.
 Import it as ``import kaltrope as kt``.
 """
 
+import importlib
+
 from _kaltrope import (
     BuiltinFeature,
     FeatureSet,
@@ -77,3 +79,10 @@ __all__ = [
 _attach_methods()
 
 _register_when_imported()
+
+
+def __getattr__(name: str) -> object:
+    # kaltrope.dask is imported when first used, with Dask.
+    if name == "dask":
+        return importlib.import_module("kaltrope.dask")
+    raise AttributeError(f"module 'kaltrope' has no attribute {name!r}")
