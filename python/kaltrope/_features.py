@@ -5,7 +5,7 @@ from __future__ import annotations
 import itertools
 import math
 import threading
-from typing import Any, Callable, Iterable, Sequence
+from typing import TYPE_CHECKING, Any, Callable, Iterable, Literal, Sequence
 
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
@@ -14,6 +14,8 @@ import _kaltrope
 from _kaltrope import VisibilityGraph
 from kaltrope._optional import require
 
+if TYPE_CHECKING:  # a type only: a Literal alias at run time is no type to stubtest
+    _Kind = Literal["natural", "horizontal"]
 KINDS = ("natural", "horizontal")
 MOTIF_COLUMNS = tuple(f"motif_{code}" for code in range(8))
 # Whole numbers; every other column is float64.
@@ -34,12 +36,12 @@ COLUMNS = (
 )
 
 
-def check_kind(kind: str) -> None:
+def check_kind(kind: _Kind) -> None:
     if kind not in KINDS:
         raise ValueError(f"kind must be 'natural' or 'horizontal', got {kind!r}")
 
 
-def edge_function(kind: str) -> Callable[..., Any]:
+def edge_function(kind: _Kind) -> Callable[..., Any]:
     """The array function of one series of a kind."""
     check_kind(kind)
     return _kaltrope.natural_visibility_edges if kind == "natural" else _kaltrope.horizontal_visibility_edges
@@ -60,7 +62,7 @@ def graph_from_edges(pairs: NDArray[np.int64], values: NDArray[np.float64]) -> V
     return VisibilityGraph._restore(1, offsets, neighbors, None, None, None, values, timestamps)
 
 
-def visibility_graph(y: NDArray[np.float64], kind: str, keywords: dict[str, Any]) -> VisibilityGraph:
+def visibility_graph(y: NDArray[np.float64], kind: _Kind, keywords: dict[str, Any]) -> VisibilityGraph:
     """The graph of one series; keywords go to the array function of the kind."""
     if not keywords:
         return _kaltrope.natural_visibility(y) if kind == "natural" else _kaltrope.horizontal_visibility(y)
@@ -81,7 +83,7 @@ def tail_exponent(degrees: NDArray[np.int64]) -> float:
     return math.inf if excess == 0 else math.log1p(len(tail) / excess)
 
 
-def series_features(y: NDArray[np.float64], kind: str, keywords: dict[str, Any]) -> tuple[float, ...]:
+def series_features(y: NDArray[np.float64], kind: _Kind, keywords: dict[str, Any]) -> tuple[float, ...]:
     """The values of COLUMNS for one series."""
     if len(y) == 0:
         raise ValueError("the series is empty")
@@ -157,7 +159,7 @@ def in_threads(count: int, threads: int, compute: Callable[[int], tuple[float, .
     return results
 
 
-def feature_table(X: ArrayLike | Iterable[ArrayLike], kind: str, keywords: dict[str, Any], first: int = 0) -> Any:
+def feature_table(X: ArrayLike | Iterable[ArrayLike], kind: _Kind, keywords: dict[str, Any], first: int = 0) -> Any:
     """The features of every series as a DataFrame indexed by series
     number, from `first` on."""
     pd = require("pandas")
@@ -176,7 +178,7 @@ def feature_table(X: ArrayLike | Iterable[ArrayLike], kind: str, keywords: dict[
     return frame.astype(dict.fromkeys(INTEGER_COLUMNS, np.int64))
 
 
-def features(X: ArrayLike | Iterable[ArrayLike], kind: str = "natural", **keywords: Any) -> Any:
+def features(X: ArrayLike | Iterable[ArrayLike], kind: _Kind = "natural", **keywords: Any) -> Any:
     """Graph features of each series, one row per series, for machine learning.
 
     Each series becomes its visibility graph, which is summarised by its
@@ -233,8 +235,8 @@ def features(X: ArrayLike | Iterable[ArrayLike], kind: str = "natural", **keywor
 
     Examples
     --------
-    >>> import numpy as np
     >>> import kaltrope as kt
+    >>> import numpy as np
     >>> table = kt.features(np.random.default_rng(0).random((3, 500)), kind="horizontal")
     >>> table.shape
     (3, 19)

@@ -29,7 +29,7 @@ graph on one machine (``natural_visibility_edges``, or a
 
 from __future__ import annotations
 
-from typing import Any
+from typing import TYPE_CHECKING, Any, Literal
 
 import numpy as np
 
@@ -40,12 +40,17 @@ from kaltrope.dask._blocks import frame_of_blocks, series_blocks, whole_series
 from kaltrope.dask._tables import edge_table, empty_edge_frame
 from kaltrope.dask._windowed import windowed_degrees, windowed_edges
 
+if TYPE_CHECKING:
+    from kaltrope._features import _Kind
+
+    _MotifKind = Literal["natural", "horizontal", "vector_natural", "vector_horizontal"]
+
 __all__ = ["visibility_motifs", "edges", "degrees", "features"]
 
 _VECTOR_KINDS = ("vector_natural", "vector_horizontal")
 
 
-def visibility_motifs(X: Any, kind: str = "natural") -> Any:
+def visibility_motifs(X: Any, kind: _MotifKind = "natural") -> Any:
     """The sequence motif histogram of every series of a Dask array.
 
     Parameters
@@ -72,9 +77,9 @@ def visibility_motifs(X: Any, kind: str = "natural") -> Any:
 
     Examples
     --------
+    >>> import kaltrope as kt
     >>> import numpy as np
     >>> import dask.array as da
-    >>> import kaltrope as kt
     >>> X = da.from_array(np.random.default_rng(0).random((6, 100)), chunks=(2, 50))
     >>> kt.dask.visibility_motifs(X).compute().sum(axis=1).tolist()
     [97, 97, 97, 97, 97, 97]
@@ -91,7 +96,7 @@ def visibility_motifs(X: Any, kind: str = "natural") -> Any:
     )
 
 
-def edges(X: Any, kind: str = "natural", **keywords: Any) -> Any:
+def edges(X: Any, kind: _Kind = "natural", **keywords: Any) -> Any:
     """The edges of many series, or the windowed edges of one long series.
 
     Parameters
@@ -130,12 +135,12 @@ def edges(X: Any, kind: str = "natural", **keywords: Any) -> Any:
 
     Examples
     --------
+    >>> import kaltrope as kt
     >>> import numpy as np
     >>> import dask.array as da
-    >>> import kaltrope as kt
     >>> X = da.from_array(np.array([[1.0, 3.0, 2.0, 4.0], [4.0, 1.0, 2.0, 3.0]]), chunks=(1, 4))
     >>> kt.dask.edges(X, kind="horizontal").compute().values.tolist()
-    [[0, 0, 1], [0, 1, 2], [0, 1, 3], [0, 2, 3], [1, 0, 1], [1, 1, 2], [1, 2, 3], [1, 0, 3]]
+    [[0, 0, 1], [0, 1, 2], [0, 2, 3], [0, 1, 3], [1, 0, 1], [1, 1, 2], [1, 0, 2], [1, 2, 3], [1, 0, 3]]
     """
     check_kind(kind)
     bag = require("dask.bag")
@@ -147,7 +152,7 @@ def edges(X: Any, kind: str = "natural", **keywords: Any) -> Any:
     return frame_of_blocks(series_blocks(X), edge_table, meta, kind, keywords)
 
 
-def degrees(y: Any, kind: str = "natural", *, window: int | None = None, **keywords: Any) -> Any:
+def degrees(y: Any, kind: _Kind = "natural", *, window: int | None = None, **keywords: Any) -> Any:
     """The degree of every sample of one long series in its windowed graph.
 
     Parameters
@@ -183,7 +188,7 @@ def degrees(y: Any, kind: str = "natural", *, window: int | None = None, **keywo
     return windowed_degrees(y, kind, window, keywords)
 
 
-def features(X: Any, kind: str = "natural", **keywords: Any) -> Any:
+def features(X: Any, kind: _Kind = "natural", **keywords: Any) -> Any:
     """Graph features of each series, one row per series, for machine learning.
 
     ``kaltrope.features`` of each block of series: the table equals
@@ -217,9 +222,9 @@ def features(X: Any, kind: str = "natural", **keywords: Any) -> Any:
 
     Examples
     --------
+    >>> import kaltrope as kt
     >>> import numpy as np
     >>> import dask.array as da
-    >>> import kaltrope as kt
     >>> X = np.random.default_rng(0).random((4, 300))
     >>> table = kt.dask.features(da.from_array(X, chunks=(2, 300))).compute()
     >>> table.equals(kt.features(X))

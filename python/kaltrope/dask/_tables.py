@@ -2,13 +2,16 @@
 
 from __future__ import annotations
 
-from typing import Any, Iterable
+from typing import TYPE_CHECKING, Any, Iterable
 
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
 
 from kaltrope._features import as_series_list, edge_function
 from kaltrope._optional import require
+
+if TYPE_CHECKING:
+    from kaltrope._features import _Kind
 
 
 def series_edges(function: Any, y: NDArray[np.float64], keywords: dict[str, Any]) -> tuple[Any, Any]:
@@ -34,7 +37,7 @@ def empty_edge_frame(weighted: bool, numbered: bool) -> Any:
     return edge_frame(empty.reshape(0, 2), np.empty(0) if weighted else None, empty if numbered else None)
 
 
-def edge_table(rows: ArrayLike | Iterable[ArrayLike], kind: str, keywords: dict[str, Any], first: int) -> Any:
+def edge_table(rows: ArrayLike | Iterable[ArrayLike], kind: _Kind, keywords: dict[str, Any], first: int) -> Any:
     """The edges of every series of a block with the series number (from
     `first`), in series order and each series in the array function's order."""
     function = edge_function(kind)

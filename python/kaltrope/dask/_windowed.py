@@ -12,7 +12,7 @@ so degrees use blocks extended by `window` on each side.
 from __future__ import annotations
 
 import operator
-from typing import Any
+from typing import TYPE_CHECKING, Any
 
 import numpy as np
 from numpy.typing import NDArray
@@ -20,6 +20,9 @@ from numpy.typing import NDArray
 import _kaltrope
 from kaltrope._features import check_kind, edge_function
 from kaltrope._optional import require
+
+if TYPE_CHECKING:
+    from kaltrope._features import _Kind
 from kaltrope.dask._tables import edge_frame, empty_edge_frame, series_edges
 
 
@@ -68,7 +71,7 @@ def block_edges(
     positions: NDArray[np.float64] | None,
     start: int,
     owned: int,
-    kind: str,
+    kind: _Kind,
     window: int,
     keywords: dict[str, Any],
 ) -> Any:
@@ -82,7 +85,7 @@ def block_edges(
     return edge_frame(pairs[keep] + start, None if weights is None else weights[keep])
 
 
-def windowed_edges(y: Any, kind: str, window: Any, keywords: dict[str, Any]) -> Any:
+def windowed_edges(y: Any, kind: _Kind, window: Any, keywords: dict[str, Any]) -> Any:
     check_kind(kind)
     window = check_window(window)
     dask = require("dask")
@@ -105,19 +108,19 @@ def windowed_edges(y: Any, kind: str, window: Any, keywords: dict[str, Any]) -> 
     return dd.from_delayed(frames, meta=meta, verify_meta=False)
 
 
-def degree_function(kind: str) -> Any:
+def degree_function(kind: _Kind) -> Any:
     """The one-machine degree function of a kind, looked up when used."""
     return operator.attrgetter(f"{kind}_visibility_degrees")(_kaltrope)
 
 
-def block_degrees(y: NDArray[np.float64], *positions: NDArray[np.float64], kind: str, window: int,
+def block_degrees(y: NDArray[np.float64], *positions: NDArray[np.float64], kind: _Kind, window: int,
                   keywords: dict[str, Any]) -> NDArray[np.int64]:
     if positions:
         keywords = {"x": positions[0], **keywords}
     return np.asarray(degree_function(kind)(y, window=window, **keywords), dtype=np.int64)
 
 
-def windowed_degrees(y: Any, kind: str, window: Any, keywords: dict[str, Any]) -> Any:
+def windowed_degrees(y: Any, kind: _Kind, window: Any, keywords: dict[str, Any]) -> Any:
     check_kind(kind)
     window = check_window(window)
     da = require("dask.array")
