@@ -24,7 +24,7 @@ WEIGHT = "distance"
 
 @pytest.fixture(scope="module")
 def client():
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=2, processes=True, dashboard_address=None,
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=2, processes=True, dashboard_address=":0",
                                   silence_logs=40) as cluster, distributed.Client(cluster) as connected:
         yield connected
 
