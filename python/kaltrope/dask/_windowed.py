@@ -11,7 +11,6 @@ so degrees use blocks extended by `window` on each side.
 
 from __future__ import annotations
 
-import operator
 from typing import TYPE_CHECKING, Any
 
 import numpy as np
@@ -20,10 +19,10 @@ from numpy.typing import NDArray
 import _kaltrope
 from kaltrope._features import check_kind, edge_function
 from kaltrope._optional import require
+from kaltrope.dask._tables import edge_frame, empty_edge_frame, series_edges
 
 if TYPE_CHECKING:
     from kaltrope._features import _Kind
-from kaltrope.dask._tables import edge_frame, empty_edge_frame, series_edges
 
 
 def check_window(window: Any) -> int:
@@ -110,7 +109,7 @@ def windowed_edges(y: Any, kind: _Kind, window: Any, keywords: dict[str, Any]) -
 
 def degree_function(kind: _Kind) -> Any:
     """The one-machine degree function of a kind, looked up when used."""
-    return operator.attrgetter(f"{kind}_visibility_degrees")(_kaltrope)
+    return getattr(_kaltrope, f"{kind}_visibility_degrees")
 
 
 def block_degrees(y: NDArray[np.float64], *positions: NDArray[np.float64], kind: _Kind, window: int,
