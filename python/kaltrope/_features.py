@@ -128,7 +128,8 @@ def as_series_list(X: ArrayLike | Iterable[ArrayLike]) -> Sequence[NDArray[np.fl
 def in_threads(count: int, threads: int, compute: Callable[[int], tuple[float, ...]]) -> list[tuple[float, ...]]:
     """compute(i) for every i < count on up to `threads` threads, the caller
     among them, taking indices in order. The error of the lowest failing
-    index is raised, as a loop would; after an error no further index starts."""
+    index is raised, as a loop would; after an error, or an interruption of
+    the caller, no further index starts."""
     results: list[Any] = [None] * count
     claims = itertools.count()
     failures: list[tuple[int, BaseException]] = []
@@ -141,7 +142,7 @@ def in_threads(count: int, threads: int, compute: Callable[[int], tuple[float, .
                 return
             try:
                 results[index] = compute(index)
-            except BaseException as error:  # handed to the caller
+            except Exception as error:  # handed to the caller; an interruption of the caller is raised at once
                 failures.append((index, error))
                 stop.set()
 

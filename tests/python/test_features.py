@@ -15,6 +15,7 @@ from scipy.optimize import minimize_scalar
 import kaltrope as kt
 from kaltrope._features import COLUMNS, graph_from_edges, tail_exponent
 from oracles import horizontal_oracle, natural_oracle
+from processes import run_python_json
 from strategies import series
 
 ORACLES = {"natural": natural_oracle, "horizontal": horizontal_oracle}
@@ -147,3 +148,25 @@ def test_graph_of_an_edge_array_is_the_graph_of_the_series(flip):
     # Keywords go through the array function and give the same table.
     rows = np.random.default_rng(4).random((5, 400))
     pd.testing.assert_frame_equal(kt.features(rows, algorithm="hull"), kt.features(rows), check_exact=True)
+
+
+INTERRUPTED = """
+import json, signal, threading
+import pandas  # imported before the signal, which is meant for the series
+import numpy as np
+import kaltrope as kt
+kt.set_num_threads(3)
+rows = np.random.default_rng(0).random((400, 20_000))
+signal.setitimer(signal.ITIMER_REAL, 0.3)
+signal.signal(signal.SIGALRM, signal.default_int_handler)
+try:
+    kt.features(rows)
+    outcome = "finished"
+except KeyboardInterrupt:
+    outcome = "interrupted"
+print(json.dumps([outcome, threading.active_count(), len(kt.features(rows[:2]))]))
+"""
+
+
+def test_an_interruption_stops_the_series_and_their_threads():
+    assert run_python_json(INTERRUPTED) == ["interrupted", 1, 2]
