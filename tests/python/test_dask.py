@@ -89,6 +89,17 @@ def test_bags_of_series_of_any_length(client):
                                   check_exact=True)
 
 
+def test_edges_go_to_parquet_one_file_per_block(client, tmp_path):
+    pytest.importorskip("pyarrow")
+    X = np.random.default_rng(8).random((10, 50))
+    edges = kt.dask.edges(da.from_array(X, chunks=(3, 50)), kind="horizontal")
+    edges.to_parquet(tmp_path / "edges", write_index=False)
+    assert len(list((tmp_path / "edges").glob("*.parquet"))) == 4
+    back = pd.read_parquet(tmp_path / "edges").sort_values(["series", "target", "source"], ignore_index=True)
+    pd.testing.assert_frame_equal(back, edges.compute().sort_values(["series", "target", "source"],
+                                                                    ignore_index=True))
+
+
 def test_errors_reach_the_caller_naming_the_series(client):
     X = np.random.default_rng(3).random((6, 20))
     X[4, 3] = np.nan
