@@ -32,7 +32,7 @@ from _kaltrope import (
     visibility_motifs,
 )
 
-from kaltrope._conversions import features_frame, to_igraph, to_networkx, to_pandas, to_scipy_sparse
+from kaltrope._conversions import features_frame, from_edges, to_igraph, to_networkx, to_pandas, to_scipy_sparse
 from kaltrope._features import features
 from kaltrope._methods import attach as _attach_methods
 from kaltrope._threadpoolctl import register_when_imported as _register_when_imported
@@ -64,6 +64,7 @@ __all__ = [
     "visibility_motifs",
     "get_num_threads",
     "set_num_threads",
+    "from_edges",
     "to_networkx",
     "to_igraph",
     "to_scipy_sparse",

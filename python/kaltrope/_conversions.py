@@ -43,6 +43,65 @@ def _edge_weights(pairs: NDArray[np.int64], weights: ArrayLike | None) -> NDArra
     return values
 
 
+def from_edges(
+    edges: ArrayLike,
+    n: int | None = None,
+    *,
+    values: ArrayLike | None = None,
+    timestamps: ArrayLike | None = None,
+) -> VisibilityGraph:
+    """A VisibilityGraph from the edges returned by an array function.
+
+    Every measure of the graph object then applies to the edges of a
+    variant, a batch row or a stream.
+
+    Parameters
+    ----------
+    edges : array_like of shape (E, 2)
+        Node index pairs; their direction and repetitions do not matter (the
+        graph is undirected and simple).
+    n : int, optional
+        The number of nodes, isolated ones included; by default one more
+        than the largest index.
+    values, timestamps : array_like of shape (n,), optional
+        The sample of each node (NaN by default) and its time (by default
+        0, 1, ..., n - 1).
+
+    Returns
+    -------
+    VisibilityGraph
+
+    Raises
+    ------
+    ValueError
+        If the edges are not an (E, 2) array of non-negative integers, join
+        a node to itself, or `n`, `values` or `timestamps` do not fit them.
+    """
+    pairs = _edge_pairs(edges)
+    count = _node_count(pairs, n)
+    if count >= 2**32:
+        raise ValueError(f"n={count} is too large: a graph holds fewer than 2**32 nodes")
+    if np.any(pairs[:, 0] == pairs[:, 1]):
+        raise ValueError("edges must not join a node to itself")
+    node_values = _node_column(values, count, "values", np.nan)
+    node_times = _node_column(timestamps, count, "timestamps", None)
+    # Both directions of every edge, each neighbour row sorted and without repeats.
+    arcs = np.unique(np.concatenate([pairs, pairs[:, ::-1]]), axis=0)
+    offsets = np.zeros(count + 1, dtype=np.uint64)
+    np.cumsum(np.bincount(arcs[:, 0], minlength=count), out=offsets[1:])
+    neighbors = arcs[:, 1].astype(np.uint32)
+    return VisibilityGraph._restore(1, offsets, neighbors, None, None, None, node_values, node_times)
+
+
+def _node_column(column: ArrayLike | None, count: int, name: str, default: float | None) -> NDArray[np.float64]:
+    if column is None:
+        return np.full(count, default) if default is not None else np.arange(count, dtype=np.float64)
+    result = np.ascontiguousarray(column, dtype=np.float64)
+    if result.shape != (count,):
+        raise ValueError(f"{name} must hold one value per node ({count}), got shape {result.shape}")
+    return result
+
+
 def node_table(graph: VisibilityGraph) -> dict[str, NDArray[np.float64]]:
     """The node attributes of a graph by name: value, timestamp, then every
     node feature; NaN where a node has no value (a missing sample, a feature

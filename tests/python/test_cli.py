@@ -1,6 +1,9 @@
 """The command line in subprocesses: every subcommand and output format, exit
 codes, bad files, standard input and the progress bar."""
 import json
+import os
+import pty
+import select
 import subprocess
 import sys
 
@@ -79,6 +82,34 @@ def test_many_inputs_in_one_call(series_csv, tmp_path):
     assert np.array_equal(np.load(tmp_path / "out" / "series.npy"), kt.natural_visibility_edges(Y))
     assert np.array_equal(np.load(tmp_path / "out" / "other.npy"), kt.natural_visibility_edges([5, 1, 4]))
     assert cli("edges", series_csv, other).returncode == 1
+
+
+@pytest.mark.parametrize("quiet", [False, True])
+def test_progress_bar_on_a_terminal(series_csv, tmp_path, quiet):
+    other = tmp_path / "other.csv"
+    other.write_text("value\n5\n1\n4\n")
+    leader, follower = pty.openpty()
+    try:
+        arguments = ["edges", series_csv, other, "-o", tmp_path / "out", "--format", ".npy"] + ["-q"] * quiet
+        proc = subprocess.run([sys.executable, "-m", "kaltrope", *map(str, arguments)], stderr=follower,
+                              stdout=subprocess.PIPE, env=child_environment(), timeout=120)
+        os.close(follower)
+        shown = b""
+        while chunk := _read_available(leader):
+            shown += chunk
+    finally:
+        os.close(leader)
+    assert proc.returncode == 0
+    assert (b"2/2" in shown) != quiet and proc.stdout == b""
+
+
+def _read_available(descriptor):
+    if not select.select([descriptor], [], [], 0.5)[0]:
+        return b""
+    try:
+        return os.read(descriptor, 4096)
+    except OSError:  # the terminal closed on Linux
+        return b""
 
 
 def test_stats_and_motifs(series_csv, tmp_path):

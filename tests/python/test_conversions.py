@@ -59,6 +59,38 @@ class TestEdgeArrays:
     def test_bad_edges(self, edges, n, weights, message):
         with pytest.raises(ValueError, match=message):
             kt.to_networkx(edges, n=n, weights=weights)
+        if weights is None:
+            with pytest.raises(ValueError, match=message):
+                kt.from_edges(edges, n)
+
+
+class TestFromEdges:
+    def test_graph_of_an_edge_array_measures_as_the_built_graph(self):
+        y = np.random.default_rng(3).random(400)
+        built = kt.natural_visibility(y)
+        edges = kt.natural_visibility_edges(y)
+        # Reversed, repeated and shuffled pairs give the same simple graph.
+        noisy = np.concatenate([edges, edges[::7, ::-1]])[np.random.default_rng(4).permutation(len(edges) * 8 // 7)]
+        graph = kt.from_edges(noisy)
+        assert np.array_equal(graph.edge_array(), built.edge_array())
+        assert graph.diameter() == built.diameter() and graph.degrees().tolist() == built.degrees().tolist()
+        assert graph.global_clustering_coefficient() == built.global_clustering_coefficient()
+
+    def test_isolated_nodes_values_and_timestamps(self):
+        graph = kt.from_edges(np.array([[0, 2]]), 4, values=[1.0, 2.0, 3.0, 4.0], timestamps=[0, 5, 6, 9])
+        assert graph.node_count() == 4 and graph.degrees().tolist() == [1, 0, 1, 0]
+        assert graph.values().tolist() == [1.0, 2.0, 3.0, 4.0] and graph.timestamps().tolist() == [0, 5, 6, 9]
+        bare = kt.from_edges(np.empty((0, 2), dtype=np.int64), 2)
+        assert bare.edge_count() == 0 and np.isnan(bare.values()).all() and bare.timestamps().tolist() == [0, 1]
+
+    @pytest.mark.parametrize("edges, keywords, message", [
+        ([[1, 1]], {}, "itself"),
+        ([[0, 1]], {"values": [1.0]}, "one value per node"),
+        ([[0, 1]], {"timestamps": [[0.0, 1.0]]}, "one value per node"),
+    ])
+    def test_bad_graphs(self, edges, keywords, message):
+        with pytest.raises(ValueError, match=message):
+            kt.from_edges(np.array(edges), **keywords)
 
 
 class TestGraphs:

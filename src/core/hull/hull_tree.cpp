@@ -11,10 +11,55 @@ namespace kaltrope {
 HullTree::HullTree(std::span<const double> values, std::vector<double> positions)
     : positions_(std::move(positions)), values_(values) {}
 
+namespace {
+
+// The power of two that makes every number moderate (sight_line.hpp) when
+// multiplied by it, which is exact then: 0 when they are moderate already,
+// none when they span too many binades for any power of two.
+std::optional<int> moderating_exponent(std::span<const double> numbers) {
+    if (all_moderate(numbers)) return 0;
+    double largest = 0;
+    double smallest = std::numeric_limits<double>::infinity();
+    for (double v : numbers) {
+        const double magnitude = std::abs(v);
+        largest = std::max(largest, magnitude);
+        if (magnitude != 0) smallest = std::min(smallest, magnitude);
+    }
+    const int exponent = -std::ilogb(largest);  // largest becomes [1, 2)
+    // The smallest must stay a normal number of moderate magnitude (it would
+    // not survive as 0, which is moderate too).
+    if (std::ilogb(smallest) + exponent < std::ilogb(kSmallestModerate)) return std::nullopt;
+    return exponent;
+}
+
+// Scales numbers by 2^exponent in place.
+void scale(std::span<double> numbers, int exponent) {
+    for (double& v : numbers) v = std::ldexp(v, exponent);
+}
+
+}  // namespace
+
 HullTree HullTree::build(std::span<const double> values, std::vector<double> positions) {
     HullTree tree(values, std::move(positions));
+    tree.moderate_coordinates();
     tree.build_hulls();
     return tree;
+}
+
+// Products of tiny or huge coordinates underflow or overflow, and then no
+// relative tolerance bounds the rounding of the hulls. Scaling an axis by a
+// power of two is exact and changes no visibility decision, so a series whose
+// values or positions span few enough binades is brought to moderate
+// magnitudes; any other keeps its coordinates, and its searches prune nothing.
+void HullTree::moderate_coordinates() {
+    if (const auto exponent = moderating_exponent(positions_); exponent && *exponent != 0) {
+        scale(positions_, *exponent);
+    }
+    if (const auto exponent = moderating_exponent(values_); exponent && *exponent != 0) {
+        scaled_values_.assign(values_.begin(), values_.end());
+        scale(scaled_values_, *exponent);
+        values_ = scaled_values_;
+    }
 }
 
 void HullTree::measure_coordinates() {

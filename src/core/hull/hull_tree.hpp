@@ -24,7 +24,9 @@ class HullTree {
 public:
     static constexpr std::uint32_t kLeafSize = 16;
 
-    // values must outlive the tree; positions holds x for every point.
+    // values must outlive the tree; positions holds x for every point. The
+    // tree may scale either axis by a power of two (see moderate_coordinates),
+    // so values() and positions() are the coordinates its searches use.
     static HullTree build(std::span<const double> values, std::vector<double> positions);
 
     HullTree(HullTree&&) = default;
@@ -56,6 +58,7 @@ public:
 private:
     HullTree(std::span<const double> values, std::vector<double> positions);
 
+    void moderate_coordinates();
     void build_hulls();
     void measure_coordinates();
 
@@ -164,6 +167,7 @@ private:
     std::vector<double> positions_;
     std::vector<std::uint32_t> offsets_;  // node k's hull is indices_[offsets_[k] .. offsets_[k + 1])
     std::vector<std::uint32_t> indices_;
+    std::vector<double> scaled_values_;  // values_ when the input needed scaling
     std::span<const double> values_;
     std::size_t leaf_count_ = 1;
     CoordinateRange coordinates_;

@@ -103,15 +103,18 @@ inline constexpr double kLargestPrunedProduct = 0x1p500;
 // off by a few units of 2^-53 of |dx| (|y| + 1) + |dy| (|x| + 1) at most, a
 // vertex a hull drops wrongly lies above its chord by no more than that, and
 // the error grows by at most that once per tree level (at most 33): 1e-12
-// leaves a margin of more than ten. The + 1 keeps underflow, whose
-// errors are absolute and tiny, far below the tolerance. Small whole numbers
-// make every product exact, so there is nothing to allow for, and a search
-// can skip points that lie exactly on the line. Coordinates so large that
-// products could overflow get an infinite tolerance: nothing is skipped.
+// leaves a margin of more than ten. That holds only while every product
+// rounds relatively: where a coordinate is not moderate (sight_line.hpp), a
+// product may underflow and lose all its digits (a hull over subnormal
+// positions drops vertices well above its chords), and where products could
+// overflow, nothing bounds them; both get an infinite tolerance, so nothing
+// is skipped. Small whole numbers make every product exact, so there is
+// nothing to allow for, and a search can skip points that lie exactly on the
+// line.
 inline double pruning_tolerance(double dy, double dx, double x_from, double y_from, CoordinateRange range) {
     range.include(y_from, x_from);
     if (range.exact_in_double()) return 0;
-    if (!((range.largest_value + 1) * (range.largest_position + 1) <= kLargestPrunedProduct)) {
+    if (!range.moderate || !((range.largest_value + 1) * (range.largest_position + 1) <= kLargestPrunedProduct)) {
         return std::numeric_limits<double>::infinity();
     }
     return 1e-12 * (std::abs(dx) * (range.largest_value + 1) + std::abs(dy) * (range.largest_position + 1));

@@ -50,7 +50,8 @@ std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) 
     const Segments windows = segments(y);
     std::optional<HullTree> tree;
     if (uses_hull_tree(scan_work(windows), n, algorithm)) tree.emplace(HullTree::build(y, position_array(n, x)));
-    const SeriesExtent extent = tree ? tree->extent() : extent_of(y, x);
+    // The tree may have rescaled its coordinates; the scans use the input's.
+    const SeriesExtent extent = extent_of(y, x);
 
     auto scan_range = [&](std::size_t begin, std::size_t end, EdgeList& edges) {
         WorkCounter work;

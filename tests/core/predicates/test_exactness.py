@@ -153,6 +153,31 @@ def test_hybrid_and_indexed_searches_on_extreme_magnitudes(scale, n):
             assert {a + b - i for a, b in edges if i in (a, b)} == exact_neighbours(y, at, i)
 
 
+@pytest.mark.parametrize("unit", [5e-324, 1e-310, 1e-200])
+def test_hulls_over_underflowing_products(unit):
+    """Hull turns and pruning lines over tiny coordinates underflow: the hull
+    engine and the indexed stream must not skip a sample above the line."""
+    rng = np.random.default_rng(7)
+    for trial in range(60):
+        n = int(rng.integers(3, 40))
+        y = rng.integers(-3, 4, n) * (unit if trial % 2 else 5e-324)
+        x = np.cumsum(rng.integers(1, 4, n)) * (4.9e-324 if trial % 3 else unit)
+        want = exact_natural_oracle(y, x)
+        for algorithm in ALGORITHMS:
+            assert pairs(NAT(y, x, algorithm=algorithm)) == want, (trial, algorithm)
+        got = kt.VisibilityStream("natural", mode="indexed").extend(y, t=x)
+        assert [tuple(e) for e in got.tolist()] == stream_order(want), trial
+
+
+def test_hull_over_values_too_far_apart_to_rescale():
+    """Subnormal and huge values in one series: no power of two makes both
+    moderate, and the hull must not flush the tiny ones to zero."""
+    y = np.array([1.21615550e-309, 0.0, -6.67761415e153, 2.65354965e-256])
+    want = exact_natural_oracle(y)
+    for algorithm in ALGORITHMS:
+        assert pairs(NAT(y, algorithm=algorithm)) == want, algorithm
+
+
 def motif_oracle(y):
     """Each window's code from its exact natural graph."""
     counts = [0] * 8
