@@ -12,6 +12,7 @@ from numpy.typing import ArrayLike, NDArray
 
 import _kaltrope
 from _kaltrope import VisibilityGraph
+from kaltrope._conversions import from_edges
 from kaltrope._optional import require
 
 if TYPE_CHECKING:  # a type only: a Literal alias at run time is no type to stubtest
@@ -47,21 +48,6 @@ def edge_function(kind: _Kind) -> Callable[..., Any]:
     return _kaltrope.natural_visibility_edges if kind == "natural" else _kaltrope.horizontal_visibility_edges
 
 
-def graph_from_edges(pairs: NDArray[np.int64], values: NDArray[np.float64]) -> VisibilityGraph:
-    """The undirected graph of an edge array over the samples `values`, in
-    the graph's own saved form (sorted neighbour rows), whichever way the
-    pairs point."""
-    n = len(values)
-    ends = np.concatenate([pairs[:, 0], pairs[:, 1]])
-    others = np.concatenate([pairs[:, 1], pairs[:, 0]])
-    order = np.lexsort((others, ends))
-    offsets = np.zeros(n + 1, dtype=np.uint64)
-    np.cumsum(np.bincount(ends, minlength=n), out=offsets[1:])
-    neighbors = others[order].astype(np.uint32)
-    timestamps = np.arange(n, dtype=np.float64)
-    return VisibilityGraph._restore(1, offsets, neighbors, None, None, None, values, timestamps)
-
-
 def visibility_graph(y: NDArray[np.float64], kind: _Kind, keywords: dict[str, Any]) -> VisibilityGraph:
     """The graph of one series; keywords go to the array function of the kind."""
     if not keywords:
@@ -69,7 +55,7 @@ def visibility_graph(y: NDArray[np.float64], kind: _Kind, keywords: dict[str, An
     edges = edge_function(kind)(y, **keywords)
     if isinstance(edges, tuple):  # (edges, weights): the features are those of the unweighted graph
         edges = edges[0]
-    return graph_from_edges(edges, y)
+    return from_edges(edges, len(y), values=y)
 
 
 def tail_exponent(degrees: NDArray[np.int64]) -> float:

@@ -13,7 +13,7 @@ from hypothesis import given, settings, strategies as st
 from scipy.optimize import minimize_scalar
 
 import kaltrope as kt
-from kaltrope._features import COLUMNS, graph_from_edges, tail_exponent
+from kaltrope._features import COLUMNS, tail_exponent
 from oracles import horizontal_oracle, natural_oracle
 from processes import run_python_json
 from strategies import series
@@ -136,18 +136,12 @@ def test_threads_change_nothing_and_errors_are_the_first_series(restore_limit):
         pd.testing.assert_frame_equal(table, tables[0], check_exact=True)
 
 
-@pytest.mark.parametrize("flip", [False, True])
-def test_graph_of_an_edge_array_is_the_graph_of_the_series(flip):
-    y = np.cumsum(np.random.default_rng(2).normal(size=3000))
-    edges = kt.natural_visibility_edges(y)
-    if flip:   # arcs pointing either way, in any order
-        edges = np.random.default_rng(3).permutation(np.where(edges[:, :1] % 2 == 0, edges, edges[:, ::-1]))
-    graph, built = graph_from_edges(edges, y), kt.natural_visibility(y)
-    assert graph.edges() == built.edges()
-    assert np.array_equal(graph.values(), built.values()) and np.array_equal(graph.timestamps(), built.timestamps())
-    # Keywords go through the array function and give the same table.
+def test_keywords_go_through_the_array_function():
+    # The graph of the edge array it returns, which here is the graph of the series.
     rows = np.random.default_rng(4).random((5, 400))
     pd.testing.assert_frame_equal(kt.features(rows, algorithm="hull"), kt.features(rows), check_exact=True)
+    with pytest.raises(ValueError, match="algorithm"):
+        kt.features(rows, algorithm="fastest")
 
 
 INTERRUPTED = """
