@@ -70,6 +70,8 @@ def test_vector_motifs(client):
         assert np.array_equal(got, kt.visibility_motifs(X, kind=kind))
     with pytest.raises(ValueError, match="3 dimensions"):
         kt.dask.visibility_motifs(da.from_array(X[:, :, 0]), kind="vector_natural")
+    with pytest.raises(ValueError, match="kind must be one of 'natural', "):
+        kt.dask.visibility_motifs(da.from_array(X), kind="vector")
 
 
 def test_bags_of_series_of_any_length(client):

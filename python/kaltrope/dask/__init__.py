@@ -48,6 +48,7 @@ if TYPE_CHECKING:
 __all__ = ["visibility_motifs", "edges", "degrees", "features"]
 
 _VECTOR_KINDS = ("vector_natural", "vector_horizontal")
+_MOTIF_KINDS = ("natural", "horizontal", *_VECTOR_KINDS)
 
 
 def visibility_motifs(X: Any, kind: _MotifKind = "natural") -> Any:
@@ -72,8 +73,7 @@ def visibility_motifs(X: Any, kind: _MotifKind = "natural") -> Any:
     ImportError
         If Dask is not installed (``pip install 'kaltrope[dask]'``).
     ValueError
-        If `X` has the wrong number of dimensions, or `kind` is unknown
-        (when computed).
+        If `X` has the wrong number of dimensions, or `kind` is unknown.
 
     Examples
     --------
@@ -84,6 +84,8 @@ def visibility_motifs(X: Any, kind: _MotifKind = "natural") -> Any:
     >>> kt.dask.visibility_motifs(X).compute().sum(axis=1).tolist()
     [97, 97, 97, 97, 97, 97]
     """
+    if kind not in _MOTIF_KINDS:
+        raise ValueError(f"kind must be one of {', '.join(map(repr, _MOTIF_KINDS))}, got {kind!r}")
     dimensions = 3 if kind in _VECTOR_KINDS else 2
     whole = whole_series(X, dimensions)
     return whole.map_blocks(
