@@ -5,6 +5,8 @@ same object; this package is the home of the Python-level additions.
 Import it as ``import kaltrope as kt``.
 """
 
+import importlib
+
 from _kaltrope import (
     BuiltinFeature,
     FeatureSet,
@@ -33,6 +35,7 @@ from _kaltrope import (
 )
 
 from kaltrope._conversions import features_frame, from_edges, to_igraph, to_networkx, to_pandas, to_scipy_sparse
+from kaltrope._features import features
 from kaltrope._methods import attach as _attach_methods
 from kaltrope._threadpoolctl import register_when_imported as _register_when_imported
 from kaltrope._version import package_version as _package_version
@@ -71,6 +74,7 @@ __all__ = [
     "to_scipy_sparse",
     "to_pandas",
     "features_frame",
+    "features",
     "plot",
     "plot_degree_distribution",
 ]
@@ -80,3 +84,10 @@ __all__ = [
 _attach_methods()
 
 _register_when_imported()
+
+
+def __getattr__(name: str) -> object:
+    # kaltrope.dask is imported when first used, with Dask.
+    if name == "dask":
+        return importlib.import_module("kaltrope.dask")
+    raise AttributeError(f"module 'kaltrope' has no attribute {name!r}")

@@ -15,6 +15,10 @@ EXTRAS = {
     "matplotlib": "plot",
     "matplotlib.pyplot": "plot",
     "matplotlib.collections": "plot",
+    "dask": "dask",
+    "dask.array": "dask",
+    "dask.bag": "dask",
+    "dask.dataframe": "dask",
 }
 
 

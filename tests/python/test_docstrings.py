@@ -81,7 +81,9 @@ def parameters_of(obj, what):
         return []
     if what == "class" and obj.__text_signature__ is None:
         return None
-    return [name for name in inspect.signature(obj).parameters if name != "self"]
+    stars = {inspect.Parameter.VAR_POSITIONAL: "*", inspect.Parameter.VAR_KEYWORD: "**"}
+    return [stars.get(parameter.kind, "") + name
+            for name, parameter in inspect.signature(obj).parameters.items() if name != "self"]
 
 
 def test_the_walk_finds_every_kind_of_public_name():

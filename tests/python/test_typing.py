@@ -36,6 +36,7 @@ kt.MissingDataStrategy.mean_imputation("3")  # arg-type
 kt.VisibilityStream("natural", window=1.5)  # arg-type
 kt.VisibilityStream("sideways")  # arg-type
 kt.visibility_motifs(y, kind="vertical")  # arg-type
+kt.features([y], kind="vector_natural")  # arg-type
 edges: np.ndarray = kt.natural_vector_visibility_edges(y, weight="cosine")  # call-overload
 pair: tuple[np.ndarray, np.ndarray] = kt.horizontal_vector_visibility_edges(y)  # assignment
 kt.natural_visibility(y).degree(0) + 1  # operator

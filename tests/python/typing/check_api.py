@@ -100,6 +100,10 @@ with tempfile.TemporaryDirectory() as folder:
     assert_type(graph.save_edge_list_csv(os.path.join(folder, "edges.csv"), include_weights=True), None)
     graph.save_graphml(os.fsencode(os.path.join(folder, "graph.graphml")))
 
+# Features of many series.
+table = kt.features([y, y[:50]], kind="natural", algorithm="hull")
+assert table.shape == (2, 19)
+
 # Threads.
 threads = kt.get_num_threads()
 assert_type(threads, int)
