@@ -25,8 +25,16 @@ EDGE_FORMATS = (".csv", ".npy", ".parquet", *GRAPH_FORMATS)
 MOTIF_KINDS = ("natural", "horizontal")
 
 
+WEIGHTS = ("distance", "sq_distance", "v_distance", "abs_v_distance", "h_distance", "abs_h_distance", "slope",
+           "abs_slope", "angle", "abs_angle")
+
+
 class DataError(Exception):
     """Input that cannot be read or used: exit code 1."""
+
+
+class UsageError(Exception):
+    """Options that do not go together: exit code 2, as argparse's own."""
 
 
 # ----------------------------------------------------------------------------- input
@@ -146,24 +154,48 @@ def read_many(path: str) -> tuple[list[str], list[np.ndarray]]:
 # ----------------------------------------------------------------------------- output
 
 
-def _edges_of(args: argparse.Namespace, values: np.ndarray, positions: np.ndarray | None) -> np.ndarray:
+def _variant(args: argparse.Namespace) -> dict[str, Any]:
+    """The graph keywords of the command's variant options."""
+    return {"penetrable": args.penetrable, "window": args.window}
+
+
+def _edge_keywords(args: argparse.Namespace) -> dict[str, Any]:
+    """The edge keywords of the command's variant options."""
+    return {**_variant(args), "weight": args.weight, "direction": args.direction}
+
+
+def _edges_of(
+    args: argparse.Namespace, values: np.ndarray, positions: np.ndarray | None
+) -> tuple[np.ndarray, np.ndarray | None]:
+    """The edges and, with --weight, their weights."""
     # Missing samples (empty cells) are isolated nodes of the series' graph.
     if np.isnan(values).any():
-        return _graph_of(args, values, positions).edge_array()
+        if args.weight is not None or args.direction != "left_to_right":
+            raise DataError("--weight and --direction need a series without missing values")
+        return _graph_of(args, values, positions).edge_array(), None
     if args.kind == "horizontal":
-        return kt.horizontal_visibility_edges(values)
-    return kt.natural_visibility_edges(values, positions, algorithm=args.algorithm)
+        result = kt.horizontal_visibility_edges(values, **_edge_keywords(args))
+    else:
+        result = kt.natural_visibility_edges(values, positions, algorithm=args.algorithm, **_edge_keywords(args))
+    return result if args.weight is not None else (result, None)
 
 
 def _graph_of(args: argparse.Namespace, values: np.ndarray, positions: np.ndarray | None) -> Any:
     stamps = positions if positions is not None else np.arange(len(values), dtype=np.float64)
     samples = [None if np.isnan(value) else value for value in values.tolist()]
     series = kt.TimeSeries.with_missing(stamps, samples)
-    return series.horizontal_visibility() if args.kind == "horizontal" else series.natural_visibility()
+    build = series.horizontal_visibility if args.kind == "horizontal" else series.natural_visibility
+    return build(**_variant(args))
 
 
-def _edge_csv(edges: np.ndarray) -> str:
-    lines = ["source,target"] + [f"{a},{b}" for a, b in edges.tolist()]
+def _edge_table(edges: np.ndarray, weights: np.ndarray | None) -> dict[str, np.ndarray]:
+    table = {"source": edges[:, 0], "target": edges[:, 1]}
+    return table if weights is None else {**table, "weight": weights}
+
+
+def _edge_csv(table: dict[str, np.ndarray]) -> str:
+    rows = zip(*(column.tolist() for column in table.values()))
+    lines = [",".join(table)] + [",".join(map(repr, row)) for row in rows]
     return "\n".join(lines) + "\n"
 
 
@@ -173,18 +205,26 @@ def write_edges(args: argparse.Namespace, values: np.ndarray, positions: np.ndar
         text = getattr(_graph_of(args, values, positions), GRAPH_FORMATS[suffix])()
         _write_text(target, text)
         return
-    edges = _edges_of(args, values, positions)
+    edges, weights = _edges_of(args, values, positions)
+    table = _edge_table(edges, weights)
     if suffix == ".csv":
-        _write_text(target, _edge_csv(edges))
+        _write_text(target, _edge_csv(table))
     elif suffix == ".npy":
-        np.save(target, edges)
+        # Pairs as an (E, 2) array; with weights, a record per edge.
+        if weights is None:
+            np.save(target, edges)
+        else:
+            records = np.empty(len(edges), dtype=[("source", "i8"), ("target", "i8"), ("weight", "f8")])
+            for name, column in table.items():
+                records[name] = column
+            np.save(target, records)
     else:
         try:
             import pyarrow as pa  # type: ignore[import-untyped]
             import pyarrow.parquet as pq  # type: ignore[import-untyped]
         except ImportError:
             raise DataError("Parquet output needs pyarrow: pip install pyarrow") from None
-        pq.write_table(pa.table({"source": edges[:, 0], "target": edges[:, 1]}), target)
+        pq.write_table(pa.table(table), target)
 
 
 def _write_text(target: str, text: str) -> None:
@@ -234,6 +274,10 @@ def command_edges(args: argparse.Namespace) -> None:
         suffix = Path(args.output).suffix.lower()
         if suffix not in EDGE_FORMATS:
             raise DataError(f"{args.output}: unknown output format '{suffix}' ({', '.join(EDGE_FORMATS)})")
+    suffix = args.format if len(args.inputs) > 1 else Path(args.output or "-.csv").suffix.lower()
+    if suffix in GRAPH_FORMATS and (args.weight is not None or args.direction != "left_to_right"):
+        raise UsageError(f"{suffix} holds the undirected, unweighted graph: --weight and --direction need "
+                         "CSV, NPY or Parquet output")
     stems = [Path(path).stem for path in args.inputs]
     if len(args.inputs) > 1 and len(set(stems)) < len(stems):
         raise DataError("several inputs have the same name, so their outputs would overwrite each other")
@@ -279,7 +323,10 @@ def command_plot(args: argparse.Namespace) -> None:
     import matplotlib
 
     matplotlib.use("Agg")
-    ax = plot(values, kind=args.kind, x=positions, max_edges=args.max_edges)
+    # The plain graph's lines come from the plot itself; a variant's are given.
+    plain = args.penetrable == 0 and args.window is None
+    edges = None if plain else _graph_of(args, values, positions).edge_array()
+    ax = plot(values, edges=edges, kind=args.kind, x=positions, max_edges=args.max_edges)
     ax.figure.set_size_inches(args.width / 100, args.height / 100)
     try:
         ax.figure.savefig(args.output, dpi=100)
@@ -290,10 +337,27 @@ def command_plot(args: argparse.Namespace) -> None:
 # ----------------------------------------------------------------------------- parser
 
 
+def _whole_number(least: int) -> Callable[[str], int]:
+    def parse(text: str) -> int:
+        try:
+            number = int(text)
+        except ValueError:
+            number = least - 1
+        if number < least:
+            raise argparse.ArgumentTypeError(f"expected a whole number of at least {least}, got {text!r}")
+        return number
+
+    return parse
+
+
 def _input_options(parser: argparse.ArgumentParser) -> None:
     parser.add_argument("--column", help="the value column of a CSV input (default: its last numeric column)")
     parser.add_argument("--time-column", help="a column of strictly increasing sample positions")
     parser.add_argument("--kind", choices=("natural", "horizontal"), default="natural")
+    parser.add_argument("--penetrable", type=_whole_number(0), default=0, metavar="N",
+                        help="join pairs with at most N samples in the way (default 0)")
+    parser.add_argument("--window", type=_whole_number(1), metavar="W",
+                        help="only pairs at most W samples apart (default: all)")
 
 
 def parser() -> argparse.ArgumentParser:
@@ -305,6 +369,9 @@ def parser() -> argparse.ArgumentParser:
     edges.add_argument("inputs", nargs="+", help="CSV or NPY files, or - for standard input")
     _input_options(edges)
     edges.add_argument("--algorithm", choices=("auto", "scan", "hull"), default="auto")
+    edges.add_argument("--weight", choices=WEIGHTS, help="a weight column for each edge (CSV, NPY, Parquet)")
+    edges.add_argument("--direction", choices=("left_to_right", "top_to_bottom"), default="left_to_right",
+                       help="pairs as (earlier, later) or (higher, lower) sample")
     edges.add_argument("-o", "--output", help=f"a file ({', '.join(EDGE_FORMATS)}), a directory for many inputs, "
                                               "or - for standard output (CSV)")
     edges.add_argument("--format", choices=EDGE_FORMATS, default=".csv", help="the format of each file of many")
@@ -338,6 +405,11 @@ def main(argv: Sequence[str] | None = None) -> int:
     args = parser().parse_args(argv)
     try:
         args.run(args)
+    except UsageError as error:
+        if args.debug:
+            raise
+        print(f"kaltrope: error: {error}", file=sys.stderr)
+        return 2
     except (DataError, ValueError, OSError, ImportError) as error:
         if args.debug:
             raise

@@ -133,7 +133,31 @@ def test_plot_file(series_csv, tmp_path):
     assert int.from_bytes(target.read_bytes()[16:20], "big") == 400
 
 
+@pytest.mark.parametrize("kind", ["natural", "horizontal"])
+def test_variant_options_match_the_array_functions(series_csv, tmp_path, kind):
+    keywords = {"penetrable": 1, "window": 3, "weight": "slope", "direction": "top_to_bottom"}
+    function = kt.natural_visibility_edges if kind == "natural" else kt.horizontal_visibility_edges
+    edges, weights = function(np.array(Y), **keywords)
+    options = ["--kind", kind, "--penetrable", 1, "--window", 3, "--weight", "slope", "--direction", "top_to_bottom"]
+    lines = cli("edges", series_csv, *options).stdout.strip().splitlines()
+    assert lines[0] == "source,target,weight"
+    rows = [line.split(",") for line in lines[1:]]
+    assert [(int(a), int(b)) for a, b, _ in rows] == [tuple(e) for e in edges.tolist()]
+    assert [float(w) for _, _, w in rows] == weights.tolist()  # every digit kept
+    assert cli("edges", series_csv, *options, "-o", tmp_path / "e.npy").returncode == 0
+    records = np.load(tmp_path / "e.npy")
+    assert np.array_equal(records["source"], edges[:, 0]) and np.array_equal(records["weight"], weights)
+    graph = kt.natural_visibility(Y, penetrable=1, window=3) if kind == "natural" else \
+        kt.horizontal_visibility(Y, penetrable=1, window=3)
+    summary = json.loads(cli("stats", series_csv, "--kind", kind, "--penetrable", 1, "--window", 3, "--json").stdout)
+    assert summary["edge_count"] == graph.edge_count()
+
+
 @pytest.mark.parametrize("arguments, code, message", [
+    (("edges", "x.csv", "--penetrable", "-1"), 2, "at least 0"),
+    (("edges", "x.csv", "--window", "0"), 2, "at least 1"),
+    (("edges", "x.csv", "--weight", "mass"), 2, "invalid choice"),
+    (("edges", "nan.csv", "--weight", "slope", "-o", "g.graphml"), 2, "unweighted"),
     (("edges",), 2, "the following arguments are required"),
     (("edges", "x.csv", "--kind", "vertical"), 2, "invalid choice"),
     (("edges", "missing.csv"), 1, "missing.csv"),
