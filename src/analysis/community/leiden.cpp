@@ -177,27 +177,9 @@ bool move_nodes(const Graph& graph, Partition& partition, const Scale& scale, Ra
     return moved;
 }
 
-// Levels of fewer nodes are refined and grouped on the calling thread:
-// waking the pool would cost more.
+// Levels of fewer nodes are refined on the calling thread: waking the pool
+// would cost more.
 constexpr std::size_t kSerialNodes = 2048;
-
-// Scratch space for every level of a search, none of which has more nodes
-// than the graph: one for each part of the levels split between threads.
-class Workspace {
-public:
-    explicit Workspace(std::size_t node_count)
-        : per_part_(node_count < kSerialNodes ? 1 : parallel::thread_count() * 4, KeyedWeights(node_count)) {}
-
-    // For the serial steps.
-    KeyedWeights& first() { return per_part_.front(); }
-    // One for each part a level of this many nodes is split into.
-    std::span<KeyedWeights> parts(std::size_t level_nodes) {
-        return std::span(per_part_).first(level_nodes < kSerialNodes ? 1 : per_part_.size());
-    }
-
-private:
-    std::vector<KeyedWeights> per_part_;
-};
 
 // Subcommunities of each community: every node starts alone, and a node
 // still alone and well connected to its community joins the well-connected
@@ -207,9 +189,14 @@ private:
 // from each other, on the worker pool, each visiting its nodes in that order.
 template <class Graph>
 std::vector<std::uint32_t> refine(const Graph& graph, const Partition& partition, std::vector<double> inside,
-                                  const Scale& scale, RandomStream& random, Workspace& workspace) {
+                                  const Scale& scale, RandomStream& random) {
     const std::size_t n = graph.node_count();
     const GroupMembers by_community(partition.communities(), n, random.permutation(n));
+    // Each node's place in that list: a subcommunity is named by a node of
+    // its community, so a run of communities counts weights by place in its
+    // own stretch of the list, and all runs together need room for n keys.
+    std::vector<std::uint32_t> place(n);
+    for (std::uint32_t k = 0; k < n; ++k) place[by_community.members[k]] = k;
     std::vector<std::uint32_t> sub(n);
     std::iota(sub.begin(), sub.end(), std::uint32_t{0});
     std::vector<double> sub_strength(n);
@@ -220,31 +207,36 @@ std::vector<std::uint32_t> refine(const Graph& graph, const Partition& partition
     const auto well_connected = [&](std::uint32_t s, std::uint32_t c) {
         return outward[s] >= scale.penalty * sub_strength[s] * (partition.strength(c) - sub_strength[s]);
     };
-    const std::span<KeyedWeights> scratch = workspace.parts(n);
-    const std::vector<std::uint32_t> chunks = by_community.balanced_ranges(scratch.size());
-    parallel::for_each_index(chunks.size() - 1, [&](std::size_t chunk) {
+    const std::vector<std::uint32_t> runs =
+        by_community.balanced_ranges(n < kSerialNodes ? 1 : parallel::thread_count() * 4);
+    parallel::for_each_index(runs.size() - 1, [&](std::size_t run) {
         interruption::Countdown countdown(1u << 18);
-        KeyedWeights& to_sub = scratch[chunk];
-        for (std::uint32_t k = by_community.first[chunks[chunk]]; k < by_community.first[chunks[chunk + 1]]; ++k) {
+        const std::uint32_t begin = by_community.first[runs[run]];
+        const std::uint32_t end = by_community.first[runs[run + 1]];
+        KeyedWeights to_sub(end - begin);  // keyed by place - begin
+        for (std::uint32_t k = begin; k < end; ++k) {
             const std::uint32_t v = by_community.members[k];
             const std::uint32_t c = partition.of(v);
             if (sub_size[v] != 1 || sub[v] != v || !well_connected(v, c)) continue;
             const double strength = graph.strength(v);
             graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
-                if (partition.of(u) == c) to_sub.add(sub[u], weight);
+                if (partition.of(u) == c) to_sub.add(place[sub[u]] - begin, weight);
             });
             countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
             std::optional<std::uint32_t> best;
             double best_score = 0.0;
-            for (const std::uint32_t s : to_sub.keys()) {
-                const double score = scale.score(to_sub.weight(s), strength, sub_strength[s]);
+            double best_weight = 0.0;
+            for (const std::uint32_t key : to_sub.keys()) {
+                const std::uint32_t s = by_community.members[begin + key];
+                const double score = scale.score(to_sub.weight(key), strength, sub_strength[s]);
                 if (well_connected(s, c) && score >= best_score && (!best || score > best_score)) {
                     best = s;
                     best_score = score;
+                    best_weight = to_sub.weight(key);
                 }
             }
             if (best) {
-                outward[*best] += outward[v] - 2.0 * to_sub.weight(*best);
+                outward[*best] += outward[v] - 2.0 * best_weight;
                 sub_strength[*best] += strength;
                 ++sub_size[*best];
                 sub_size[v] = 0;
@@ -276,17 +268,17 @@ std::size_t renumber(std::vector<std::uint32_t>& ids) {
 template <class Graph>
 std::optional<WeightedGraph> search_level(const Graph& graph, std::vector<std::uint32_t>& start,
                                           std::vector<std::uint32_t>& node_of, const Scale& scale, RandomStream& random,
-                                          Workspace& workspace) {
+                                          KeyedWeights& scratch) {
     Partition partition(graph, std::move(start));
     std::vector<double> inside;
-    move_nodes(graph, partition, scale, random, workspace.first(), inside);
+    move_nodes(graph, partition, scale, random, scratch, inside);
     if (partition.community_count() == graph.node_count()) {
         for (std::uint32_t& node : node_of) node = partition.of(node);
         return std::nullopt;
     }
     // Grouped by the subcommunities, unless none formed; the graph then
     // shrinks by the communities themselves.
-    std::vector<std::uint32_t> group = refine(graph, partition, std::move(inside), scale, random, workspace);
+    std::vector<std::uint32_t> group = refine(graph, partition, std::move(inside), scale, random);
     std::size_t group_count = renumber(group);
     if (group_count == graph.node_count()) {
         group = partition.communities();
@@ -296,16 +288,16 @@ std::optional<WeightedGraph> search_level(const Graph& graph, std::vector<std::u
     for (std::size_t v = 0; v < group.size(); ++v) start[group[v]] = partition.of(v);
     renumber(start);  // ids below the new node count
     for (std::uint32_t& node : node_of) node = group[node];
-    return WeightedGraph::grouped(graph, group, group_count, workspace.parts(graph.node_count()));
+    return WeightedGraph::grouped(graph, group, group_count, scratch);
 }
 
 // One round from the given communities of the base graph's nodes.
 std::vector<std::uint32_t> leiden_round(const UnitGraph& base, std::vector<std::uint32_t> start, const Scale& scale,
-                                        RandomStream& random, Workspace& workspace) {
+                                        RandomStream& random, KeyedWeights& scratch) {
     std::vector<std::uint32_t> node_of(base.node_count());  // each base node's node in the current graph
     std::iota(node_of.begin(), node_of.end(), std::uint32_t{0});
-    std::optional<WeightedGraph> coarse = search_level(base, start, node_of, scale, random, workspace);
-    while (coarse) coarse = search_level(*coarse, start, node_of, scale, random, workspace);
+    std::optional<WeightedGraph> coarse = search_level(base, start, node_of, scale, random, scratch);
+    while (coarse) coarse = search_level(*coarse, start, node_of, scale, random, scratch);
     return node_of;
 }
 
@@ -344,10 +336,11 @@ std::vector<std::uint32_t> leiden_communities(const Adjacency& adjacency, const 
     const UnitGraph graph(adjacency);
     const Scale scale{options.resolution / graph.total_strength()};
     RandomStream random(options.seed);
-    Workspace workspace(graph.node_count());
+    // Scratch space for the levels' serial steps: none has more nodes than the graph.
+    KeyedWeights scratch(graph.node_count());
     double quality = modularity(adjacency, std::span<const std::uint32_t>(community), options.resolution);
     for (int round = 0; round < kMaxRounds; ++round) {
-        std::vector<std::uint32_t> next = leiden_round(graph, community, scale, random, workspace);
+        std::vector<std::uint32_t> next = leiden_round(graph, community, scale, random, scratch);
         renumber(next);
         if (next == community) break;
         const double next_quality = modularity(adjacency, std::span<const std::uint32_t>(next), options.resolution);
@@ -358,7 +351,7 @@ std::vector<std::uint32_t> leiden_communities(const Adjacency& adjacency, const 
             // still gain by moving on its own.
             Partition partition(graph, std::move(community));
             std::vector<double> inside;
-            while (move_nodes(graph, partition, scale, random, workspace.first(), inside)) {
+            while (move_nodes(graph, partition, scale, random, scratch, inside)) {
             }
             community = partition.communities();
             renumber(community);

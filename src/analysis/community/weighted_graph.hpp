@@ -14,7 +14,6 @@
 
 #include "core/graph/adjacency.hpp"
 #include "support/interruption.hpp"
-#include "support/worker_pool.hpp"
 
 namespace kaltrope {
 
@@ -74,11 +73,10 @@ public:
     // The graph whose node g stands for the nodes v of graph with
     // group[v] == g, for groups numbered 0 ... group_count - 1, each with at
     // least one node. A row lists the groups in the order the members' rows
-    // first reach them. Built in runs of groups on the worker pool, one run
-    // for each scratch space (of group_count keys or more) given.
+    // first reach them; to_group is scratch space of group_count keys or more.
     template <class Graph>
     static WeightedGraph grouped(const Graph& graph, std::span<const std::uint32_t> group, std::size_t group_count,
-                                 std::span<KeyedWeights> scratch);
+                                 KeyedWeights& to_group);
 
     std::size_t node_count() const { return strength_.size(); }
     // Twice the total weight of the edges, groups' inner edges included.
@@ -121,42 +119,28 @@ struct GroupMembers {
 
 template <class Graph>
 WeightedGraph WeightedGraph::grouped(const Graph& graph, std::span<const std::uint32_t> group, std::size_t group_count,
-                                     std::span<KeyedWeights> scratch) {
+                                     KeyedWeights& to_group) {
     const GroupMembers by_group(group, group_count);
     WeightedGraph coarse;
     coarse.offsets_.assign(group_count + 1, 0);
     coarse.strength_.assign(group_count, 0.0);
     coarse.total_strength_ = graph.total_strength();
-    // Each run of groups fills its own rows, then the runs are laid end to end.
-    const std::vector<std::uint32_t> runs = by_group.balanced_ranges(scratch.size());
-    std::vector<std::vector<std::uint32_t>> run_targets(runs.size() - 1);
-    std::vector<std::vector<double>> run_weights(runs.size() - 1);
-    parallel::for_each_index(runs.size() - 1, [&](std::size_t run) {
-        KeyedWeights& to_group = scratch[run];
-        interruption::Countdown countdown(1u << 18);
-        for (std::size_t g = runs[run]; g < runs[run + 1]; ++g) {
-            for (std::uint32_t k = by_group.first[g]; k < by_group.first[g + 1]; ++k) {
-                const std::uint32_t v = by_group.members[k];
-                coarse.strength_[g] += graph.strength(v);
-                graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
-                    if (group[u] != g) to_group.add(group[u], weight);
-                });
-                countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
-            }
-            for (const std::uint32_t h : to_group.keys()) {
-                run_targets[run].push_back(h);
-                run_weights[run].push_back(to_group.weight(h));
-            }
-            coarse.offsets_[g + 1] = to_group.keys().size();
-            to_group.clear();
+    interruption::Countdown countdown(1u << 18);
+    for (std::size_t g = 0; g < group_count; ++g) {
+        for (std::uint32_t k = by_group.first[g]; k < by_group.first[g + 1]; ++k) {
+            const std::uint32_t v = by_group.members[k];
+            coarse.strength_[g] += graph.strength(v);
+            graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
+                if (group[u] != g) to_group.add(group[u], weight);
+            });
+            countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
         }
-    });
-    for (std::size_t g = 0; g < group_count; ++g) coarse.offsets_[g + 1] += coarse.offsets_[g];
-    coarse.targets_.reserve(coarse.offsets_.back());
-    coarse.weights_.reserve(coarse.offsets_.back());
-    for (std::size_t run = 0; run + 1 < runs.size(); ++run) {
-        coarse.targets_.insert(coarse.targets_.end(), run_targets[run].begin(), run_targets[run].end());
-        coarse.weights_.insert(coarse.weights_.end(), run_weights[run].begin(), run_weights[run].end());
+        for (const std::uint32_t h : to_group.keys()) {
+            coarse.targets_.push_back(h);
+            coarse.weights_.push_back(to_group.weight(h));
+        }
+        coarse.offsets_[g + 1] = coarse.targets_.size();
+        to_group.clear();
     }
     return coarse;
 }

@@ -43,16 +43,17 @@ public:
     explicit OrientedEdges(const Adjacency& adjacency)
         : offsets_(adjacency.node_count() + 1, 0), targets_(adjacency.edge_count() + 1) {
         const std::size_t n = adjacency.node_count();
-        // (degree, index) as one number, compared without a branch: the
-        // comparisons are as hard to predict as a coin toss.
-        std::vector<std::uint64_t> rank(n);
-        for (std::size_t v = 0; v < n; ++v) rank[v] = (std::uint64_t{adjacency.degree(v)} << 32) | v;
+        // Degrees below 2^32, packed tighter than the row offsets they come from.
+        std::vector<std::uint32_t> degree(n);
+        for (std::size_t v = 0; v < n; ++v) degree[v] = static_cast<std::uint32_t>(adjacency.degree(v));
         std::size_t kept = 0;
         for (std::size_t u = 0; u < n; ++u) {
-            const std::uint64_t ru = rank[u];
+            const std::uint32_t du = degree[u];
             for (const std::uint32_t v : adjacency.neighbors(u)) {
-                targets_[kept] = v;  // the extra slot takes the last write
-                kept += ru < rank[v];
+                // Without a branch: which end comes first is as hard to
+                // predict as a coin toss. The extra slot takes the last write.
+                targets_[kept] = v;
+                kept += (du < degree[v]) | ((du == degree[v]) & (u < v));
             }
             offsets_[u + 1] = kept;
         }
@@ -73,9 +74,10 @@ private:
 // for every worker, one of which may have lost its CPU to another process.
 constexpr std::size_t kSerialEdgeEnds = std::size_t{1} << 21;
 
-// The number of parts the nodes are split into for counting.
-std::size_t part_count(const Adjacency& adjacency) {
-    return 2 * adjacency.edge_count() < kSerialEdgeEnds ? 1 : parallel::thread_count() * 4;
+// The number of parts the nodes are split into for counting, each counting
+// into arrays of one entry per node: `per_thread` for each thread.
+std::size_t part_count(const Adjacency& adjacency, std::size_t per_thread) {
+    return 2 * adjacency.edge_count() < kSerialEdgeEnds ? 1 : parallel::thread_count() * per_thread;
 }
 
 // Finds every triangle x -> y -> z of OrientedEdges once, at x, for x in
@@ -109,7 +111,8 @@ std::size_t part_begin(std::size_t n, std::size_t part, std::size_t parts) { ret
 std::vector<std::uint64_t> triangles_per_node(const Adjacency& adjacency) {
     const OrientedEdges oriented(adjacency);
     const std::size_t n = adjacency.node_count();
-    const std::size_t parts = part_count(adjacency);
+    // One part per thread: each holds a count for every node.
+    const std::size_t parts = part_count(adjacency, 1);
     std::vector<std::vector<std::uint64_t>> counts(parts);
     parallel::for_each_index(parts, [&](std::size_t part) {
         std::vector<std::uint64_t> triangles(n, 0);
@@ -180,7 +183,7 @@ std::uint64_t triangle_count(const VisibilityGraph& graph) {
     const OrientedEdges oriented(adjacency);
     const std::size_t n = adjacency.node_count();
     // Integer sums per part, added up in part order.
-    const std::size_t parts = part_count(adjacency);
+    const std::size_t parts = part_count(adjacency, 4);
     std::vector<std::uint64_t> found(parts, 0);
     parallel::for_each_index(parts, [&](std::size_t part) {
         std::vector<std::uint8_t> marked(n, 0);
