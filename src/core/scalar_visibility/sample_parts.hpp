@@ -12,14 +12,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/scalar_visibility/engine_choice.hpp"
 #include "core/series/edge_list.hpp"
 #include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 
 namespace kaltrope {
-
-// Below this many samples an engine runs on its caller alone.
-inline constexpr std::size_t kParallelSampleCount = 32768;
 
 namespace detail {
 
@@ -46,7 +44,7 @@ void scan_samples(std::size_t begin, std::size_t end, Scan& scan, EdgeList& edge
 // asked to and n is large.
 template <class Scan>
 std::vector<EdgeList> edges_by_sample(std::size_t n, const Scan& prototype, bool parallel) {
-    if (!parallel || n < kParallelSampleCount) {
+    if (!parallel || n < kParallelMinSamples) {
         std::vector<EdgeList> parts(1);
         Scan scan = prototype;
         parts[0].reserve(2 * n);
@@ -89,7 +87,7 @@ void degrees_by_sample(std::size_t n, const Scan& prototype, std::int64_t* degre
             poll.tick(static_cast<unsigned>(std::min<std::uint64_t>(work + edges.size(), detail::kPollWork)));
         }
     };
-    if (!parallel || n < kParallelSampleCount) {
+    if (!parallel || n < kParallelMinSamples) {
         Scan scan = prototype;
         count_range.template operator()<false>(0, n, scan);
         return;
