@@ -388,7 +388,7 @@ class TestInconsistentStates:
 
 
 FUZZ = r"""
-import copy, math, pickle, random, sys
+import copy, math, pickle, pickletools, random, sys
 sys.path.insert(0, sys.argv[3])
 import numpy as np
 import _kaltrope as kt
@@ -438,6 +438,18 @@ def exercise(obj):
     repr(obj), str(obj), pickle.loads(pickle.dumps(obj))
 
 
+# CPython's unpickler grows its memo to any index a pickle names (a corrupted
+# LONG_BINPUT asks for gigabytes): such pickles test Python, not this module.
+def huge_memo_index(data):
+    try:
+        for op, argument, _ in pickletools.genops(data):
+            if op.name.endswith(("PUT", "GET")) and argument is not None and argument > 10**6:
+                return True
+    except Exception:
+        pass
+    return False
+
+
 restored = refused = 0
 for obj in valid_states():
     restore, state = obj.__reduce__()
@@ -462,6 +474,8 @@ for obj in valid_states():
         broken = bytearray(data[:random.randrange(len(data) + 1)])
         if broken and random.random() < 0.7:
             broken[random.randrange(len(broken))] ^= 1 << random.randrange(8)
+        if huge_memo_index(bytes(broken)):
+            continue
         try:
             exercise(pickle.loads(bytes(broken)))
         except Exception:
