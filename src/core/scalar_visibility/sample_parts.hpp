@@ -65,37 +65,47 @@ std::vector<EdgeList> edges_by_sample(std::size_t n, const Scan& prototype, bool
 
 // The degree of every sample into degrees[0 .. n), which starts at zero,
 // without keeping more than one sample's edges at a time. Every edge of
-// sample i has i as one end.
+// sample i has i as one end. In parallel, each chunk tallies the ends inside
+// its own range of samples (most of them) without atomics and adds the tally
+// once at the end; only ends outside the range are added atomically.
 template <class Scan>
 void degrees_by_sample(std::size_t n, const Scan& prototype, std::int64_t* degrees, bool parallel) {
-    auto count_range = [&]<bool Shared>(std::size_t begin, std::size_t end, Scan& scan) {
-        auto add = [&](std::uint32_t i, std::int64_t count) {
-            if constexpr (Shared) {
-                std::atomic_ref(degrees[i]).fetch_add(count, std::memory_order_relaxed);
-            } else {
-                degrees[i] += count;
-            }
-        };
+    auto count_range = [&](std::size_t begin, std::size_t end, Scan& scan, std::int64_t* tally, bool shared) {
         EdgeList edges;
         interruption::Countdown poll(detail::kPollWork);
         for (std::size_t s = begin; s < end; ++s) {
             const auto i = static_cast<std::uint32_t>(s);
             edges.clear();
             const std::uint64_t work = scan(i, edges) + detail::kSampleWork;
-            add(i, static_cast<std::int64_t>(edges.size()));
-            for (const Edge& edge : edges) add(edge.a ^ edge.b ^ i, 1);
+            tally[s - begin] += static_cast<std::int64_t>(edges.size());
+            for (const Edge& edge : edges) {
+                const std::uint32_t other = edge.a ^ edge.b ^ i;
+                if (other - begin < end - begin) {
+                    ++tally[other - begin];
+                } else if (shared) {
+                    std::atomic_ref(degrees[other]).fetch_add(1, std::memory_order_relaxed);
+                }
+            }
             poll.tick(static_cast<unsigned>(std::min<std::uint64_t>(work + edges.size(), detail::kPollWork)));
         }
     };
     if (!parallel || n < kParallelMinSamples) {
         Scan scan = prototype;
-        count_range.template operator()<false>(0, n, scan);
+        count_range(0, n, scan, degrees, false);
         return;
     }
     const std::size_t chunk = detail::sample_chunk(n);
     parallel::for_each_range((n + chunk - 1) / chunk, 1, [&](std::size_t first, std::size_t last) {
         Scan scan = prototype;
-        count_range.template operator()<true>(first * chunk, std::min(n, last * chunk), scan);
+        const std::size_t begin = first * chunk;
+        const std::size_t end = std::min(n, last * chunk);
+        std::vector<std::int64_t> tally(end - begin);
+        count_range(begin, end, scan, tally.data(), true);
+        for (std::size_t s = begin; s < end; ++s) {
+            if (tally[s - begin] != 0) {
+                std::atomic_ref(degrees[s]).fetch_add(tally[s - begin], std::memory_order_relaxed);
+            }
+        }
     });
 }
 
