@@ -114,7 +114,8 @@ def test_windows_equal_one_pass(n, thread_limits):
             plan = kt.natural_visibility_plan(y)
             assert plan["scan_work"] == work, (name, threads)
             if want is not None:
-                for algorithm in ("auto", "scan"):
+                # hull: the tree's hulls are built in parallel below a few subtree roots
+                for algorithm in ("auto", "scan", "hull"):
                     got = kt.natural_visibility_edges(y, algorithm=algorithm)
                     assert np.array_equal(got, want), (name, threads, algorithm)
 
@@ -131,6 +132,37 @@ def test_random_pieces_equal_one_pass(seed, n, threads):
         assert np.array_equal(kt.natural_visibility_edges(y), natural)
     finally:
         kt.set_num_threads(before)
+
+
+@pytest.mark.parametrize("dense_at", ["end", "start"])
+def test_result_written_once_grows_past_its_estimate(dense_at, thread_limits):
+    # A convex bowl of m samples, where every pair sees each other, next to
+    # noise: written at the end, it outgrows the result sized from the
+    # chunks before it several times; at the start, it sizes it far too
+    # large, and the result is trimmed. Explicit positions go the same way.
+    rng = np.random.default_rng(5)
+    m, n = 2500, 70001
+    bowl = ((np.arange(m) - m / 2) / m) ** 2 + 2.0
+    noise = rng.random(n - m)
+    y = np.concatenate([noise, bowl] if dense_at == "end" else [bowl, noise])
+    want = kt.natural_visibility_batch([y])[0]
+    assert len(want) > m * (m - 1) // 2
+    x = np.arange(n, dtype=np.float64) * 0.5
+    # The weighted call returns the edges the engines give in parts.
+    want_x, _ = kt.natural_visibility_edges(y, x, weight="h_distance")
+    for threads in thread_limits:
+        kt.set_num_threads(threads)
+        assert np.array_equal(kt.natural_visibility_edges(y), want), threads
+        assert np.array_equal(kt.natural_visibility_edges(y, x), want_x), threads
+        assert np.array_equal(kt.natural_visibility_edges(y, algorithm="hull"), want), threads
+
+
+def test_short_series_written_once():
+    for y in ([], [1.0], [1.0, 2.0], [2.0, 1.0, 2.0], [0.0, 0.0, 0.0, 0.0]):
+        y = np.asarray(y, dtype=np.float64)
+        got = kt.natural_visibility_edges(y)
+        assert got.dtype == np.int64 and got.shape == (len(got), 2) and got.flags.c_contiguous
+        assert np.array_equal(got, kt.natural_visibility_batch([y])[0].reshape(-1, 2)), y
 
 
 SUBPROCESS = """
