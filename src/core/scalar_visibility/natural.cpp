@@ -100,17 +100,17 @@ constexpr std::size_t kMaxPairChunk = std::size_t{1} << 14;
 template <class Positions>
 EdgePairs natural_pairs(Series y, Positions x, Algorithm algorithm) {
     const std::size_t n = y.size();
-    if (n <= 1) return OrderedPairs(0, n, 0).take();
+    if (n <= 1) return OrderedPairs(0, n).take();
     if (n < kParallelMinSamples) {
         std::vector<EdgeList> parts = natural_parts(y, x, algorithm);
-        OrderedPairs result(1, n, parts[0].size());
+        OrderedPairs result(1, n);
         result.finish(0, n, std::move(parts[0]));
         return result.take();
     }
     const NaturalSampleEngine engine(y, x, algorithm);
     const std::size_t chunk = std::clamp(n / (32 * parallel::thread_count()), kMinChunk, kMaxPairChunk);
     const std::size_t chunks = (n + chunk - 1) / chunk;
-    OrderedPairs result(chunks, n, 4 * n);
+    OrderedPairs result(chunks, n);
     parallel::for_each_range(chunks, 1, [&](std::size_t first, std::size_t last) {
         for (std::size_t part = first; part < last; ++part) {
             const std::size_t begin = part * chunk;

@@ -23,9 +23,10 @@ struct EdgePairs {
 
 class OrderedPairs {
 public:
-    // chunks consecutive chunks over samples samples; expected_edges sizes
-    // the result at first (it grows as the chunks written so far project).
-    OrderedPairs(std::size_t chunks, std::size_t samples, std::size_t expected_edges);
+    // chunks consecutive chunks over samples samples. The result is sized
+    // when the first chunk is written, from what it projects for all
+    // samples, and enlarged (copied) when the written ones project more.
+    OrderedPairs(std::size_t chunks, std::size_t samples);
 
     // An empty list to collect one chunk's edges in. Thread-safe.
     EdgeList scratch();
