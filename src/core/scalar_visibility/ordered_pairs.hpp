@@ -1,12 +1,13 @@
 #pragma once
 // One result written once, as the int64 pairs the array functions return,
 // from chunks of samples finished in any order: a chunk's edges wait in a
-// scratch list until every earlier chunk is written, then are widened into
-// the result behind them. Scratch lists are reused, so a long series faults
+// scratch list until every earlier chunk has its place, then are widened into
+// the result behind them, by several threads at once. Scratch lists are reused, so a long series faults
 // in its result's memory alone rather than that and a copy of every edge.
 
 #include <cstddef>
 #include <cstdint>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -40,8 +41,11 @@ public:
 
 private:
     void reserve(std::size_t edges);
+    void grow(std::size_t needed, std::size_t samples_end);
 
     std::mutex mutex_;
+    std::condition_variable drained_;         // signalled when a thread stops copying
+    std::size_t copying_ = 0;                 // threads copying into the result
     std::size_t samples_;
     std::vector<EdgeList> waiting_;           // by chunk, until written
     std::vector<std::size_t> waiting_end_;    // their samples_end; 0 while not finished
