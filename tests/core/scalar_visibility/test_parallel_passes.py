@@ -157,6 +157,20 @@ def test_result_written_once_grows_past_its_estimate(dense_at, thread_limits):
         assert np.array_equal(kt.natural_visibility_edges(y, algorithm="hull"), want), threads
 
 
+@pytest.mark.parametrize("n", [32768, 32769 + 16 * 7, 2 ** 17 + 5])
+def test_hull_tree_built_in_parallel_with_positions(n, thread_limits):
+    # Leaf counts that fill the tree exactly or leave most of it empty, with
+    # uneven positions: the tree keeps and searches the positions' hulls.
+    rng = np.random.default_rng(n)
+    y = np.cumsum(rng.standard_normal(n))
+    x = np.cumsum(rng.exponential(1.0, n) + 1e-3)
+    want = kt.natural_visibility_edges(y, x, algorithm="scan")
+    for threads in thread_limits:
+        kt.set_num_threads(threads)
+        assert np.array_equal(kt.natural_visibility_edges(y, x, algorithm="hull"), want), threads
+        assert np.array_equal(kt.natural_visibility_edges(y, x), want), threads
+
+
 def test_short_series_written_once():
     for y in ([], [1.0], [1.0, 2.0], [2.0, 1.0, 2.0], [0.0, 0.0, 0.0, 0.0]):
         y = np.asarray(y, dtype=np.float64)
@@ -180,6 +194,8 @@ for name in data.files:
     out[name + "_horizontal"] = kt.horizontal_visibility_edges(y)
     out[name + "_natural"] = kt.natural_visibility_edges(y)
     out[name + "_work"] = np.array(kt.natural_visibility_plan(y)["scan_work"])
+    if name in ("uniform", "walk"):
+        out[name + "_hull"] = kt.natural_visibility_edges(y, algorithm="hull")
 np.savez(sys.argv[3], **out)
 """
 
@@ -196,6 +212,8 @@ def test_same_results_pinned_and_unpinned(tmp_path, mode):
         assert np.array_equal(got[name + "_horizontal"], horizontal), name
         assert np.array_equal(got[name + "_natural"], natural), name
         assert int(got[name + "_work"]) == kt.natural_visibility_plan(y)["scan_work"], name
+        if name + "_hull" in got.files:
+            assert np.array_equal(got[name + "_hull"], natural), name
 
 
 @pytest.mark.parametrize("kind", ["natural", "horizontal"])
