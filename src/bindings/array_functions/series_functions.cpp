@@ -44,9 +44,13 @@ PyObject* natural_visibility_edges(PyObject*, PyObject* args, PyObject* kwargs) 
             x = to_f64(x_argument);
             if (!x) return nullptr;
         }
-        auto result = without_lock([&] {
-            return checked_natural_edges(y->values(), x ? std::optional(x->values()) : std::nullopt, *options);
-        });
+        const std::optional<Series> positions = x ? std::optional(x->values()) : std::nullopt;
+        if (options->limits.plain() && options->direction == EdgeDirection::LeftToRight && !options->weight) {
+            auto pairs = without_lock([&] { return checked_natural_pairs(y->values(), positions, options->algorithm); });
+            if (!pairs) return raise_error(pairs.error());
+            return edges_to_numpy(EdgeBuffer{std::move(pairs->pairs), pairs->count});
+        }
+        auto result = without_lock([&] { return checked_natural_edges(y->values(), positions, *options); });
         if (!result) return raise_error(result.error());
         EdgeBuffer edges = without_lock([&] { return widen(result->parts); });
         return weighted_edges_to_numpy(std::move(edges), std::move(result->weights));

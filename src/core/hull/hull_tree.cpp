@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/predicates/sight_line.hpp"
+#include "support/worker_pool.hpp"
 
 namespace kaltrope {
 
@@ -68,6 +69,10 @@ void HullTree::measure_coordinates() {
     }
 }
 
+// The hulls below a few subtree roots are built bottom-up in parallel, each
+// subtree into its own scratch array, then the few nodes above the roots;
+// every node's hull depends only on its children's, so the tree is the same
+// for any number of threads. Last, the hulls are laid out in node order.
 void HullTree::build_hulls() {
     const std::size_t n = values_.size();
     const std::size_t blocks = (n + kLeafSize - 1) / kLeafSize;
@@ -75,44 +80,71 @@ void HullTree::build_hulls() {
     const std::size_t nodes = 2 * leaf_count_;
     measure_coordinates();
 
-    // Hulls are built bottom-up into a scratch array, then laid out in node order.
-    std::vector<std::uint32_t> built;
-    built.reserve(2 * n);
+    const std::size_t roots =
+        n < kParallelBuildSamples ? 1 : std::min(leaf_count_, std::bit_ceil(16 * parallel::thread_count()));
+    // built[r] holds the hulls of subtree root roots + r, built[roots] those above the roots.
+    std::vector<std::vector<std::uint32_t>> built(roots + 1);
     std::vector<std::size_t> start(nodes, 0);
-    std::vector<std::size_t> length(nodes, 0);
-    std::vector<std::uint32_t> chain;
-    auto upper_hull = [&](std::span<const std::uint32_t> candidates, std::size_t node) {
-        upper_hull_of(candidates, values_.data(), positions_.data(), chain);
-        start[node] = built.size();
-        length[node] = chain.size();
-        built.insert(built.end(), chain.begin(), chain.end());
+    std::vector<std::uint32_t> length(nodes, 0);
+    auto owner = [&](std::size_t node) -> std::vector<std::uint32_t>& {
+        if (node < roots) return built[roots];
+        return built[(node >> (std::bit_width(node) - std::bit_width(roots))) - roots];
     };
-
-    std::vector<std::uint32_t> candidates;
-    candidates.reserve(kLeafSize);
-    for (std::size_t block = 0; block < std::max<std::size_t>(blocks, 1); ++block) {
-        candidates.clear();
-        for (std::size_t j = kLeafSize * block; j < std::min(n, kLeafSize * (block + 1)); ++j) {
-            candidates.push_back(static_cast<std::uint32_t>(j));
+    auto hull_of = [&](std::size_t node) {
+        return std::span<const std::uint32_t>(owner(node)).subspan(start[node], length[node]);
+    };
+    struct Scratch {
+        std::vector<std::uint32_t> candidates;
+        std::vector<std::uint32_t> chain;
+    };
+    auto upper_hull = [&](std::size_t node, Scratch& scratch) {
+        upper_hull_of(scratch.candidates, values_.data(), positions_.data(), scratch.chain);
+        std::vector<std::uint32_t>& into = owner(node);
+        start[node] = into.size();
+        length[node] = static_cast<std::uint32_t>(scratch.chain.size());
+        into.insert(into.end(), scratch.chain.begin(), scratch.chain.end());
+    };
+    auto merge_children = [&](std::size_t node, Scratch& scratch) {
+        const auto left = hull_of(2 * node);
+        const auto right = hull_of(2 * node + 1);
+        scratch.candidates.assign(left.begin(), left.end());
+        scratch.candidates.insert(scratch.candidates.end(), right.begin(), right.end());
+        upper_hull(node, scratch);
+    };
+    const int leaf_depth = std::countr_zero(leaf_count_);
+    const int root_depth = std::countr_zero(roots);
+    parallel::for_each_range(roots, 1, [&](std::size_t first, std::size_t last) {
+        Scratch scratch;
+        for (std::size_t root = roots + first; root < roots + last; ++root) {
+            const int height = leaf_depth - root_depth;
+            owner(root).reserve(2 * kLeafSize * (leaf_count_ / roots));
+            for (std::size_t node = root << height; node < (root + 1) << height; ++node) {
+                const std::size_t block = node - leaf_count_;
+                if (block >= std::max<std::size_t>(blocks, 1)) break;
+                scratch.candidates.clear();
+                for (std::size_t j = kLeafSize * block; j < std::min(n, kLeafSize * (block + 1)); ++j) {
+                    scratch.candidates.push_back(static_cast<std::uint32_t>(j));
+                }
+                upper_hull(node, scratch);
+            }
+            for (int h = height - 1; h >= 0; --h) {
+                for (std::size_t node = root << h; node < (root + 1) << h; ++node) merge_children(node, scratch);
+            }
         }
-        upper_hull(candidates, leaf_count_ + block);
-    }
-    for (std::size_t node = leaf_count_ - 1; node >= 1; --node) {
-        candidates.assign(built.begin() + start[2 * node], built.begin() + start[2 * node] + length[2 * node]);
-        candidates.insert(candidates.end(), built.begin() + start[2 * node + 1],
-                          built.begin() + start[2 * node + 1] + length[2 * node + 1]);
-        upper_hull(candidates, node);
-    }
+    });
+    Scratch scratch;
+    for (std::size_t node = roots - 1; node >= 1; --node) merge_children(node, scratch);
 
-    offsets_.reserve(nodes + 1);
-    vertices_.reserve(built.size());
-    for (std::size_t node = 0; node < nodes; ++node) {
-        offsets_.push_back(static_cast<std::uint32_t>(vertices_.size()));
-        for (const std::uint32_t k : std::span(built).subspan(start[node], length[node])) {
-            vertices_.push_back({positions_[k], values_[k]});
+    offsets_.resize(nodes + 1);
+    offsets_[0] = 0;
+    for (std::size_t node = 0; node < nodes; ++node) offsets_[node + 1] = offsets_[node] + length[node];
+    vertices_.resize(offsets_[nodes]);
+    parallel::for_each_range(nodes, std::max<std::size_t>(nodes / 64, 1024), [&](std::size_t first, std::size_t last) {
+        for (std::size_t node = first; node < last; ++node) {
+            Vertex* out = vertices_.data() + offsets_[node];
+            for (const std::uint32_t k : hull_of(node)) *out++ = {positions_[k], values_[k]};
         }
-    }
-    offsets_.push_back(static_cast<std::uint32_t>(vertices_.size()));
+    });
 }
 
 // Each search finds the nearest point strictly above the line from i through

@@ -23,6 +23,8 @@ namespace kaltrope {
 class HullTree {
 public:
     static constexpr std::uint32_t kLeafSize = 16;
+    // Trees of at least this many points build their hulls in parallel.
+    static constexpr std::size_t kParallelBuildSamples = 32768;
 
     // values must outlive the tree; positions holds x for every point. The
     // tree may scale either axis by a power of two (see moderate_coordinates),

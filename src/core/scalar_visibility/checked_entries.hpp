@@ -9,6 +9,7 @@
 
 #include "core/scalar_visibility/edge_values.hpp"
 #include "core/scalar_visibility/engine_choice.hpp"
+#include "core/scalar_visibility/ordered_pairs.hpp"
 #include "core/scalar_visibility/visibility_limits.hpp"
 #include "core/series/edge_list.hpp"
 #include "core/series/input.hpp"
@@ -27,6 +28,10 @@ struct EdgeOptions {
 // without limits, else the limited engine's, in the same order.
 std::expected<EdgeResult, InputError> checked_natural_edges(Series y, std::optional<Series> x,
                                                             const EdgeOptions& options);
+
+// The plain natural edges (no limits, no weight, left to right) written once
+// as int64 pairs: natural_edge_pairs.
+std::expected<EdgePairs, InputError> checked_natural_pairs(Series y, std::optional<Series> x, Algorithm algorithm);
 
 // What the natural engine would do with y under Auto.
 std::expected<Plan, InputError> checked_natural_plan(Series y);

@@ -5,6 +5,7 @@
 #include "core/series/edge_list.hpp"
 #include "core/scalar_visibility/batch.hpp"
 #include "core/scalar_visibility/engine_choice.hpp"
+#include "core/scalar_visibility/ordered_pairs.hpp"
 #include "core/series/input.hpp"
 
 namespace kaltrope {
@@ -20,6 +21,12 @@ EdgeList natural_edges_with(Series y, ExplicitPositions x, Algorithm algorithm);
 // caller copying them elsewhere need not join them first.
 std::vector<EdgeList> natural_edge_parts(Series y, UniformPositions x, Algorithm algorithm);
 std::vector<EdgeList> natural_edge_parts(Series y, ExplicitPositions x, Algorithm algorithm);
+
+// The same edges written once as int64 pairs: chunks of samples, smaller
+// than natural_edge_parts' so that the threads finish together, are widened
+// into the result as soon as the chunks before them are.
+EdgePairs natural_edge_pairs(Series y, UniformPositions x, Algorithm algorithm);
+EdgePairs natural_edge_pairs(Series y, ExplicitPositions x, Algorithm algorithm);
 
 // The scan engine on every row, uniform positions, each row on one worker.
 BatchEdges natural_batch(std::span<const Series> rows);

@@ -114,7 +114,8 @@ def test_windows_equal_one_pass(n, thread_limits):
             plan = kt.natural_visibility_plan(y)
             assert plan["scan_work"] == work, (name, threads)
             if want is not None:
-                for algorithm in ("auto", "scan"):
+                # hull: the tree's hulls are built in parallel below a few subtree roots
+                for algorithm in ("auto", "scan", "hull"):
                     got = kt.natural_visibility_edges(y, algorithm=algorithm)
                     assert np.array_equal(got, want), (name, threads, algorithm)
 
@@ -133,6 +134,51 @@ def test_random_pieces_equal_one_pass(seed, n, threads):
         kt.set_num_threads(before)
 
 
+@pytest.mark.parametrize("dense_at", ["end", "start"])
+def test_result_written_once_grows_past_its_estimate(dense_at, thread_limits):
+    # A convex bowl of m samples, where every pair sees each other, next to
+    # noise: written at the end, it outgrows the result sized from the
+    # chunks before it several times; at the start, it sizes it far too
+    # large, and the result is trimmed. Explicit positions go the same way.
+    rng = np.random.default_rng(5)
+    m, n = 2500, 70001
+    bowl = ((np.arange(m) - m / 2) / m) ** 2 + 2.0
+    noise = rng.random(n - m)
+    y = np.concatenate([noise, bowl] if dense_at == "end" else [bowl, noise])
+    want = kt.natural_visibility_batch([y])[0]
+    assert len(want) > m * (m - 1) // 2
+    x = np.arange(n, dtype=np.float64) * 0.5
+    # The weighted call returns the edges the engines give in parts.
+    want_x, _ = kt.natural_visibility_edges(y, x, weight="h_distance")
+    for threads in thread_limits:
+        kt.set_num_threads(threads)
+        assert np.array_equal(kt.natural_visibility_edges(y), want), threads
+        assert np.array_equal(kt.natural_visibility_edges(y, x), want_x), threads
+        assert np.array_equal(kt.natural_visibility_edges(y, algorithm="hull"), want), threads
+
+
+@pytest.mark.parametrize("n", [32768, 32769 + 16 * 7, 2 ** 17 + 5])
+def test_hull_tree_built_in_parallel_with_positions(n, thread_limits):
+    # Leaf counts that fill the tree exactly or leave most of it empty, with
+    # uneven positions: the tree keeps and searches the positions' hulls.
+    rng = np.random.default_rng(n)
+    y = np.cumsum(rng.standard_normal(n))
+    x = np.cumsum(rng.exponential(1.0, n) + 1e-3)
+    want = kt.natural_visibility_edges(y, x, algorithm="scan")
+    for threads in thread_limits:
+        kt.set_num_threads(threads)
+        assert np.array_equal(kt.natural_visibility_edges(y, x, algorithm="hull"), want), threads
+        assert np.array_equal(kt.natural_visibility_edges(y, x), want), threads
+
+
+def test_short_series_written_once():
+    for y in ([], [1.0], [1.0, 2.0], [2.0, 1.0, 2.0], [0.0, 0.0, 0.0, 0.0]):
+        y = np.asarray(y, dtype=np.float64)
+        got = kt.natural_visibility_edges(y)
+        assert got.dtype == np.int64 and got.shape == (len(got), 2) and got.flags.c_contiguous
+        assert np.array_equal(got, kt.natural_visibility_batch([y])[0].reshape(-1, 2)), y
+
+
 SUBPROCESS = """
 import os, sys
 if sys.argv[2] == "pinned":
@@ -148,6 +194,8 @@ for name in data.files:
     out[name + "_horizontal"] = kt.horizontal_visibility_edges(y)
     out[name + "_natural"] = kt.natural_visibility_edges(y)
     out[name + "_work"] = np.array(kt.natural_visibility_plan(y)["scan_work"])
+    if name in ("uniform", "walk"):
+        out[name + "_hull"] = kt.natural_visibility_edges(y, algorithm="hull")
 np.savez(sys.argv[3], **out)
 """
 
@@ -164,6 +212,8 @@ def test_same_results_pinned_and_unpinned(tmp_path, mode):
         assert np.array_equal(got[name + "_horizontal"], horizontal), name
         assert np.array_equal(got[name + "_natural"], natural), name
         assert int(got[name + "_work"]) == kt.natural_visibility_plan(y)["scan_work"], name
+        if name + "_hull" in got.files:
+            assert np.array_equal(got[name + "_hull"], natural), name
 
 
 @pytest.mark.parametrize("kind", ["natural", "horizontal"])
