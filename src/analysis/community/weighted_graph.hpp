@@ -140,14 +140,15 @@ WeightedGraph WeightedGraph::grouped(const Graph& graph, std::span<const std::ui
         for (std::uint32_t k = by_group.first[g]; k < by_group.first[g + 1]; ++k) {
             const std::uint32_t v = by_group.members[k];
             coarse.strength_[g] += graph.strength(v);
+            // The group's own weight too, without a branch at every edge
+            // end; it is left out of the row below.
             to_group.add_all([&](auto add) {
-                graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
-                    if (group[u] != g) add(group[u], weight);
-                });
+                graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) { add(group[u], weight); });
             });
             countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
         }
         for (const std::uint32_t h : to_group.keys()) {
+            if (h == g) continue;
             coarse.targets_.push_back(h);
             coarse.weights_.push_back(to_group.weight(h));
         }
