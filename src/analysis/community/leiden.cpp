@@ -212,8 +212,8 @@ std::vector<std::uint32_t> refine(const Graph& graph, const Partition& partition
     }
     std::vector<std::uint32_t> sub_size(n, 1);
     // Names of other runs' subcommunities are read while their threads
-    // change them, hence atomically; any name read lies in the neighbour's
-    // own community all the same.
+    // change them, hence atomically (and so by every thread); any name read
+    // lies in the neighbour's own community all the same.
     const auto sub_of = [&](std::uint32_t u) { return std::atomic_ref(sub[u]).load(std::memory_order_relaxed); };
     const auto well_connected = [&](std::uint32_t s, std::uint32_t c) {
         return outward[s] >= scale.penalty * sub_strength[s] * (partition.strength(c) - sub_strength[s]);
@@ -228,7 +228,7 @@ std::vector<std::uint32_t> refine(const Graph& graph, const Partition& partition
         for (std::uint32_t k = begin; k < end; ++k) {
             const std::uint32_t v = by_community.members[k];
             const std::uint32_t c = partition.of(v);
-            if (sub_size[k] != 1 || sub[v] != k || !well_connected(k, c)) continue;
+            if (sub_size[k] != 1 || sub_of(v) != k || !well_connected(k, c)) continue;
             const std::uint32_t first = by_community.first[c];
             const std::uint32_t size = by_community.first[c + 1] - first;
             const double strength = graph.strength(v);
@@ -294,8 +294,9 @@ double singleton_quality(const Graph& graph, const Scale& scale) {
 // One level of a round on graph, from the communities start of its nodes:
 // moves the nodes, then either maps node_of (each base node's node in
 // graph) to the communities found, when every node stayed alone, and
-// returns nothing with quality set to theirs, or returns the graph of the groups the nodes merge into,
-// with node_of mapped to its nodes and start to their communities.
+// returns nothing with quality set to theirs, or returns the graph of the
+// groups the nodes merge into, with node_of mapped to its nodes and start
+// to their communities.
 template <class Graph>
 std::optional<WeightedGraph> search_level(const Graph& graph, std::vector<std::uint32_t>& start,
                                           std::vector<std::uint32_t>& node_of, const Scale& scale, RandomStream& random,
