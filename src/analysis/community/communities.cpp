@@ -35,6 +35,11 @@ Communities detect_communities(const VisibilityGraph& graph, const LeidenOptions
 double detected_modularity(const VisibilityGraph& graph) { return detected_communities(graph).modularity; }
 
 double modularity_of_labels(const VisibilityGraph& graph, std::span<const std::int64_t> labels) {
+    // The detected labels, as they are usually given back, are scored already.
+    if (const auto* detected = graph.results().find<DefaultCommunities>();
+        detected != nullptr && std::ranges::equal(labels, detected->communities.labels)) {
+        return detected->communities.modularity;
+    }
     return modularity(graph.adjacency(), labels);
 }
 

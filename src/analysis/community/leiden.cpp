@@ -1,11 +1,11 @@
 #include "analysis/community/leiden.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <numeric>
 #include <optional>
 #include <span>
 
-#include "analysis/community/modularity.hpp"
 #include "analysis/community/weighted_graph.hpp"
 #include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
@@ -137,7 +137,9 @@ bool move_nodes(const Graph& graph, Partition& partition, const Scale& scale, Ra
             inside[v] = own_weight;
             if (scale.score(own_weight, k, partition.strength(own) - k) >= 0.0) continue;
         }
-        for (i = 0; i < row.size(); ++i) to_community.add(partition.of(row[i]), row_weights[i]);
+        to_community.add_all([&](auto add) {
+            for (i = 0; i < row.size(); ++i) add(partition.of(row[i]), row_weights[i]);
+        });
 
         std::uint32_t best = own;
         double best_weight = to_community.weight(own);
@@ -187,23 +189,32 @@ constexpr std::size_t kSerialNodes = 2048;
 // best if that score is not negative. Every subcommunity is connected. The
 // nodes are visited in one random order; communities are refined apart
 // from each other, on the worker pool, each visiting its nodes in that order.
+// Returns each node's subcommunity, named by a place in that order.
 template <class Graph>
-std::vector<std::uint32_t> refine(const Graph& graph, const Partition& partition, std::vector<double> inside,
+std::vector<std::uint32_t> refine(const Graph& graph, const Partition& partition, const std::vector<double>& inside,
                                   const Scale& scale, RandomStream& random) {
     const std::size_t n = graph.node_count();
     const GroupMembers by_community(partition.communities(), n, random.permutation(n));
-    // Each node's place in that list: a subcommunity is named by a node of
-    // its community, so a run of communities counts weights by place in its
-    // own stretch of the list, and all runs together need room for n keys.
-    std::vector<std::uint32_t> place(n);
-    for (std::uint32_t k = 0; k < n; ++k) place[by_community.members[k]] = k;
+    // A subcommunity is named by the place of its first node in that list,
+    // and its sums are kept at that place: a community's subcommunities are
+    // named within its stretch of the list, so whether a neighbour is in the
+    // same community shows in its subcommunity's name alone, and a run of
+    // communities counts weights by place in its own stretch.
     std::vector<std::uint32_t> sub(n);
-    std::iota(sub.begin(), sub.end(), std::uint32_t{0});
     std::vector<double> sub_strength(n);
-    for (std::size_t v = 0; v < n; ++v) sub_strength[v] = graph.strength(v);
-    std::vector<std::uint32_t> sub_size(n, 1);
     // The weight of the edges from a subcommunity to the rest of its community.
-    std::vector<double> outward = std::move(inside);
+    std::vector<double> outward(n);
+    for (std::uint32_t k = 0; k < n; ++k) {
+        const std::uint32_t v = by_community.members[k];
+        sub[v] = k;
+        sub_strength[k] = graph.strength(v);
+        outward[k] = inside[v];
+    }
+    std::vector<std::uint32_t> sub_size(n, 1);
+    // Names of other runs' subcommunities are read while their threads
+    // change them, hence atomically (and so by every thread); any name read
+    // lies in the neighbour's own community all the same.
+    const auto sub_of = [&](std::uint32_t u) { return std::atomic_ref(sub[u]).load(std::memory_order_relaxed); };
     const auto well_connected = [&](std::uint32_t s, std::uint32_t c) {
         return outward[s] >= scale.penalty * sub_strength[s] * (partition.strength(c) - sub_strength[s]);
     };
@@ -213,21 +224,26 @@ std::vector<std::uint32_t> refine(const Graph& graph, const Partition& partition
         interruption::Countdown countdown(1u << 18);
         const std::uint32_t begin = by_community.first[runs[run]];
         const std::uint32_t end = by_community.first[runs[run + 1]];
-        KeyedWeights to_sub(end - begin);  // keyed by place - begin
+        KeyedWeights to_sub(end - begin);  // keyed by name - begin
         for (std::uint32_t k = begin; k < end; ++k) {
             const std::uint32_t v = by_community.members[k];
             const std::uint32_t c = partition.of(v);
-            if (sub_size[v] != 1 || sub[v] != v || !well_connected(v, c)) continue;
+            if (sub_size[k] != 1 || sub_of(v) != k || !well_connected(k, c)) continue;
+            const std::uint32_t first = by_community.first[c];
+            const std::uint32_t size = by_community.first[c + 1] - first;
             const double strength = graph.strength(v);
-            graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
-                if (partition.of(u) == c) to_sub.add(place[sub[u]] - begin, weight);
+            to_sub.add_all([&](auto add) {
+                graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
+                    const std::uint32_t s = sub_of(u);
+                    if (s - first < size) add(s - begin, weight);
+                });
             });
             countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
             std::optional<std::uint32_t> best;
             double best_score = 0.0;
             double best_weight = 0.0;
             for (const std::uint32_t key : to_sub.keys()) {
-                const std::uint32_t s = by_community.members[begin + key];
+                const std::uint32_t s = begin + key;
                 const double score = scale.score(to_sub.weight(key), strength, sub_strength[s]);
                 if (well_connected(s, c) && score >= best_score && (!best || score > best_score)) {
                     best = s;
@@ -236,11 +252,11 @@ std::vector<std::uint32_t> refine(const Graph& graph, const Partition& partition
                 }
             }
             if (best) {
-                outward[*best] += outward[v] - 2.0 * best_weight;
+                outward[*best] += outward[k] - 2.0 * best_weight;
                 sub_strength[*best] += strength;
                 ++sub_size[*best];
-                sub_size[v] = 0;
-                sub[v] = *best;
+                sub_size[k] = 0;
+                std::atomic_ref(sub[v]).store(*best, std::memory_order_relaxed);
             }
             to_sub.clear();
         }
@@ -260,25 +276,42 @@ std::size_t renumber(std::vector<std::uint32_t>& ids) {
     return next;
 }
 
+// The quality of graph's nodes each a community of its own, times the
+// total strength: what a node's edges to the rest of its group weigh, less
+// the expected weight. Taken on a round's last graph, it is the quality of
+// the round's communities, without a pass over the edges of the base graph.
+template <class Graph>
+double singleton_quality(const Graph& graph, const Scale& scale) {
+    double quality = 0.0;
+    for (std::size_t v = 0; v < graph.node_count(); ++v) {
+        double inner = graph.strength(v);
+        graph.for_each_neighbor(v, [&](std::uint32_t, double weight) { inner -= weight; });
+        quality += inner - scale.penalty * graph.strength(v) * graph.strength(v);
+    }
+    return quality / graph.total_strength();
+}
+
 // One level of a round on graph, from the communities start of its nodes:
 // moves the nodes, then either maps node_of (each base node's node in
 // graph) to the communities found, when every node stayed alone, and
-// returns nothing, or returns the graph of the groups the nodes merge into,
-// with node_of mapped to its nodes and start to their communities.
+// returns nothing with quality set to theirs, or returns the graph of the
+// groups the nodes merge into, with node_of mapped to its nodes and start
+// to their communities.
 template <class Graph>
 std::optional<WeightedGraph> search_level(const Graph& graph, std::vector<std::uint32_t>& start,
                                           std::vector<std::uint32_t>& node_of, const Scale& scale, RandomStream& random,
-                                          KeyedWeights& scratch) {
+                                          KeyedWeights& scratch, double& quality) {
     Partition partition(graph, std::move(start));
     std::vector<double> inside;
     move_nodes(graph, partition, scale, random, scratch, inside);
     if (partition.community_count() == graph.node_count()) {
         for (std::uint32_t& node : node_of) node = partition.of(node);
+        quality = singleton_quality(graph, scale);
         return std::nullopt;
     }
     // Grouped by the subcommunities, unless none formed; the graph then
     // shrinks by the communities themselves.
-    std::vector<std::uint32_t> group = refine(graph, partition, std::move(inside), scale, random);
+    std::vector<std::uint32_t> group = refine(graph, partition, inside, scale, random);
     std::size_t group_count = renumber(group);
     if (group_count == graph.node_count()) {
         group = partition.communities();
@@ -291,13 +324,14 @@ std::optional<WeightedGraph> search_level(const Graph& graph, std::vector<std::u
     return WeightedGraph::grouped(graph, group, group_count, scratch);
 }
 
-// One round from the given communities of the base graph's nodes.
+// One round from the given communities of the base graph's nodes; sets
+// quality to that of the communities found.
 std::vector<std::uint32_t> leiden_round(const UnitGraph& base, std::vector<std::uint32_t> start, const Scale& scale,
-                                        RandomStream& random, KeyedWeights& scratch) {
+                                        RandomStream& random, KeyedWeights& scratch, double& quality) {
     std::vector<std::uint32_t> node_of(base.node_count());  // each base node's node in the current graph
     std::iota(node_of.begin(), node_of.end(), std::uint32_t{0});
-    std::optional<WeightedGraph> coarse = search_level(base, start, node_of, scale, random, scratch);
-    while (coarse) coarse = search_level(*coarse, start, node_of, scale, random, scratch);
+    std::optional<WeightedGraph> coarse = search_level(base, start, node_of, scale, random, scratch, quality);
+    while (coarse) coarse = search_level(*coarse, start, node_of, scale, random, scratch, quality);
     return node_of;
 }
 
@@ -338,12 +372,12 @@ std::vector<std::uint32_t> leiden_communities(const Adjacency& adjacency, const 
     RandomStream random(options.seed);
     // Scratch space for the levels' serial steps: none has more nodes than the graph.
     KeyedWeights scratch(graph.node_count());
-    double quality = modularity(adjacency, std::span<const std::uint32_t>(community), options.resolution);
+    double quality = singleton_quality(graph, scale);
     for (int round = 0; round < kMaxRounds; ++round) {
-        std::vector<std::uint32_t> next = leiden_round(graph, community, scale, random, scratch);
+        double next_quality = 0.0;
+        std::vector<std::uint32_t> next = leiden_round(graph, community, scale, random, scratch, next_quality);
         renumber(next);
         if (next == community) break;
-        const double next_quality = modularity(adjacency, std::span<const std::uint32_t>(next), options.resolution);
         if (next_quality < quality) break;
         community = std::move(next);
         if (next_quality - quality < kMinRoundGain) {

@@ -36,8 +36,23 @@ double modularity(const Adjacency& adjacency, std::span<const std::uint32_t> lab
 }
 
 double modularity(const Adjacency& adjacency, std::span<const std::int64_t> labels, double resolution) {
-    std::unordered_map<std::int64_t, std::uint32_t> dense_of;
+    // Renumbered 0, 1, ... in order of first appearance, so that the
+    // communities' terms are summed in the same order for any labels;
+    // through a table where the labels are below the node count.
     std::vector<std::uint32_t> dense(labels.size());
+    const std::size_t n = adjacency.node_count();
+    if (std::ranges::all_of(labels, [&](std::int64_t label) { return static_cast<std::uint64_t>(label) < n; })) {
+        constexpr auto kUnseen = ~std::uint32_t{0};
+        std::vector<std::uint32_t> dense_of(n, kUnseen);
+        std::uint32_t next = 0;
+        for (std::size_t v = 0; v < labels.size(); ++v) {
+            std::uint32_t& id = dense_of[static_cast<std::size_t>(labels[v])];
+            if (id == kUnseen) id = next++;
+            dense[v] = id;
+        }
+        return modularity(adjacency, std::span<const std::uint32_t>(dense), resolution);
+    }
+    std::unordered_map<std::int64_t, std::uint32_t> dense_of;
     for (std::size_t v = 0; v < labels.size(); ++v) {
         dense[v] = dense_of.try_emplace(labels[v], static_cast<std::uint32_t>(dense_of.size())).first->second;
     }

@@ -24,12 +24,22 @@ public:
     // One slot more than keys, for the write after the last new key.
     explicit KeyedWeights(std::size_t key_count) : weight_(key_count, 0.0), keys_(key_count + 1) {}
 
-    // weight > 0. Without a branch: whether a key is new is as hard to
+    // Calls fill(add), which calls add(key, weight) for each weight > 0 to
+    // add. The key count stays in a register meanwhile, where adding through
+    // the object would store it after every weight, as the arrays' writes
+    // might alias it. Without a branch: whether a key is new is as hard to
     // predict as a coin toss, and writing it anyway costs less.
-    void add(std::uint32_t key, double weight) {
-        keys_[key_count_] = key;
-        key_count_ += weight_[key] == 0.0;
-        weight_[key] += weight;
+    template <class Fill>
+    void add_all(Fill&& fill) {
+        double* const weights = weight_.data();
+        std::uint32_t* const keys = keys_.data();
+        std::size_t count = key_count_;
+        fill([&](std::uint32_t key, double weight) {
+            keys[count] = key;
+            count += weights[key] == 0.0;
+            weights[key] += weight;
+        });
+        key_count_ = count;
     }
     void clear() {
         for (const std::uint32_t key : keys()) weight_[key] = 0.0;
@@ -130,12 +140,15 @@ WeightedGraph WeightedGraph::grouped(const Graph& graph, std::span<const std::ui
         for (std::uint32_t k = by_group.first[g]; k < by_group.first[g + 1]; ++k) {
             const std::uint32_t v = by_group.members[k];
             coarse.strength_[g] += graph.strength(v);
-            graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) {
-                if (group[u] != g) to_group.add(group[u], weight);
+            // The group's own weight too, without a branch at every edge
+            // end; it is left out of the row below.
+            to_group.add_all([&](auto add) {
+                graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) { add(group[u], weight); });
             });
             countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
         }
         for (const std::uint32_t h : to_group.keys()) {
+            if (h == g) continue;
             coarse.targets_.push_back(h);
             coarse.weights_.push_back(to_group.weight(h));
         }

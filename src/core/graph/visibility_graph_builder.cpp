@@ -22,6 +22,12 @@ Adjacency rows_of(UsableSamples usable, std::size_t sample_count, VisibilityKind
     return std::move(adjacency).spread(usable.indices, sample_count);
 }
 
+// The rows of finite values, read in place: no copy of them is made.
+Adjacency rows_in_place(std::span<const double> values, VisibilityKind kind, const VisibilityLimits& limits) {
+    const std::vector<EdgeList> parts = compute_edges_parallel(values, {}, kind, limits);
+    return Adjacency::from_edges(values.size(), parts);
+}
+
 NodeSamples samples_of(const TimeSeries& series) {
     NodeSamples samples;
     samples.values.reserve(series.size());
@@ -59,13 +65,12 @@ std::expected<VisibilityGraph, GraphError> visibility_graph_of_values(std::span<
                                                                       VisibilityKind kind,
                                                                       const VisibilityLimits& limits) {
     if (values.size() >= kMaxSamples) return std::unexpected(GraphError{GraphError::Kind::TooManySamples});
-    if (!std::ranges::all_of(values, is_finite)) {
-        return VisibilityGraph(rows_of(usable_samples(values, kind), values.size(), kind, limits), NodeFeatureTable(),
-                               samples_of(values));
-    }
-    // Read in place: no copy of the values is made.
-    std::vector<EdgeList> parts = compute_edges_parallel(values, {}, kind, limits);
-    return VisibilityGraph(Adjacency::from_edges(values.size(), parts), NodeFeatureTable(), samples_of(values));
+    // The samples are copied once the rows are built and the edges released,
+    // so that the copy does not add to the peak.
+    Adjacency adjacency = std::ranges::all_of(values, is_finite) ? rows_in_place(values, kind, limits)
+                                                                  : rows_of(usable_samples(values, kind), values.size(),
+                                                                            kind, limits);
+    return VisibilityGraph(std::move(adjacency), NodeFeatureTable(), samples_of(values));
 }
 
 }  // namespace kaltrope

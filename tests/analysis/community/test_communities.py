@@ -173,6 +173,30 @@ def test_seeds_and_resolution():
     assert coarse < max(labels) + 1 < fine
 
 
+def test_modularity_of_labels_in_any_numbering():
+    # The detected labels given back are scored from the graph's search;
+    # labels below the node count through a table, others through a map:
+    # all sum the communities' terms in order of first appearance, so they
+    # agree to the last bit.
+    rng = np.random.default_rng(4)
+    y = np.cumsum(rng.standard_normal(1500))
+    graph = kt.natural_visibility(y)
+    labels = graph.detect_communities()
+    q = graph.modularity()
+    assert graph.modularity(labels) == q
+    fresh = kt.natural_visibility(y)
+    relabelled = rng.permutation(len(y))[labels]
+    wide = np.array(labels) * -(2**40) - 1
+    assert fresh.modularity(labels) == fresh.modularity(relabelled) == fresh.modularity(wide) == q
+    g = to_networkx(graph.node_count(), graph.edge_array().tolist())
+    assert q == pytest.approx(nx.community.modularity(g, parts_of(labels)), abs=1e-12)
+    # Labels other than the detected ones are scored, not taken from the search.
+    moved = list(labels)
+    moved[0] = moved[-1]
+    assert graph.modularity(moved) == fresh.modularity(moved) != q
+    assert graph.modularity(moved) == pytest.approx(nx.community.modularity(g, parts_of(moved)), abs=1e-12)
+
+
 def test_documented_communities():
     assert kt.natural_visibility([3.0, 1.0, 3.0]).detect_communities() == [0, 0, 0]
     assert kt.natural_visibility([1.0, 2.0, 1.0]).detect_communities() == [0, 0, 0]

@@ -176,6 +176,34 @@ def test_assortativity_beyond_64_bit_sums():
     assert graph.assortativity() == pytest.approx(float(expected), rel=1e-12)
 
 
+def end_degree_assortativity(graph):
+    """The correlation from exact integer sums over the edges, in the same
+    floating-point steps as the library."""
+    degrees = graph.degrees()
+    a, b = (degrees[end] for end in graph.edge_array().T)
+    ends = 2.0 * len(a)
+    mean = float(int(np.sum(a + b))) / ends
+    covariance = float(int(np.sum(2 * a * b))) / ends - mean * mean
+    variance = float(int(np.sum(a * a + b * b))) / ends - mean * mean
+    return 0.0 if abs(variance) < 1e-10 else covariance / variance
+
+
+@pytest.mark.parametrize("samples", [5000, 700_000])
+def test_assortativity_over_blocks_of_ends_and_rows_without_edges(samples):
+    # The neighbours' degrees are summed over blocks of edge ends, read at
+    # the rows' ends: runs of isolated nodes put many rows' ends in one
+    # place, at the start and end of the graph and of blocks; the larger
+    # graph is split between threads.
+    rng = np.random.default_rng(11)
+    y = np.cumsum(rng.standard_normal(samples))
+    y[:700] = np.nan
+    y[samples // 3:samples // 3 + 5000] = np.nan
+    y[rng.random(samples) < 0.05] = np.nan
+    y[-900:] = np.nan
+    graph = kt.natural_visibility(y)
+    assert graph.assortativity() == end_degree_assortativity(graph)
+
+
 def test_betweenness_counts_every_shortest_path_through_a_node():
     # Edges 0-1, 0-2, 0-3, 1-2, 2-3, 3-4: node 4 hangs on node 3, so 3 lies on
     # every shortest path from 4 to the other three nodes and back (6 ordered

@@ -1,7 +1,9 @@
 """The graph's arrays (edge_array, degrees, clustering_coefficients,
 betweenness_centralities) against the per-node and list methods they stand
 for, and the construction of large graphs on any number of threads."""
+import json
 import math
+import os
 
 import numpy as np
 import pytest
@@ -100,3 +102,36 @@ def test_construction_does_not_depend_on_the_number_of_threads(tmp_path):
         run_python(CONSTRUCTION, mode, path)
         outputs.append(path.read_bytes())
     assert outputs[0] == outputs[1] and len(outputs[0]) > 10**6
+
+
+# The peak resident size while a graph is built, against its rows (offsets
+# and both ends of every edge): the edges, the rows and the copy of the
+# samples must not all be held at once.
+PEAK_MEMORY = """
+import json, sys
+import numpy as np
+import _kaltrope as kt
+
+def status(field):
+    with open("/proc/self/status") as lines:
+        return next(int(line.split()[1]) * 1024 for line in lines if line.startswith(field + ":"))
+
+y = np.random.default_rng(0).random(400_000)
+if sys.argv[1] == "gap":
+    y[1000] = np.nan
+kt.natural_visibility(y[:1000])
+with open("/proc/self/clear_refs", "w") as clear:
+    clear.write("5")
+before = status("VmRSS")
+graph = kt.natural_visibility(y)
+print(json.dumps([status("VmHWM") - before, 8 * (graph.node_count() + 1) + 8 * graph.edge_count()]))
+"""
+
+
+@pytest.mark.skipif(not os.path.exists("/proc/self/clear_refs"), reason="needs Linux's clear_refs")
+@pytest.mark.skipif("libasan" in os.environ.get("LD_PRELOAD", ""),
+                    reason="the sanitizer's shadow memory and red zones add to every allocation")
+@pytest.mark.parametrize("values", ["finite", "gap"])
+def test_construction_peak_memory_is_at_most_twice_the_rows(values):
+    peak, size = json.loads(run_python(PEAK_MEMORY, values).strip().splitlines()[-1])
+    assert peak <= 2 * size, (peak / size)
