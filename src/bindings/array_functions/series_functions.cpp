@@ -45,8 +45,8 @@ PyObject* natural_visibility_edges(PyObject*, PyObject* args, PyObject* kwargs) 
             if (!x) return nullptr;
         }
         const std::optional<Series> positions = x ? std::optional(x->values()) : std::nullopt;
-        if (options->limits.plain() && options->direction == EdgeDirection::LeftToRight && !options->weight) {
-            auto pairs = without_lock([&] { return checked_natural_pairs(y->values(), positions, options->algorithm); });
+        if (!options->weight) {
+            auto pairs = without_lock([&] { return checked_natural_pairs(y->values(), positions, *options); });
             if (!pairs) return raise_error(pairs.error());
             return edges_to_numpy(EdgeBuffer{std::move(pairs->pairs), pairs->count});
         }

@@ -26,13 +26,15 @@ std::expected<EdgeResult, InputError> checked_natural_edges(Series y, std::optio
     return with_edge_values(std::move(parts), y, x.value_or(Series{}), options.direction, options.weight);
 }
 
-std::expected<EdgePairs, InputError> checked_natural_pairs(Series y, std::optional<Series> x, Algorithm algorithm) {
+std::expected<EdgePairs, InputError> checked_natural_pairs(Series y, std::optional<Series> x,
+                                                          const EdgeOptions& options) {
     if (auto valid = validate_series(y); !valid) return std::unexpected(valid.error());
     if (x) {
         if (auto valid = validate_positions(y, *x); !valid) return std::unexpected(valid.error());
-        return natural_edge_pairs(y, ExplicitPositions{x->data()}, algorithm);
+        return natural_edge_pairs(y, ExplicitPositions{x->data()}, options.limits, options.direction,
+                                  options.algorithm);
     }
-    return natural_edge_pairs(y, UniformPositions{}, algorithm);
+    return natural_edge_pairs(y, UniformPositions{}, options.limits, options.direction, options.algorithm);
 }
 
 std::expected<Plan, InputError> checked_natural_plan(Series y) {

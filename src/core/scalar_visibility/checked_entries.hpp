@@ -29,9 +29,10 @@ struct EdgeOptions {
 std::expected<EdgeResult, InputError> checked_natural_edges(Series y, std::optional<Series> x,
                                                             const EdgeOptions& options);
 
-// The plain natural edges (no limits, no weight, left to right) written once
-// as int64 pairs: natural_edge_pairs.
-std::expected<EdgePairs, InputError> checked_natural_pairs(Series y, std::optional<Series> x, Algorithm algorithm);
+// The natural edges without a weight, in options' limits and direction,
+// written once as int64 pairs: natural_edge_pairs.
+std::expected<EdgePairs, InputError> checked_natural_pairs(Series y, std::optional<Series> x,
+                                                          const EdgeOptions& options);
 
 // What the natural engine would do with y under Auto.
 std::expected<Plan, InputError> checked_natural_plan(Series y);

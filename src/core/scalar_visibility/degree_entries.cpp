@@ -12,24 +12,13 @@
 namespace kaltrope {
 namespace {
 
-// The plain natural engine as a scan of sample_parts.hpp.
-template <class Positions>
-struct PlainNaturalScan {
-    const NaturalSampleEngine<Positions>* engine;
-
-    std::uint64_t operator()(std::uint32_t i, EdgeList& edges) const {
-        engine->scan(i, edges);
-        return engine->span(i);
-    }
-};
-
 template <class Positions>
 void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool parallel, std::int64_t* degrees) {
     std::fill_n(degrees, y.size(), 0);
     if (y.size() < 2) return;
     if (limits.plain()) {
         const NaturalSampleEngine engine(y, x, Algorithm::Auto);
-        degrees_by_sample(y.size(), PlainNaturalScan<Positions>{&engine}, degrees, parallel);
+        degrees_by_sample(y.size(), SampleEngineScan<Positions>{&engine}, degrees, parallel);
         return;
     }
     const SampleReach reach(limits.window, y.size());

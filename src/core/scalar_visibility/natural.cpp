@@ -4,7 +4,10 @@
 #include <numeric>
 #include <optional>
 
+#include "core/scalar_visibility/edge_values.hpp"
+#include "core/scalar_visibility/limited_natural_scan.hpp"
 #include "core/scalar_visibility/natural_sample_engine.hpp"
+#include "core/scalar_visibility/sample_parts.hpp"
 #include "core/scalar_visibility/sample_scan.hpp"
 #include "core/scalar_visibility/segments.hpp"
 #include "core/hull/hull_tree.hpp"
@@ -91,42 +94,21 @@ std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) 
     return parts;
 }
 
-// Chunks of natural_pairs: at most kMaxPairChunk samples, so that a scratch
-// list stays small and reused, and about 32 per thread, so that the threads
-// finish close together even when the cost of a chunk varies several times
-// over (as along a random walk).
-constexpr std::size_t kMaxPairChunk = std::size_t{1} << 14;
-
 template <class Positions>
-EdgePairs natural_pairs(Series y, Positions x, Algorithm algorithm) {
+EdgePairs natural_pairs(Series y, Positions x, const VisibilityLimits& limits, EdgeDirection direction,
+                        Algorithm algorithm) {
     const std::size_t n = y.size();
-    if (n <= 1) return OrderedPairs(0, n).take();
-    if (n < kParallelMinSamples) {
-        std::vector<EdgeList> parts = natural_parts(y, x, algorithm);
-        OrderedPairs result(1, n);
-        result.finish(0, n, std::move(parts[0]));
-        return result.take();
+    if (n < 2) return OrderedPairs(0, n).take();
+    // Pairs are turned while their chunk is still in the cache.
+    auto directed = [&](std::span<Edge> edges) {
+        if (direction == EdgeDirection::TopToBottom) direct_top_to_bottom(edges, y);
+    };
+    if (limits.plain()) {
+        const NaturalSampleEngine engine(y, x, algorithm);
+        return pairs_by_sample(n, SampleEngineScan<Positions>{&engine}, directed);
     }
-    const NaturalSampleEngine engine(y, x, algorithm);
-    const std::size_t chunk = std::clamp(n / (32 * parallel::thread_count()), kMinChunk, kMaxPairChunk);
-    const std::size_t chunks = (n + chunk - 1) / chunk;
-    OrderedPairs result(chunks, n);
-    parallel::for_each_range(chunks, 1, [&](std::size_t first, std::size_t last) {
-        for (std::size_t part = first; part < last; ++part) {
-            const std::size_t begin = part * chunk;
-            const std::size_t end = std::min(n, begin + chunk);
-            EdgeList edges = result.scratch();
-            WorkCounter work;
-            for (std::size_t s = begin; s < end; ++s) {
-                const auto i = static_cast<std::uint32_t>(s);
-                work.add(engine.span(i));
-                reserve_ahead(edges, s - begin, end - begin);
-                engine.scan(i, edges);
-            }
-            result.finish(part, end, std::move(edges));
-        }
-    });
-    return result.take();
+    const SampleReach reach(limits.window, n);
+    return pairs_by_sample(n, LimitedNaturalScan(y, x, limits.penetrable, reach), directed);
 }
 
 // Appends the edges of a batch row: the scan engine on one worker.
@@ -187,12 +169,14 @@ std::vector<EdgeList> natural_edge_parts(Series y, ExplicitPositions x, Algorith
     return natural_parts(y, x, algorithm);
 }
 
-EdgePairs natural_edge_pairs(Series y, UniformPositions x, Algorithm algorithm) {
-    return natural_pairs(y, x, algorithm);
+EdgePairs natural_edge_pairs(Series y, UniformPositions x, const VisibilityLimits& limits, EdgeDirection direction,
+                             Algorithm algorithm) {
+    return natural_pairs(y, x, limits, direction, algorithm);
 }
 
-EdgePairs natural_edge_pairs(Series y, ExplicitPositions x, Algorithm algorithm) {
-    return natural_pairs(y, x, algorithm);
+EdgePairs natural_edge_pairs(Series y, ExplicitPositions x, const VisibilityLimits& limits, EdgeDirection direction,
+                             Algorithm algorithm) {
+    return natural_pairs(y, x, limits, direction, algorithm);
 }
 
 BatchEdges natural_batch(std::span<const Series> rows) { return run_batch(rows, natural_row); }

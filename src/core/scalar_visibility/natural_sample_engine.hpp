@@ -36,6 +36,17 @@ private:
     SeriesExtent extent_;
 };
 
+// The engine as a scan of sample_parts.hpp.
+template <class Positions>
+struct SampleEngineScan {
+    const NaturalSampleEngine<Positions>* engine;
+
+    std::uint64_t operator()(std::uint32_t i, EdgeList& edges) const {
+        engine->scan(i, edges);
+        return engine->span(i);
+    }
+};
+
 extern template class NaturalSampleEngine<UniformPositions>;
 extern template class NaturalSampleEngine<ExplicitPositions>;
 

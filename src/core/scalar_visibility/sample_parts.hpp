@@ -10,9 +10,11 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "core/scalar_visibility/engine_choice.hpp"
+#include "core/scalar_visibility/ordered_pairs.hpp"
 #include "core/series/edge_list.hpp"
 #include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
@@ -61,6 +63,35 @@ std::vector<EdgeList> edges_by_sample(std::size_t n, const Scan& prototype, bool
         }
     });
     return parts;
+}
+
+// Chunks of pairs_by_sample: at most kMaxPairChunk samples, so that a scratch
+// list stays small and reused, and about 32 per thread, so that the threads
+// finish close together even when the cost of a chunk varies several times
+// over (as along a random walk).
+inline constexpr std::size_t kMaxPairChunk = std::size_t{1} << 14;
+
+// The same edges written once as int64 pairs (ordered_pairs.hpp), each
+// chunk's edges passed to prepare(std::span<Edge>) first, in place, while
+// they are still in the cache (to change their direction, say).
+template <class Scan, class Prepare>
+EdgePairs pairs_by_sample(std::size_t n, const Scan& prototype, Prepare prepare) {
+    if (n < 2) return OrderedPairs(0, n).take();
+    const std::size_t chunk =
+        n < kParallelMinSamples ? n : std::clamp(n / (32 * parallel::thread_count()), detail::kSampleChunk, kMaxPairChunk);
+    const std::size_t chunks = (n + chunk - 1) / chunk;
+    OrderedPairs result(chunks, n);
+    parallel::for_each_range(chunks, 1, [&](std::size_t first, std::size_t last) {
+        Scan scan = prototype;
+        for (std::size_t part = first; part < last; ++part) {
+            const std::size_t end = std::min(n, (part + 1) * chunk);
+            EdgeList edges = result.scratch();
+            detail::scan_samples(part * chunk, end, scan, edges);
+            prepare(std::span<Edge>(edges));
+            result.finish(part, end, std::move(edges));
+        }
+    });
+    return result.take();
 }
 
 // The degree of every sample into degrees[0 .. n), which starts at zero,

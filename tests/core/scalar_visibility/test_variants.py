@@ -238,6 +238,8 @@ def _limited_results(kt_module):
             out[key + "_hor"] = kt_module.horizontal_visibility_edges(y, penetrable=p, window=w)
             out[key + "_nat_deg"] = kt_module.natural_visibility_degrees(y, penetrable=p, window=w)
             out[key + "_hor_deg"] = kt_module.horizontal_visibility_degrees(y, penetrable=p, window=w)
+            out[key + "_down"] = kt_module.natural_visibility_edges(y, x, penetrable=p, window=w,
+                                                                    direction="top_to_bottom")
             out[key + "_dist"] = kt_module.natural_visibility_edges(y, x, penetrable=p, window=w,
                                                                     weight="distance", direction="top_to_bottom")[1]
         out[name + "_plain_deg"] = kt_module.natural_visibility_degrees(y)
