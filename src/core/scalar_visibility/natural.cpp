@@ -39,20 +39,6 @@ private:
     std::uint64_t work_ = 0;
 };
 
-// A part grows to the size its samples so far project for its whole range
-// (plus an eighth) once fewer than kReserveMargin edges fit: growing by
-// doubling would copy the edges of a dense range several times, each time
-// into fresh memory that the system first clears.
-constexpr std::size_t kReserveMargin = 4096;
-
-void reserve_ahead(EdgeList& edges, std::size_t samples_done, std::size_t samples) {
-    if (edges.capacity() - edges.size() >= kReserveMargin) return;
-    const double projected = static_cast<double>(edges.size()) * static_cast<double>(samples) /
-                             static_cast<double>(std::max<std::size_t>(samples_done, 1));
-    edges.reserve(std::max(static_cast<std::size_t>(projected * 1.125), edges.size() + edges.size() / 2) +
-                  kReserveMargin);
-}
-
 std::vector<double> position_array(std::size_t n, UniformPositions) {
     std::vector<double> x(n);
     std::iota(x.begin(), x.end(), 0.0);
@@ -72,7 +58,7 @@ std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) 
         for (std::size_t s = begin; s < end; ++s) {
             const auto i = static_cast<std::uint32_t>(s);
             work.add(engine.span(i));
-            reserve_ahead(edges, s - begin, end - begin);
+            detail::reserve_ahead(edges, s - begin, end - begin);
             engine.scan(i, edges);
         }
     };

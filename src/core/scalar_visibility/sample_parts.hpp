@@ -31,10 +31,25 @@ inline constexpr std::uint64_t kSampleWork = 16;
 
 inline std::size_t sample_chunk(std::size_t n) { return std::max(kSampleChunk, n / (8 * parallel::thread_count())); }
 
+// A part grows to the size its samples so far project for its whole range
+// (plus an eighth) once fewer than kReserveMargin edges fit: growing by
+// doubling would copy the edges of a dense range several times, each time
+// into fresh memory that the system first clears.
+inline constexpr std::size_t kReserveMargin = 4096;
+
+inline void reserve_ahead(EdgeList& edges, std::size_t samples_done, std::size_t samples) {
+    if (edges.capacity() - edges.size() >= kReserveMargin) return;
+    const double projected = static_cast<double>(edges.size()) * static_cast<double>(samples) /
+                             static_cast<double>(std::max<std::size_t>(samples_done, 1));
+    edges.reserve(std::max(static_cast<std::size_t>(projected * 1.125), edges.size() + edges.size() / 2) +
+                  kReserveMargin);
+}
+
 template <class Scan>
 void scan_samples(std::size_t begin, std::size_t end, Scan& scan, EdgeList& edges) {
     interruption::Countdown poll(kPollWork);
     for (std::size_t i = begin; i < end; ++i) {
+        reserve_ahead(edges, i - begin, end - begin);
         const std::uint64_t work = scan(static_cast<std::uint32_t>(i), edges) + kSampleWork;
         poll.tick(static_cast<unsigned>(std::min<std::uint64_t>(work, kPollWork)));
     }
