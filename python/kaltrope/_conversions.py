@@ -85,11 +85,17 @@ def from_edges(
         raise ValueError("edges must not join a node to itself")
     node_values = _node_column(values, count, "values", np.nan)
     node_times = _node_column(timestamps, count, "timestamps", None)
-    # Both directions of every edge, each neighbour row sorted and without repeats.
-    arcs = np.unique(np.concatenate([pairs, pairs[:, ::-1]]), axis=0)
+    # Both directions of every edge, each neighbour row sorted and without
+    # repeats: sorted as one key per arc, which is many times faster than
+    # np.unique over rows.
+    both = np.concatenate([pairs, pairs[:, ::-1]]).astype(np.uint64)
+    keys = np.sort(both[:, 0] * np.uint64(count) + both[:, 1])
+    first = np.ones(len(keys), dtype=bool)
+    np.not_equal(keys[1:], keys[:-1], out=first[1:])
+    keys = keys[first]
     offsets = np.zeros(count + 1, dtype=np.uint64)
-    np.cumsum(np.bincount(arcs[:, 0], minlength=count), out=offsets[1:])
-    neighbors = arcs[:, 1].astype(np.uint32)
+    np.cumsum(np.bincount(keys // np.uint64(count), minlength=count), out=offsets[1:])
+    neighbors = (keys % np.uint64(count)).astype(np.uint32)
     return VisibilityGraph._restore(1, offsets, neighbors, None, None, None, node_values, node_times)
 
 
