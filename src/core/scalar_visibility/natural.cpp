@@ -18,27 +18,6 @@
 namespace kaltrope {
 namespace {
 
-constexpr std::size_t kMinChunk = 4096;
-// A scan polls for interruption after about this many candidates (the sum
-// of the window spans, plus a few per sample for its fixed costs).
-constexpr std::uint64_t kPollWork = std::uint64_t{1} << 20;
-constexpr std::uint64_t kSampleWork = 16;
-
-// Polls once the windows scanned since the last poll add up to kPollWork.
-class WorkCounter {
-public:
-    void add(std::uint32_t span) {
-        work_ += span + kSampleWork;
-        if (work_ >= kPollWork) [[unlikely]] {
-            work_ = 0;
-            interruption::poll();
-        }
-    }
-
-private:
-    std::uint64_t work_ = 0;
-};
-
 std::vector<double> position_array(std::size_t n, UniformPositions) {
     std::vector<double> x(n);
     std::iota(x.begin(), x.end(), 0.0);
@@ -49,35 +28,9 @@ std::vector<double> position_array(std::size_t n, ExplicitPositions x) { return 
 
 template <class Positions>
 std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) {
-    const std::size_t n = y.size();
-    if (n <= 1) return {};
+    if (y.size() < 2) return {};
     const NaturalSampleEngine engine(y, x, algorithm);
-
-    auto scan_range = [&](std::size_t begin, std::size_t end, EdgeList& edges) {
-        WorkCounter work;
-        for (std::size_t s = begin; s < end; ++s) {
-            const auto i = static_cast<std::uint32_t>(s);
-            work.add(engine.span(i));
-            detail::reserve_ahead(edges, s - begin, end - begin);
-            engine.scan(i, edges);
-        }
-    };
-
-    if (n < kParallelMinSamples) {
-        std::vector<EdgeList> parts(1);
-        parts[0].reserve(3 * n);
-        scan_range(0, n, parts[0]);
-        return parts;
-    }
-    const std::size_t chunk = std::max(kMinChunk, n / (8 * parallel::thread_count()));
-    std::vector<EdgeList> parts((n + chunk - 1) / chunk);
-    parallel::for_each_range(parts.size(), 1, [&](std::size_t first, std::size_t last) {
-        for (std::size_t part = first; part < last; ++part) {
-            parts[part].reserve(3 * chunk);
-            scan_range(part * chunk, std::min(n, (part + 1) * chunk), parts[part]);
-        }
-    });
-    return parts;
+    return edges_by_sample(y.size(), SampleEngineScan<Positions>{&engine}, true);
 }
 
 template <class Positions>
@@ -103,9 +56,10 @@ void natural_row(Series y, EdgeList& edges) {
     if (n < 2) return;
     const Segments windows = segments(y);
     const SeriesExtent extent = extent_of(y, UniformPositions{});
-    WorkCounter work;
+    interruption::Countdown poll(detail::kPollWork);
     for (std::uint32_t i = 0; i < n; ++i) {
-        work.add(windows.hi[i] - windows.lo[i]);
+        poll.tick(static_cast<unsigned>(
+            std::min<std::uint64_t>(windows.hi[i] - windows.lo[i] + detail::kSampleWork, detail::kPollWork)));
         scan_sample(y.data(), UniformPositions{}, i, windows.lo[i], windows.hi[i], extent, edges);
     }
 }

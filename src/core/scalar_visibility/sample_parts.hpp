@@ -34,15 +34,18 @@ inline std::size_t sample_chunk(std::size_t n) { return std::max(kSampleChunk, n
 // A part grows to the size its samples so far project for its whole range
 // (plus an eighth) once fewer than kReserveMargin edges fit: growing by
 // doubling would copy the edges of a dense range several times, each time
-// into fresh memory that the system first clears.
+// into fresh memory that the system first clears. A step grows it at most
+// fourfold: after a few samples the projection says little (one sample
+// seeing the whole series would project terabytes).
 inline constexpr std::size_t kReserveMargin = 4096;
 
 inline void reserve_ahead(EdgeList& edges, std::size_t samples_done, std::size_t samples) {
     if (edges.capacity() - edges.size() >= kReserveMargin) return;
-    const double projected = static_cast<double>(edges.size()) * static_cast<double>(samples) /
+    const double size = static_cast<double>(edges.size());
+    const double projected = size * static_cast<double>(samples) /
                              static_cast<double>(std::max<std::size_t>(samples_done, 1));
-    edges.reserve(std::max(static_cast<std::size_t>(projected * 1.125), edges.size() + edges.size() / 2) +
-                  kReserveMargin);
+    const double target = std::max(std::min(1.125 * projected, 4.0 * size), 1.5 * size);
+    edges.reserve(static_cast<std::size_t>(target) + kReserveMargin);
 }
 
 template <class Scan>
@@ -116,7 +119,8 @@ EdgePairs pairs_by_sample(std::size_t n, const Scan& prototype, Prepare prepare)
 // once at the end; only ends outside the range are added atomically.
 template <class Scan>
 void degrees_by_sample(std::size_t n, const Scan& prototype, std::int64_t* degrees, bool parallel) {
-    auto count_range = [&](std::size_t begin, std::size_t end, Scan& scan, std::int64_t* tally, bool shared) {
+    // Ends outside [begin, end) occur only when other chunks share degrees.
+    auto count_range = [&](std::size_t begin, std::size_t end, Scan& scan, std::int64_t* tally) {
         EdgeList edges;
         interruption::Countdown poll(detail::kPollWork);
         for (std::size_t s = begin; s < end; ++s) {
@@ -128,7 +132,7 @@ void degrees_by_sample(std::size_t n, const Scan& prototype, std::int64_t* degre
                 const std::uint32_t other = edge.a ^ edge.b ^ i;
                 if (other - begin < end - begin) {
                     ++tally[other - begin];
-                } else if (shared) {
+                } else {
                     std::atomic_ref(degrees[other]).fetch_add(1, std::memory_order_relaxed);
                 }
             }
@@ -137,7 +141,7 @@ void degrees_by_sample(std::size_t n, const Scan& prototype, std::int64_t* degre
     };
     if (!parallel || n < kParallelMinSamples) {
         Scan scan = prototype;
-        count_range(0, n, scan, degrees, false);
+        count_range(0, n, scan, degrees);
         return;
     }
     const std::size_t chunk = detail::sample_chunk(n);
@@ -146,7 +150,7 @@ void degrees_by_sample(std::size_t n, const Scan& prototype, std::int64_t* degre
         const std::size_t begin = first * chunk;
         const std::size_t end = std::min(n, last * chunk);
         std::vector<std::int64_t> tally(end - begin);
-        count_range(begin, end, scan, tally.data(), true);
+        count_range(begin, end, scan, tally.data());
         for (std::size_t s = begin; s < end; ++s) {
             if (tally[s - begin] != 0) {
                 std::atomic_ref(degrees[s]).fetch_add(tally[s - begin], std::memory_order_relaxed);
