@@ -65,6 +65,7 @@ public:
 
     std::uint32_t of(std::size_t node) const { return community_[node]; }
     double strength(std::uint32_t c) const { return strength_[c]; }
+    std::uint32_t size(std::uint32_t c) const { return size_[c]; }
     std::size_t community_count() const { return size_.size() - unused_.size(); }
     const std::vector<std::uint32_t>& communities() const { return community_; }
 
@@ -126,19 +127,26 @@ bool move_nodes(const Graph& graph, Partition& partition, const Scale& scale, Ra
         queued[v] = 0;
         const std::uint32_t own = partition.of(v);
         const double k = graph.strength(v);
-        // Most nodes have no neighbour outside their community: staying then
-        // scores best, unless being alone does.
         const auto row = graph.neighbors(v);
         const auto row_weights = graph.weights(v);
-        double own_weight = 0.0;
-        std::size_t i = 0;
-        for (; i < row.size() && partition.of(row[i]) == own; ++i) own_weight += row_weights[i];
-        if (i == row.size()) {
-            inside[v] = own_weight;
-            if (scale.score(own_weight, k, partition.strength(own) - k) >= 0.0) continue;
+        // Most nodes keep most of their weight inside their community: when
+        // the weight to all other communities together is no more than the
+        // score of staying, no single one can beat it, and neither can being
+        // alone (which scores 0). Weights count edges, so their sums are exact.
+        if (partition.size(own) > 1) {
+            double own_weight = 0.0;
+            double other_weight = 0.0;
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                (partition.of(row[i]) == own ? own_weight : other_weight) += row_weights[i];
+            }
+            const double stay = scale.score(own_weight, k, partition.strength(own) - k);
+            if (stay >= 0.0 && other_weight <= stay) {
+                inside[v] = own_weight;
+                continue;
+            }
         }
         to_community.add_all([&](auto add) {
-            for (i = 0; i < row.size(); ++i) add(partition.of(row[i]), row_weights[i]);
+            for (std::size_t i = 0; i < row.size(); ++i) add(partition.of(row[i]), row_weights[i]);
         });
 
         std::uint32_t best = own;
@@ -178,10 +186,6 @@ bool move_nodes(const Graph& graph, Partition& partition, const Scale& scale, Ra
     }
     return moved;
 }
-
-// Levels of fewer nodes are refined on the calling thread: waking the pool
-// would cost more.
-constexpr std::size_t kSerialNodes = 2048;
 
 // Subcommunities of each community: every node starts alone, and a node
 // still alone and well connected to its community joins the well-connected

@@ -9,11 +9,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "core/graph/adjacency.hpp"
 #include "support/interruption.hpp"
+#include "support/worker_pool.hpp"
 
 namespace kaltrope {
 
@@ -78,12 +80,17 @@ private:
     const Adjacency& adjacency_;
 };
 
+// Graphs of fewer nodes are refined and grouped on the calling thread:
+// waking the pool would cost more.
+inline constexpr std::size_t kSerialNodes = 2048;
+
 class WeightedGraph {
 public:
     // The graph whose node g stands for the nodes v of graph with
     // group[v] == g, for groups numbered 0 ... group_count - 1, each with at
     // least one node. A row lists the groups in the order the members' rows
-    // first reach them; to_group is scratch space of group_count keys or more.
+    // first reach them; to_group is scratch space of group_count keys or more
+    // (used when the graph is grouped on the calling thread).
     template <class Graph>
     static WeightedGraph grouped(const Graph& graph, std::span<const std::uint32_t> group, std::size_t group_count,
                                  KeyedWeights& to_group);
@@ -135,25 +142,53 @@ WeightedGraph WeightedGraph::grouped(const Graph& graph, std::span<const std::ui
     coarse.offsets_.assign(group_count + 1, 0);
     coarse.strength_.assign(group_count, 0.0);
     coarse.total_strength_ = graph.total_strength();
-    interruption::Countdown countdown(1u << 18);
-    for (std::size_t g = 0; g < group_count; ++g) {
-        for (std::uint32_t k = by_group.first[g]; k < by_group.first[g + 1]; ++k) {
-            const std::uint32_t v = by_group.members[k];
-            coarse.strength_[g] += graph.strength(v);
-            // The group's own weight too, without a branch at every edge
-            // end; it is left out of the row below.
-            to_group.add_all([&](auto add) {
-                graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) { add(group[u], weight); });
-            });
-            countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
+    // Runs of groups are collected apart, each into rows of its own, then
+    // joined in order: the rows are the same for any number of threads.
+    struct Rows {
+        std::vector<std::uint32_t> targets;
+        std::vector<double> weights;
+    };
+    const bool serial = graph.node_count() < kSerialNodes;
+    const std::vector<std::uint32_t> runs = by_group.balanced_ranges(serial ? 1 : parallel::thread_count() * 4);
+    std::vector<Rows> run_rows(runs.size() - 1);
+    parallel::for_each_index(run_rows.size(), [&](std::size_t run) {
+        // The serial case reuses the caller's scratch; a run on the pool
+        // needs its own.
+        std::optional<KeyedWeights> own_scratch;
+        KeyedWeights& weights_to = serial ? to_group : own_scratch.emplace(group_count);
+        Rows& rows = run_rows[run];
+        interruption::Countdown countdown(1u << 18);
+        for (std::size_t g = runs[run]; g < runs[run + 1]; ++g) {
+            for (std::uint32_t k = by_group.first[g]; k < by_group.first[g + 1]; ++k) {
+                const std::uint32_t v = by_group.members[k];
+                coarse.strength_[g] += graph.strength(v);
+                // The group's own weight too, without a branch at every edge
+                // end; it is left out of the row below.
+                weights_to.add_all([&](auto add) {
+                    graph.for_each_neighbor(v, [&](std::uint32_t u, double weight) { add(group[u], weight); });
+                });
+                countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
+            }
+            for (const std::uint32_t h : weights_to.keys()) {
+                if (h == g) continue;
+                rows.targets.push_back(h);
+                rows.weights.push_back(weights_to.weight(h));
+            }
+            // Row lengths for now, made offsets below.
+            coarse.offsets_[g + 1] = rows.targets.size();
+            weights_to.clear();
         }
-        for (const std::uint32_t h : to_group.keys()) {
-            if (h == g) continue;
-            coarse.targets_.push_back(h);
-            coarse.weights_.push_back(to_group.weight(h));
-        }
-        coarse.offsets_[g + 1] = coarse.targets_.size();
-        to_group.clear();
+    });
+    std::uint64_t joined = 0;
+    for (std::size_t run = 0; run < run_rows.size(); ++run) {
+        for (std::size_t g = runs[run]; g < runs[run + 1]; ++g) coarse.offsets_[g + 1] += joined;
+        joined += run_rows[run].targets.size();
+    }
+    coarse.targets_.reserve(joined);
+    coarse.weights_.reserve(joined);
+    for (const Rows& rows : run_rows) {
+        coarse.targets_.insert(coarse.targets_.end(), rows.targets.begin(), rows.targets.end());
+        coarse.weights_.insert(coarse.weights_.end(), rows.weights.begin(), rows.weights.end());
     }
     return coarse;
 }
