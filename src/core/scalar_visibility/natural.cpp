@@ -42,8 +42,8 @@ EdgePairs natural_pairs(Series y, Positions x, const VisibilityLimits& limits, E
     auto directed = [&](std::span<Edge> edges) {
         if (direction == EdgeDirection::TopToBottom) direct_top_to_bottom(edges, y);
     };
-    if (limits.plain()) {
-        const NaturalSampleEngine engine(y, x, algorithm);
+    if (limits.penetrable == 0) {
+        const NaturalSampleEngine engine(y, x, algorithm, limits.window);
         return pairs_by_sample(n, SampleEngineScan<Positions>{&engine}, directed);
     }
     const SampleReach reach(limits.window, n);
@@ -67,8 +67,10 @@ void natural_row(Series y, EdgeList& edges) {
 }  // namespace
 
 template <class Positions>
-NaturalSampleEngine<Positions>::NaturalSampleEngine(Series y, Positions x, Algorithm algorithm)
+NaturalSampleEngine<Positions>::NaturalSampleEngine(Series y, Positions x, Algorithm algorithm,
+                                                    std::optional<std::uint64_t> window)
     : y_(y), x_(x), windows_(segments(y)) {
+    if (window) narrow_to(windows_, *window);
     if (uses_hull_tree(scan_work(windows_), y.size(), algorithm)) {
         tree_.emplace(HullTree::build(y, position_array(y.size(), x)));
     }

@@ -19,7 +19,9 @@ template <class Positions>
 class NaturalSampleEngine {
 public:
     // y (and the positions) validated, n >= 2; y must outlive the engine.
-    NaturalSampleEngine(Series y, Positions x, Algorithm algorithm);
+    // With a window, only pairs at most that many samples apart are found,
+    // and the algorithm is chosen for the work that remains.
+    NaturalSampleEngine(Series y, Positions x, Algorithm algorithm, std::optional<std::uint64_t> window = std::nullopt);
 
     // Appends the edges of sample i: left edges (j, i) by j descending, then
     // right edges (i, j) by j ascending.

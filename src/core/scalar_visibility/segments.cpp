@@ -83,6 +83,19 @@ Segments segments(Series y) {
     return windows;
 }
 
+void narrow_to(Segments& windows, std::uint64_t window) {
+    const std::size_t n = windows.lo.size();
+    const std::size_t length = range_length(n);
+    parallel::for_each_range(n, length, [&](std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i) {
+            const std::uint64_t lo = i - std::min<std::uint64_t>(i, window);
+            const std::uint64_t hi = i + std::min<std::uint64_t>(n - 1 - i, window);
+            windows.lo[i] = std::max(windows.lo[i], static_cast<std::uint32_t>(lo));
+            windows.hi[i] = std::min(windows.hi[i], static_cast<std::uint32_t>(hi));
+        }
+    });
+}
+
 std::uint64_t scan_work(const Segments& windows) {
     const std::size_t n = windows.lo.size();
     const std::size_t length = range_length(n);

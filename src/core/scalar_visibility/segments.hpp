@@ -21,6 +21,11 @@ struct Segments {
 // In parallel for long series; the same windows for any number of threads.
 Segments segments(Series y);
 
+// Each window narrowed to the samples at most `window` indices from its own:
+// visibility between two samples depends only on the samples between them,
+// so the engines then find exactly the pairs that are that close.
+void narrow_to(Segments& windows, std::uint64_t window);
+
 // The number of candidates the scan engine examines: the sum of hi - lo.
 std::uint64_t scan_work(const Segments& windows);
 

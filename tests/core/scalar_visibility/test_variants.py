@@ -90,6 +90,20 @@ def test_limits_keep_exactly_the_pairs_of_the_wider_graph(penetrable, window):
         assert set(pairs(function(y, penetrable=penetrable + 1, window=window))) >= set(kept)
 
 
+@pytest.mark.parametrize("window", [1, 100, 5000])
+def test_a_window_narrows_every_engine_to_the_same_pairs(window):
+    # The plain engines take a window as narrower sample windows; the hull
+    # tree and the hybrid must then search exactly those, in the same order.
+    rng = np.random.default_rng(window)
+    walk = np.cumsum(rng.standard_normal(40000))
+    x = np.cumsum(rng.integers(1, 4, walk.size)).astype(float)
+    for positions in (None, x):
+        full = NAT(walk, positions)
+        kept = full[full[:, 1] - full[:, 0] <= window]
+        for alg in ("auto", "scan", "hull"):
+            assert np.array_equal(NAT(walk, positions, alg, window=window), kept)
+
+
 def test_huge_limits_give_every_pair():
     y = np.random.default_rng(3).random(60)
     every = {(a, b) for a in range(60) for b in range(a + 1, 60)}
