@@ -26,10 +26,10 @@ struct LeidenOptions {
 // from the last one's communities, until one changes nothing or raises the
 // quality by less than 1e-4; nodes then move on their own until none gains
 // by it. A community that falls apart is split into its connected parts,
-// which can only raise the quality. Nodes move on one thread; refinement is
-// split between threads by communities, each visited in the same order as
-// alone, so the result depends only on the graph and the options. Nodes
-// without edges stay alone.
+// which can only raise the quality. Nodes move on one thread; refinement and
+// grouping are split between threads by communities, each visited in the
+// same order as alone, so the result depends only on the graph and the
+// options. Nodes without edges stay alone.
 std::vector<std::uint32_t> leiden_communities(const Adjacency& adjacency, const LeidenOptions& options);
 
 }  // namespace kaltrope
