@@ -16,8 +16,8 @@ template <class Positions>
 void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool parallel, std::int64_t* degrees) {
     std::fill_n(degrees, y.size(), 0);
     if (y.size() < 2) return;
-    if (limits.plain()) {
-        const NaturalSampleEngine engine(y, x, Algorithm::Auto);
+    if (limits.penetrable == 0) {
+        const NaturalSampleEngine engine(y, x, Algorithm::Auto, limits.window);
         degrees_by_sample(y.size(), SampleEngineScan<Positions>{&engine}, degrees, parallel);
         return;
     }
