@@ -156,17 +156,15 @@ std::optional<std::uint32_t> HullTree::left_from(std::uint32_t i, std::uint32_t 
     const double xi = positions_[i];
     const double yi = values_[i];
     SightLine<Side::Left> sight(xi, yi, positions_[v], values_[v], extent());
-    auto above_line = [&](std::uint32_t k) { return sight.above(positions_[k], values_[k]); };
     std::uint64_t work_total = 0;
     std::uint64_t distance = 0;
     for (;;) {
         const double dy = values_[v] - yi;
         const double dx = xi - positions_[v];
         std::uint64_t work = 0;
-        const auto found =
-            nearest_before(lo, v, above_line, work, {dx, dy, xi * dy + yi * dx, tolerance(dy, dx, xi, yi)});
-        if (!found) return std::nullopt;
-        const std::uint32_t k = *found;
+        const std::uint32_t k =
+            nearest_before(lo, v, sight, work, {dx, dy, xi * dy + yi * dx, tolerance(dy, dx, xi, yi)});
+        if (k == kNone) return std::nullopt;
         edges.push_back({k, i});
         work_total += work;
         distance += v - k;
@@ -181,7 +179,6 @@ std::optional<std::uint32_t> HullTree::right_from(std::uint32_t i, std::uint32_t
     const double xi = positions_[i];
     const double yi = values_[i];
     SightLine<Side::Right> sight(xi, yi, positions_[v], values_[v], extent());
-    auto above_line = [&](std::uint32_t k) { return sight.above(positions_[k], values_[k]); };
     std::uint64_t work_total = 0;
     std::uint64_t distance = 0;
     // Nothing lies beyond a visible point at least as high as point i.
@@ -189,10 +186,9 @@ std::optional<std::uint32_t> HullTree::right_from(std::uint32_t i, std::uint32_t
         const double dy = values_[v] - yi;
         const double dx = positions_[v] - xi;
         std::uint64_t work = 0;
-        const auto found = nearest_after(std::size_t{v} + 1, std::size_t{hi} + 1, above_line, work,
-                                         {dx, -dy, yi * dx - xi * dy, tolerance(dy, dx, xi, yi)});
-        if (!found) return std::nullopt;
-        const std::uint32_t k = *found;
+        const std::uint32_t k = nearest_after(std::size_t{v} + 1, std::size_t{hi} + 1, sight, work,
+                                              {dx, -dy, yi * dx - xi * dy, tolerance(dy, dx, xi, yi)});
+        if (k == kNone) return std::nullopt;
         edges.push_back({i, k});
         work_total += work;
         distance += k - v;

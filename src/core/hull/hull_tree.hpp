@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <utility>
@@ -17,6 +18,8 @@
 
 #include "core/series/edge_list.hpp"
 #include "core/hull/upper_hull.hpp"
+#include "core/predicates/sight_line.hpp"
+#include "support/large_buffer.hpp"
 
 namespace kaltrope {
 
@@ -100,81 +103,112 @@ private:
 
     std::size_t leaf_start(std::size_t leaf) const { return std::min(values_.size(), kLeafSize * leaf); }
 
-    template <bool FromRight, class Test>
-    std::optional<std::uint32_t> descend(Subtree tree, std::size_t lo, std::size_t hi, Test& test, std::uint64_t& work,
-                                         const PruneLine& line) const {
+    // What the searches below return when no point passes: no index, since
+    // a series has fewer than 2^32 points. A plain index, not an optional,
+    // keeps the result in a register through the recursion.
+    static constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+
+    // The point of [from, to) nearest to the search's start (to on the left,
+    // from on the right) above the line: the threshold test passes over the
+    // points it settles below, two at a time, and the exact test decides
+    // each of the others.
+    template <bool FromRight, class Sight>
+    std::uint32_t scan_leaf(std::size_t from, std::size_t to, const Sight& sight) const {
+        const double* y = values_.data();
+        const ExplicitPositions x{positions_.data()};
+        if constexpr (FromRight) {
+            auto position = static_cast<std::uint32_t>(to);
+            const auto end = static_cast<std::uint32_t>(from);
+            while ((position = sight.pass_below(y, x, position, end)) > end) {
+                --position;
+                if (sight.above(x[position], y[position])) return position;
+            }
+        } else {
+            // from > 0: a search on the right starts after its own point.
+            auto position = static_cast<std::uint32_t>(from - 1);
+            const auto end = static_cast<std::uint32_t>(to - 1);
+            while ((position = sight.pass_below(y, x, position, end)) < end) {
+                ++position;
+                if (sight.above(x[position], y[position])) return position;
+            }
+        }
+        return kNone;
+    }
+
+    template <bool FromRight, class Sight>
+    std::uint32_t descend(Subtree tree, std::size_t lo, std::size_t hi, const Sight& sight, std::uint64_t& work,
+                          const PruneLine& line) const {
         const std::size_t begin = leaf_start(tree.first_leaf);
         const std::size_t end = leaf_start(tree.first_leaf + tree.width);
-        if (begin >= end || begin >= hi || end <= lo) return std::nullopt;
+        if (begin >= end || begin >= hi || end <= lo) return kNone;
         work += 8;
-        if (begin >= lo && end <= hi && line.skips(node_max(tree.node, line.a, line.b))) return std::nullopt;
+        if (begin >= lo && end <= hi && line.skips(node_max(tree.node, line.a, line.b))) return kNone;
         if (tree.width > 1) {
             const std::size_t half = tree.width / 2;
             const Subtree left{2 * tree.node, tree.first_leaf, half};
             const Subtree right{2 * tree.node + 1, tree.first_leaf + half, half};
-            if (auto found = descend<FromRight>(FromRight ? right : left, lo, hi, test, work, line)) return found;
-            return descend<FromRight>(FromRight ? left : right, lo, hi, test, work, line);
+            const std::uint32_t found = descend<FromRight>(FromRight ? right : left, lo, hi, sight, work, line);
+            if (found != kNone) return found;
+            return descend<FromRight>(FromRight ? left : right, lo, hi, sight, work, line);
         }
         const std::size_t from = std::max(begin, lo);
         const std::size_t to = std::min(end, hi);
         work += to - from;
-        if constexpr (FromRight) {
-            for (std::size_t k = to; k-- > from;) {
-                if (test(static_cast<std::uint32_t>(k))) return static_cast<std::uint32_t>(k);
-            }
-        } else {
-            for (std::size_t k = from; k < to; ++k) {
-                if (test(static_cast<std::uint32_t>(k))) return static_cast<std::uint32_t>(k);
-            }
-        }
-        return std::nullopt;
+        return scan_leaf<FromRight>(from, to, sight);
     }
 
-    // The largest k in [lo, end) passing test, searched outward from end:
-    // up from the leaf holding end - 1, into each left sibling on the way, so
-    // the cost grows with the distance to the answer, not with the tree.
-    template <class Test>
-    std::optional<std::uint32_t> nearest_before(std::size_t lo, std::size_t end, Test& test, std::uint64_t& work,
-                                                const PruneLine& line) const {
-        if (end <= lo) return std::nullopt;
+    // The largest k in [lo, end) above the line of sight, searched outward
+    // from end: up from the leaf holding end - 1, into each left sibling on
+    // the way, so the cost grows with the distance to the answer, not with
+    // the tree.
+    template <class Sight>
+    std::uint32_t nearest_before(std::size_t lo, std::size_t end, const Sight& sight, std::uint64_t& work,
+                                 const PruneLine& line) const {
+        if (end <= lo) return kNone;
         Subtree at{leaf_count_ + (end - 1) / kLeafSize, (end - 1) / kLeafSize, 1};
-        if (auto found = descend<true>(at, lo, end, test, work, line)) return found;
+        if (const std::uint32_t found = descend<true>(at, lo, end, sight, work, line); found != kNone) return found;
         for (; at.node > 1; at.node /= 2, at.width *= 2) {
             if (at.node % 2 == 1) {
                 at.first_leaf -= at.width;
-                if (leaf_start(at.first_leaf + at.width) <= lo) return std::nullopt;
-                if (auto found = descend<true>({at.node - 1, at.first_leaf, at.width}, lo, end, test, work, line)) {
-                    return found;
-                }
+                if (leaf_start(at.first_leaf + at.width) <= lo) return kNone;
+                const std::uint32_t found =
+                    descend<true>({at.node - 1, at.first_leaf, at.width}, lo, end, sight, work, line);
+                if (found != kNone) return found;
             }
         }
-        return std::nullopt;
+        return kNone;
     }
 
-    // The smallest k in [begin, hi) passing test, searched outward from begin.
-    template <class Test>
-    std::optional<std::uint32_t> nearest_after(std::size_t begin, std::size_t hi, Test& test, std::uint64_t& work,
-                                               const PruneLine& line) const {
-        if (begin >= hi) return std::nullopt;
+    // The smallest k in [begin, hi) above the line, searched outward from
+    // begin (> 0).
+    template <class Sight>
+    std::uint32_t nearest_after(std::size_t begin, std::size_t hi, const Sight& sight, std::uint64_t& work,
+                                const PruneLine& line) const {
+        if (begin >= hi) return kNone;
         Subtree at{leaf_count_ + begin / kLeafSize, begin / kLeafSize, 1};
-        if (auto found = descend<false>(at, begin, hi, test, work, line)) return found;
+        if (const std::uint32_t found = descend<false>(at, begin, hi, sight, work, line); found != kNone) return found;
         for (; at.node > 1; at.node /= 2, at.width *= 2) {
             if (at.node % 2 == 0) {
                 const std::size_t sibling_first = at.first_leaf + at.width;
-                if (leaf_start(sibling_first) >= hi) return std::nullopt;
-                if (auto found = descend<false>({at.node + 1, sibling_first, at.width}, begin, hi, test, work, line)) {
-                    return found;
-                }
+                if (leaf_start(sibling_first) >= hi) return kNone;
+                const std::uint32_t found =
+                    descend<false>({at.node + 1, sibling_first, at.width}, begin, hi, sight, work, line);
+                if (found != kNone) return found;
             } else {
                 at.first_leaf -= at.width;
             }
         }
-        return std::nullopt;
+        return kNone;
     }
 
+    // Searches jump across these arrays, hundreds of megabytes for long
+    // series: huge pages keep those jumps from missing the TLB as well.
+    template <class T>
+    using Array = std::vector<T, memory::LargeAllocator<T>>;
+
     std::vector<double> positions_;
-    std::vector<std::uint32_t> offsets_;  // node k's hull is vertices_[offsets_[k] .. offsets_[k + 1])
-    std::vector<Vertex> vertices_;
+    Array<std::uint32_t> offsets_;  // node k's hull is vertices_[offsets_[k] .. offsets_[k + 1])
+    Array<Vertex> vertices_;
     std::vector<double> scaled_values_;  // values_ when the input needed scaling
     std::span<const double> values_;
     std::size_t leaf_count_ = 1;
