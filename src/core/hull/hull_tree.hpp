@@ -6,12 +6,16 @@
 // Points are grouped into leaf blocks of 16; the leaves sit at the bottom of
 // an implicit binary heap (node 1 is the root, node k has children 2k and
 // 2k + 1), and every node stores the upper convex hull of the points it covers.
+//
+// Positions are UniformPositions (x_i = i) or ExplicitPositions; a tree over
+// uniform ones stores none, so its scans read the values alone.
 
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <type_traits>
 #include <span>
 #include <utility>
 #include <vector>
@@ -23,16 +27,18 @@
 
 namespace kaltrope {
 
+template <class Positions>
 class HullTree {
 public:
     static constexpr std::uint32_t kLeafSize = 16;
     // Trees of at least this many points build their hulls in parallel.
     static constexpr std::size_t kParallelBuildSamples = 32768;
 
-    // values must outlive the tree; positions holds x for every point. The
-    // tree may scale either axis by a power of two (see moderate_coordinates),
-    // so values() and positions() are the coordinates its searches use.
-    static HullTree build(std::span<const double> values, std::vector<double> positions);
+    // values (and explicit positions, one for every point) must outlive the
+    // build; values must outlive the tree. The tree may scale either axis by
+    // a power of two (see moderate_coordinates), so values() and positions()
+    // are the coordinates its searches use.
+    static HullTree build(std::span<const double> values, Positions positions);
 
     HullTree(HullTree&&) = default;
     HullTree& operator=(HullTree&&) = default;
@@ -41,7 +47,13 @@ public:
 
     std::size_t size() const { return values_.size(); }
     std::span<const double> values() const { return values_; }
-    std::span<const double> positions() const { return positions_; }
+    Positions positions() const {
+        if constexpr (std::is_same_v<Positions, ExplicitPositions>) {
+            return {positions_.data()};
+        } else {
+            return {};
+        }
+    }
 
     // What the lines of sight over these points share.
     SeriesExtent extent() const { return coordinates_.extent(); }
@@ -61,9 +73,9 @@ public:
     void scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const;
 
 private:
-    HullTree(std::span<const double> values, std::vector<double> positions);
+    explicit HullTree(std::span<const double> values) : values_(values) {}
 
-    void moderate_coordinates();
+    void moderate_coordinates(Positions positions);
     void build_hulls();
     void measure_coordinates();
 
@@ -95,12 +107,6 @@ private:
         std::size_t width;
     };
 
-    std::pair<std::size_t, std::size_t> leaves_of(std::size_t node) const {
-        const int depth = std::bit_width(node) - 1;
-        const std::size_t width = leaf_count_ >> depth;
-        return {(node - (std::size_t{1} << depth)) * width, width};
-    }
-
     std::size_t leaf_start(std::size_t leaf) const { return std::min(values_.size(), kLeafSize * leaf); }
 
     // What the searches below return when no point passes: no index, since
@@ -115,7 +121,7 @@ private:
     template <bool FromRight, class Sight>
     std::uint32_t scan_leaf(std::size_t from, std::size_t to, const Sight& sight) const {
         const double* y = values_.data();
-        const ExplicitPositions x{positions_.data()};
+        const Positions x = positions();
         if constexpr (FromRight) {
             auto position = static_cast<std::uint32_t>(to);
             const auto end = static_cast<std::uint32_t>(from);
@@ -206,7 +212,7 @@ private:
     template <class T>
     using Array = std::vector<T, memory::LargeAllocator<T>>;
 
-    std::vector<double> positions_;
+    Array<double> positions_;  // explicit positions only
     Array<std::uint32_t> offsets_;  // node k's hull is vertices_[offsets_[k] .. offsets_[k + 1])
     Array<Vertex> vertices_;
     std::vector<double> scaled_values_;  // values_ when the input needed scaling
@@ -214,5 +220,8 @@ private:
     std::size_t leaf_count_ = 1;
     CoordinateRange coordinates_;
 };
+
+extern template class HullTree<UniformPositions>;
+extern template class HullTree<ExplicitPositions>;
 
 }  // namespace kaltrope

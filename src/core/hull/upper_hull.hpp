@@ -15,9 +15,11 @@
 namespace kaltrope {
 
 // The upper hull of candidates given by ascending index, into chain; only
-// strict turns are vertices.
-inline void upper_hull_of(std::span<const std::uint32_t> candidates, const double* values, const double* positions,
-                          std::vector<std::uint32_t>& chain) {
+// strict turns are vertices. positions[k] is x_k (a pointer, or positions of
+// input.hpp).
+template <class Positions>
+void upper_hull_of(std::span<const std::uint32_t> candidates, const double* values, Positions positions,
+                   std::vector<std::uint32_t>& chain) {
     chain.clear();
     for (std::uint32_t j : candidates) {
         while (chain.size() >= 2) {
