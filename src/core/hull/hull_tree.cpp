@@ -159,8 +159,8 @@ void HullTree<Positions>::build_hulls() {
 // visible one, with no test against the points between, holds only because
 // exact comparisons are transitive. The pruning line is the rounded one.
 template <class Positions>
-std::optional<std::uint32_t> HullTree<Positions>::left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v, bool budgeted,
-                                                            EdgeList& edges) const {
+std::optional<std::uint32_t> HullTree<Positions>::left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v,
+                                                            bool budgeted, EdgeList& edges) const {
     const Positions x = positions();
     const double xi = x[i];
     const double yi = values_[i];
@@ -184,8 +184,8 @@ std::optional<std::uint32_t> HullTree<Positions>::left_from(std::uint32_t i, std
 }
 
 template <class Positions>
-std::optional<std::uint32_t> HullTree<Positions>::right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v, bool budgeted,
-                                                             EdgeList& edges) const {
+std::optional<std::uint32_t> HullTree<Positions>::right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v,
+                                                             bool budgeted, EdgeList& edges) const {
     const Positions x = positions();
     const double xi = x[i];
     const double yi = values_[i];

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
-#include <type_traits>
 #include <span>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
