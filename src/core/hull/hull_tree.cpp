@@ -9,9 +9,6 @@
 
 namespace kaltrope {
 
-HullTree::HullTree(std::span<const double> values, std::vector<double> positions)
-    : positions_(std::move(positions)), values_(values) {}
-
 namespace {
 
 // The power of two that makes every number moderate (sight_line.hpp) when
@@ -40,9 +37,10 @@ void scale(std::span<double> numbers, int exponent) {
 
 }  // namespace
 
-HullTree HullTree::build(std::span<const double> values, std::vector<double> positions) {
-    HullTree tree(values, std::move(positions));
-    tree.moderate_coordinates();
+template <class Positions>
+HullTree<Positions> HullTree<Positions>::build(std::span<const double> values, Positions positions) {
+    HullTree tree(values);
+    tree.moderate_coordinates(positions);
     tree.build_hulls();
     return tree;
 }
@@ -52,9 +50,14 @@ HullTree HullTree::build(std::span<const double> values, std::vector<double> pos
 // power of two is exact and changes no visibility decision, so a series whose
 // values or positions span few enough binades is brought to moderate
 // magnitudes; any other keeps its coordinates, and its searches prune nothing.
-void HullTree::moderate_coordinates() {
-    if (const auto exponent = moderating_exponent(positions_); exponent && *exponent != 0) {
-        scale(positions_, *exponent);
+// Uniform positions 0, 1, ..., n - 1 are moderate.
+template <class Positions>
+void HullTree<Positions>::moderate_coordinates(Positions positions) {
+    if constexpr (std::is_same_v<Positions, ExplicitPositions>) {
+        positions_.assign(positions.x, positions.x + values_.size());
+        if (const auto exponent = moderating_exponent(positions_); exponent && *exponent != 0) {
+            scale(positions_, *exponent);
+        }
     }
     if (const auto exponent = moderating_exponent(values_); exponent && *exponent != 0) {
         scaled_values_.assign(values_.begin(), values_.end());
@@ -63,9 +66,11 @@ void HullTree::moderate_coordinates() {
     }
 }
 
-void HullTree::measure_coordinates() {
+template <class Positions>
+void HullTree<Positions>::measure_coordinates() {
+    const Positions x = positions();
     for (std::size_t k = 0; k < values_.size(); ++k) {
-        coordinates_.include(values_[k], positions_[k]);
+        coordinates_.include(values_[k], x[k]);
     }
 }
 
@@ -73,7 +78,9 @@ void HullTree::measure_coordinates() {
 // subtree into its own scratch array, then the few nodes above the roots;
 // every node's hull depends only on its children's, so the tree is the same
 // for any number of threads. Last, the hulls are laid out in node order.
-void HullTree::build_hulls() {
+template <class Positions>
+void HullTree<Positions>::build_hulls() {
+    const Positions x = positions();
     const std::size_t n = values_.size();
     const std::size_t blocks = (n + kLeafSize - 1) / kLeafSize;
     leaf_count_ = blocks < 2 ? 1 : std::bit_ceil(blocks);
@@ -98,7 +105,7 @@ void HullTree::build_hulls() {
         std::vector<std::uint32_t> chain;
     };
     auto upper_hull = [&](std::size_t node, Scratch& scratch) {
-        upper_hull_of(scratch.candidates, values_.data(), positions_.data(), scratch.chain);
+        upper_hull_of(scratch.candidates, values_.data(), x, scratch.chain);
         std::vector<std::uint32_t>& into = owner(node);
         start[node] = into.size();
         length[node] = static_cast<std::uint32_t>(scratch.chain.size());
@@ -142,7 +149,7 @@ void HullTree::build_hulls() {
     parallel::for_each_range(nodes, std::max<std::size_t>(nodes / 64, 1024), [&](std::size_t first, std::size_t last) {
         for (std::size_t node = first; node < last; ++node) {
             Vertex* out = vertices_.data() + offsets_[node];
-            for (const std::uint32_t k : hull_of(node)) *out++ = {positions_[k], values_[k]};
+            for (const std::uint32_t k : hull_of(node)) *out++ = {x[k], values_[k]};
         }
     });
 }
@@ -151,59 +158,60 @@ void HullTree::build_hulls() {
 // the last visible point v, decided exactly; that this point is the next
 // visible one, with no test against the points between, holds only because
 // exact comparisons are transitive. The pruning line is the rounded one.
-std::optional<std::uint32_t> HullTree::left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v, bool budgeted,
-                                                 EdgeList& edges) const {
-    const double xi = positions_[i];
+template <class Positions>
+std::optional<std::uint32_t> HullTree<Positions>::left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v,
+                                                            bool budgeted, EdgeList& edges) const {
+    const Positions x = positions();
+    const double xi = x[i];
     const double yi = values_[i];
-    SightLine<Side::Left> sight(xi, yi, positions_[v], values_[v], extent());
-    auto above_line = [&](std::uint32_t k) { return sight.above(positions_[k], values_[k]); };
+    SightLine<Side::Left> sight(xi, yi, x[v], values_[v], extent());
     std::uint64_t work_total = 0;
     std::uint64_t distance = 0;
     for (;;) {
         const double dy = values_[v] - yi;
-        const double dx = xi - positions_[v];
+        const double dx = xi - x[v];
         std::uint64_t work = 0;
-        const auto found =
-            nearest_before(lo, v, above_line, work, {dx, dy, xi * dy + yi * dx, tolerance(dy, dx, xi, yi)});
-        if (!found) return std::nullopt;
-        const std::uint32_t k = *found;
+        const std::uint32_t k =
+            nearest_before(lo, v, sight, work, {dx, dy, xi * dy + yi * dx, tolerance(dy, dx, xi, yi)});
+        if (k == kNone) return std::nullopt;
         edges.push_back({k, i});
         work_total += work;
         distance += v - k;
-        sight.aim_at(positions_[k], values_[k]);
+        sight.aim_at(x[k], values_[k]);
         v = k;
         if (budgeted && work_total > 2 * distance + 64) return k;
     }
 }
 
-std::optional<std::uint32_t> HullTree::right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v, bool budgeted,
-                                                  EdgeList& edges) const {
-    const double xi = positions_[i];
+template <class Positions>
+std::optional<std::uint32_t> HullTree<Positions>::right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v,
+                                                             bool budgeted, EdgeList& edges) const {
+    const Positions x = positions();
+    const double xi = x[i];
     const double yi = values_[i];
-    SightLine<Side::Right> sight(xi, yi, positions_[v], values_[v], extent());
-    auto above_line = [&](std::uint32_t k) { return sight.above(positions_[k], values_[k]); };
+    SightLine<Side::Right> sight(xi, yi, x[v], values_[v], extent());
     std::uint64_t work_total = 0;
     std::uint64_t distance = 0;
     // Nothing lies beyond a visible point at least as high as point i.
     while (values_[v] < yi) {
         const double dy = values_[v] - yi;
-        const double dx = positions_[v] - xi;
+        const double dx = x[v] - xi;
         std::uint64_t work = 0;
-        const auto found = nearest_after(std::size_t{v} + 1, std::size_t{hi} + 1, above_line, work,
-                                         {dx, -dy, yi * dx - xi * dy, tolerance(dy, dx, xi, yi)});
-        if (!found) return std::nullopt;
-        const std::uint32_t k = *found;
+        const std::uint32_t k = nearest_after(std::size_t{v} + 1, std::size_t{hi} + 1, sight, work,
+                                              {dx, -dy, yi * dx - xi * dy, tolerance(dy, dx, xi, yi)});
+        if (k == kNone) return std::nullopt;
         edges.push_back({i, k});
         work_total += work;
         distance += k - v;
-        sight.aim_at(positions_[k], values_[k]);
+        sight.aim_at(x[k], values_[k]);
         v = k;
         if (budgeted && work_total > 2 * distance + 64) return k;
     }
     return std::nullopt;
 }
 
-void HullTree::scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const {
+template <class Positions>
+void HullTree<Positions>::scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const {
     if (lo < i) {
         edges.push_back({i - 1, i});
         left_from(i, lo, i - 1, false, edges);
@@ -213,5 +221,8 @@ void HullTree::scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, E
         right_from(i, hi, i + 1, false, edges);
     }
 }
+
+template class HullTree<UniformPositions>;
+template class HullTree<ExplicitPositions>;
 
 }  // namespace kaltrope

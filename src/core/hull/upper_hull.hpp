@@ -15,9 +15,11 @@
 namespace kaltrope {
 
 // The upper hull of candidates given by ascending index, into chain; only
-// strict turns are vertices.
-inline void upper_hull_of(std::span<const std::uint32_t> candidates, const double* values, const double* positions,
-                          std::vector<std::uint32_t>& chain) {
+// strict turns are vertices. positions[k] is x_k (a pointer, or positions of
+// input.hpp).
+template <class Positions>
+void upper_hull_of(std::span<const std::uint32_t> candidates, const double* values, Positions positions,
+                   std::vector<std::uint32_t>& chain) {
     chain.clear();
     for (std::uint32_t j : candidates) {
         while (chain.size() >= 2) {
@@ -32,12 +34,24 @@ inline void upper_hull_of(std::span<const std::uint32_t> candidates, const doubl
     }
 }
 
+// Hulls of up to this many vertices, most of those a search meets, are read
+// whole: their loads then overlap, where each step of a binary search waits
+// for the one before, and the largest value computed can only exceed the
+// value a search would find, so no skip is lost (values may fall out of
+// order where they round).
+inline constexpr std::size_t kScannedHullSize = 8;
+
 // max over the vertices of an upper hull of f(at) = a*y + b*x at vertex
 // number at (a > 0, so the sequence rises and then falls); negative infinity
 // for no vertices.
 template <class Objective>
 double hull_max_over(std::size_t count, Objective f) {
     if (count == 0) return -std::numeric_limits<double>::infinity();
+    if (count <= kScannedHullSize) {
+        double best = f(0);
+        for (std::size_t at = 1; at < count; ++at) best = std::max(best, f(at));
+        return best;
+    }
     std::size_t lo = 0;
     std::size_t hi = count - 1;
     while (lo < hi) {

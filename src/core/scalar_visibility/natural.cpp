@@ -1,7 +1,6 @@
 #include "core/scalar_visibility/natural.hpp"
 
 #include <algorithm>
-#include <numeric>
 #include <optional>
 
 #include "core/scalar_visibility/edge_values.hpp"
@@ -17,14 +16,6 @@
 
 namespace kaltrope {
 namespace {
-
-std::vector<double> position_array(std::size_t n, UniformPositions) {
-    std::vector<double> x(n);
-    std::iota(x.begin(), x.end(), 0.0);
-    return x;
-}
-
-std::vector<double> position_array(std::size_t n, ExplicitPositions x) { return {x.x, x.x + n}; }
 
 template <class Positions>
 std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) {
@@ -72,7 +63,7 @@ NaturalSampleEngine<Positions>::NaturalSampleEngine(Series y, Positions x, Algor
     : y_(y), x_(x), windows_(segments(y)) {
     if (window) narrow_to(windows_, *window);
     if (uses_hull_tree(scan_work(windows_), y.size(), algorithm)) {
-        tree_.emplace(HullTree::build(y, position_array(y.size(), x)));
+        tree_.emplace(HullTree<Positions>::build(y, x));
     }
     // The tree may have rescaled its coordinates; the scans use the input's.
     extent_ = extent_of(y, x);

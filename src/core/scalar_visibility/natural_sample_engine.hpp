@@ -34,7 +34,7 @@ private:
     Series y_;
     Positions x_;
     Segments windows_;
-    std::optional<HullTree> tree_;
+    std::optional<HullTree<Positions>> tree_;
     SeriesExtent extent_;
 };
 

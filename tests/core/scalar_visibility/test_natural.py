@@ -59,9 +59,9 @@ def test_engines_match_definition_explicit(yx):
 
 
 @settings(max_examples=60, deadline=None)
-@given(st.integers(17, 300), st.integers(0, 2**32 - 1), st.sampled_from([2, 4, 40]))
+@given(st.integers(33, 400), st.integers(0, 2**32 - 1), st.sampled_from([2, 4, 40]))
 def test_engines_agree_on_multi_leaf_series(n, seed, levels):
-    # Several leaf blocks of 16 samples, many ties: the forced hull engine
+    # Several leaf blocks of 32 samples, many ties: the forced hull engine
     # (a tree search per sample) must reproduce the scan engine exactly.
     rng = np.random.default_rng(seed)
     y = rng.integers(0, levels, n).astype(np.float64)
@@ -74,7 +74,7 @@ def test_engines_agree_on_multi_leaf_series(n, seed, levels):
         assert pairs(NAT(y, x, "hull")) == natural_oracle(y, x)
 
 
-@pytest.mark.parametrize("n", [16, 17, 31, 32, 33, 48, 49, 64, 65, 1023])
+@pytest.mark.parametrize("n", [16, 17, 31, 32, 33, 48, 49, 64, 65, 96, 97, 1023])
 @pytest.mark.parametrize("shape", ["increasing", "decreasing", "concave", "convex",
                                    "tent", "valley", "plateaus"])
 def test_engines_agree_on_shapes(n, shape):
@@ -89,6 +89,18 @@ def test_engines_agree_on_shapes(n, shape):
         if n <= 65:
             assert pairs(scan) == natural_oracle(y, x)
 
+
+
+@pytest.mark.parametrize("n", [1024, 1025, 2047, 2048, 2049, 4096 + 31, 4096 + 33])
+def test_hybrid_engine_at_tree_boundaries(n):
+    # Long enough for the hybrid of scan and tree, at sizes where the last
+    # leaf block is full, holds one sample, or the heap of leaves just grew;
+    # the tree over uniform positions keeps none and computes them.
+    rng = np.random.default_rng(n)
+    walk = np.cumsum(rng.standard_normal(n))
+    for y in (walk, np.round(walk * 3)):
+        for x in (None, np.cumsum(rng.uniform(0.5, 2.0, n))):
+            assert np.array_equal(NAT(y, x, "hull"), NAT(y, x, "scan"))
 
 @settings(max_examples=60, deadline=None)
 @given(st.integers(0, 2**32 - 1), st.integers(2, 400))
