@@ -212,8 +212,7 @@ private:
         return kNone;
     }
 
-    // Searches jump across these arrays, hundreds of megabytes for long
-    // series: huge pages keep those jumps from missing the TLB as well.
+    // Filled once, so not zeroed first.
     template <class T>
     using Array = std::vector<T, memory::LargeAllocator<T>>;
 

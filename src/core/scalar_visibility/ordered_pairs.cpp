@@ -1,7 +1,6 @@
 #include "core/scalar_visibility/ordered_pairs.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <utility>
 
@@ -11,12 +10,8 @@ OrderedPairs::OrderedPairs(std::size_t chunks, std::size_t samples)
     : samples_(samples), waiting_(chunks), waiting_end_(chunks, 0) {}
 
 void OrderedPairs::reserve(std::size_t edges) {
-    // A new block and a copy of what is written: enlarging a block in place
-    // fails once part of it is marked for huge pages (the system's remapping
-    // takes one mapping at a time), and the library would copy it anyway.
-    auto larger = memory::allocate_large_buffer<std::int64_t>(2 * edges);
-    if (result_.count > 0) std::memcpy(larger.get(), result_.pairs.get(), 2 * result_.count * sizeof(std::int64_t));
-    result_.pairs = std::move(larger);
+    // Large blocks are remapped by the system, not copied.
+    memory::resize_large_buffer(result_.pairs, 2 * edges);
     capacity_ = edges;
 }
 

@@ -2,8 +2,9 @@
 // One result written once, as the int64 pairs the array functions return,
 // from chunks of samples finished in any order: a chunk's edges wait in a
 // scratch list until every earlier chunk has its place, then are widened into
-// the result behind them, by several threads at once. Scratch lists are reused, so a long series faults
-// in its result's memory alone rather than that and a copy of every edge.
+// the result behind them, by several threads at once. Scratch lists are
+// reused, so a long series faults in its result's memory alone rather than
+// that and a copy of every edge.
 
 #include <cstddef>
 #include <cstdint>
@@ -26,7 +27,8 @@ class OrderedPairs {
 public:
     // chunks consecutive chunks over samples samples. The result is sized
     // when the first chunk is written, from what it projects for all
-    // samples, and enlarged (copied) when the written ones project more.
+    // samples, and enlarged (remapped by the system, not copied) when the
+    // written ones project more.
     OrderedPairs(std::size_t chunks, std::size_t samples);
 
     // An empty list to collect one chunk's edges in. Thread-safe.
