@@ -17,6 +17,12 @@
 The runs alternate; the figures are medians [ranges] with the load average
 of the machine before and after, and the ratios of the medians.
 
+Every result gathered here is a fresh NumPy array. NumPy asks the system for
+huge pages for large arrays, and on virtual machines whose host backs memory
+only when first touched those fault in several times slower; run also with
+NUMPY_MADVISE_HUGEPAGE=0 (read by NumPy at import, here and in the workers,
+which inherit it) to see the difference.
+
 Usage: python benchmarks/bench_dask.py [--series 256] [--length 100000] [--block 8]
        [--repeat 3] [--long 20000000] [--quick]
 """
@@ -118,7 +124,9 @@ def main():
     args = parser.parse_args()
     if args.quick:
         args.series, args.length, args.long = 32, 10_000, 2_000_000
-    print(f"{os.cpu_count()} CPUs, kaltrope thread limit here {kt.get_num_threads()}, dask {dask.__version__}")
+    advice = os.environ.get("NUMPY_MADVISE_HUGEPAGE", "unset (NumPy's default: on)")
+    print(f"{os.cpu_count()} CPUs, kaltrope thread limit here {kt.get_num_threads()}, dask {dask.__version__}, "
+          f"NUMPY_MADVISE_HUGEPAGE {advice}")
     with cluster(2) as two, cluster(1) as one, Client(two) as client_two, Client(one) as client_one:
         clients = {"2 workers × 1 thread": client_two, "1 worker × 1 thread": client_one}
         times, loads = features_figures(clients, args.series, args.length, args.block, args.repeat)
