@@ -21,8 +21,8 @@ using LargeBuffer = std::unique_ptr<T[], FreeMemory>;
 // Uninitialised room for bytes (at least one byte), released with std::free.
 // Ordinary pages, not huge ones: on virtual machines whose host backs memory
 // only when first touched, fresh huge pages fault in two to five times slower
-// (a 10^7-sample walk took 11 to 13 s with them, 6 to 8 s without), and
-// results are written front to back, where huge pages save nothing.
+// (a 10^7-sample walk took 10.9 to 12.8 s with them, 5.8 to 8.4 s without),
+// and results are written front to back, where huge pages save nothing.
 // Throws std::bad_alloc.
 void* allocate_large(std::size_t bytes);
 

@@ -95,8 +95,9 @@ inline constexpr std::size_t kMaxPairChunk = std::size_t{1} << 14;
 template <class Scan, class Prepare>
 EdgePairs pairs_by_sample(std::size_t n, const Scan& prototype, Prepare prepare) {
     if (n < 2) return OrderedPairs(0, n).take();
-    const std::size_t chunk =
-        n < kParallelMinSamples ? n : std::clamp(n / (32 * parallel::thread_count()), detail::kSampleChunk, kMaxPairChunk);
+    const std::size_t chunk = n < kParallelMinSamples
+                                  ? n
+                                  : std::clamp(n / (32 * parallel::thread_count()), detail::kSampleChunk, kMaxPairChunk);
     const std::size_t chunks = (n + chunk - 1) / chunk;
     OrderedPairs result(chunks, n);
     parallel::for_each_range(chunks, 1, [&](std::size_t first, std::size_t last) {
