@@ -5,6 +5,7 @@
 #include <numeric>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "analysis/community/weighted_graph.hpp"
 #include "support/interruption.hpp"
@@ -103,18 +104,37 @@ struct Scale {
     }
 };
 
+// The weight of v's edges to the rest of its community.
+template <class Graph>
+double weight_inside(const Graph& graph, const Partition& partition, std::uint32_t v) {
+    const std::uint32_t own = partition.of(v);
+    double weight = 0.0;
+    graph.for_each_neighbor(v, [&](std::uint32_t u, double w) { weight += partition.of(u) == own ? w : 0.0; });
+    return weight;
+}
+
 // Each node taken from a queue joins the community of best score, staying
 // on ties; a node that moves queues its neighbours outside its new community.
-// Leaves in inside[v] the weight of v's edges to the rest of its community:
-// set when v is visited (every node is, at least once), then kept up as its
-// neighbours come and go. Returns whether a node moved.
+// Keeps in inside[v] the weight of v's edges to the rest of its community,
+// for every node: weighed once, on the worker pool, then kept up as nodes
+// come and go. Returns whether a node moved.
 template <class Graph>
 bool move_nodes(const Graph& graph, Partition& partition, const Scale& scale, RandomStream& random,
                 KeyedWeights& to_community, std::vector<double>& inside) {
     const std::size_t n = graph.node_count();
     std::vector<std::uint32_t> queue = random.permutation(n);
     std::vector<std::uint8_t> queued(n, 1);
-    inside.assign(n, 0.0);
+    inside.assign(n, 0.0);  // right for nodes alone
+    if (partition.community_count() < n) {
+        parallel::for_each_range(n, n < kSerialNodes ? n : std::max<std::size_t>(1024, parallel::balanced_grain(n)),
+                                 [&](std::size_t first, std::size_t last) {
+                                     interruption::Countdown countdown(1u << 18);
+                                     for (std::size_t v = first; v < last; ++v) {
+                                         inside[v] = weight_inside(graph, partition, v);
+                                         countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
+                                     }
+                                 });
+    }
     // Polls after about this many neighbours looked at.
     interruption::Countdown countdown(1u << 18);
     bool moved = false;
@@ -123,28 +143,22 @@ bool move_nodes(const Graph& graph, Partition& partition, const Scale& scale, Ra
     for (std::size_t head = 0, pending = n; pending != 0; --pending) {
         const std::uint32_t v = queue[head];
         if (++head == n) head = 0;
-        countdown.tick(static_cast<unsigned>(1 + graph.neighbors(v).size()));
         queued[v] = 0;
+        countdown.tick(1);
         const std::uint32_t own = partition.of(v);
         const double k = graph.strength(v);
-        const auto row = graph.neighbors(v);
-        const auto row_weights = graph.weights(v);
         // Most nodes keep most of their weight inside their community: when
         // the weight to all other communities together is no more than the
         // score of staying, no single one can beat it, and neither can being
-        // alone (which scores 0). Weights count edges, so their sums are exact.
+        // alone (which scores 0). Weights count edges, so their sums and
+        // differences are exact.
         if (partition.size(own) > 1) {
-            double own_weight = 0.0;
-            double other_weight = 0.0;
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                (partition.of(row[i]) == own ? own_weight : other_weight) += row_weights[i];
-            }
-            const double stay = scale.score(own_weight, k, partition.strength(own) - k);
-            if (stay >= 0.0 && other_weight <= stay) {
-                inside[v] = own_weight;
-                continue;
-            }
+            const double stay = scale.score(inside[v], k, partition.strength(own) - k);
+            if (stay >= 0.0 && graph.row_weight(v) - inside[v] <= stay) continue;
         }
+        countdown.tick(static_cast<unsigned>(graph.neighbors(v).size()));
+        const auto row = graph.neighbors(v);
+        const auto row_weights = graph.weights(v);
         to_community.add_all([&](auto add) {
             for (std::size_t i = 0; i < row.size(); ++i) add(partition.of(row[i]), row_weights[i]);
         });

@@ -69,6 +69,7 @@ public:
     std::size_t node_count() const { return adjacency_.node_count(); }
     double total_strength() const { return static_cast<double>(2 * adjacency_.edge_count()); }
     double strength(std::size_t node) const { return static_cast<double>(adjacency_.degree(node)); }
+    double row_weight(std::size_t node) const { return strength(node); }
     std::span<const std::uint32_t> neighbors(std::size_t node) const { return adjacency_.neighbors(node); }
     UnitWeights weights(std::size_t) const { return {}; }
     template <class Visit>
@@ -99,6 +100,9 @@ public:
     // Twice the total weight of the edges, groups' inner edges included.
     double total_strength() const { return total_strength_; }
     double strength(std::size_t node) const { return strength_[node]; }
+    // The weight of the node's edges to other nodes: its strength less what
+    // its group's inner edges weigh.
+    double row_weight(std::size_t node) const { return row_weight_[node]; }
     std::span<const std::uint32_t> neighbors(std::size_t node) const {
         return std::span(targets_).subspan(offsets_[node], offsets_[node + 1] - offsets_[node]);
     }
@@ -116,6 +120,7 @@ private:
     std::vector<std::uint32_t> targets_;
     std::vector<double> weights_;
     std::vector<double> strength_;
+    std::vector<double> row_weight_;
     double total_strength_ = 0.0;
 };
 
@@ -141,6 +146,7 @@ WeightedGraph WeightedGraph::grouped(const Graph& graph, std::span<const std::ui
     WeightedGraph coarse;
     coarse.offsets_.assign(group_count + 1, 0);
     coarse.strength_.assign(group_count, 0.0);
+    coarse.row_weight_.assign(group_count, 0.0);
     coarse.total_strength_ = graph.total_strength();
     // Runs of groups are collected apart, each into rows of its own, then
     // joined in order: the rows are the same for any number of threads.
@@ -173,6 +179,7 @@ WeightedGraph WeightedGraph::grouped(const Graph& graph, std::span<const std::ui
                 if (h == g) continue;
                 rows.targets.push_back(h);
                 rows.weights.push_back(weights_to.weight(h));
+                coarse.row_weight_[g] += weights_to.weight(h);
             }
             // Row lengths for now, made offsets below.
             coarse.offsets_[g + 1] = rows.targets.size();
