@@ -232,7 +232,10 @@ std::vector<std::uint32_t> refine(const Graph& graph, const Partition& partition
     // Names of other runs' subcommunities are read while their threads
     // change them, hence atomically (and so by every thread); any name read
     // lies in the neighbour's own community all the same.
-    const auto sub_of = [&](std::uint32_t u) { return std::atomic_ref(sub[u]).load(std::memory_order_relaxed); };
+    // (Through a copied pointer: the atomic accesses would make the compiler
+    // reload the vector's at every neighbour.)
+    std::uint32_t* const subs = sub.data();
+    const auto sub_of = [subs](std::uint32_t u) { return std::atomic_ref(subs[u]).load(std::memory_order_relaxed); };
     const auto well_connected = [&](std::uint32_t s, std::uint32_t c) {
         return outward[s] >= scale.penalty * sub_strength[s] * (partition.strength(c) - sub_strength[s]);
     };
@@ -274,7 +277,7 @@ std::vector<std::uint32_t> refine(const Graph& graph, const Partition& partition
                 sub_strength[*best] += strength;
                 ++sub_size[*best];
                 sub_size[k] = 0;
-                std::atomic_ref(sub[v]).store(*best, std::memory_order_relaxed);
+                std::atomic_ref(subs[v]).store(*best, std::memory_order_relaxed);
             }
             to_sub.clear();
         }
