@@ -5,7 +5,6 @@
 #include <numeric>
 #include <optional>
 #include <span>
-#include <utility>
 
 #include "analysis/community/weighted_graph.hpp"
 #include "support/interruption.hpp"
