@@ -5,6 +5,7 @@
 #include <numeric>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "analysis/community/weighted_graph.hpp"
 #include "support/interruption.hpp"
