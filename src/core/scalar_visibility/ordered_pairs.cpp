@@ -6,8 +6,10 @@
 
 namespace kaltrope {
 
-OrderedPairs::OrderedPairs(std::size_t chunks, std::size_t samples)
-    : samples_(samples), waiting_(chunks), waiting_end_(chunks, 0) {}
+OrderedPairs::OrderedPairs(std::size_t chunks, std::size_t samples, std::optional<std::size_t> most_edges)
+    : samples_(samples), waiting_(chunks), waiting_end_(chunks, 0) {
+    if (most_edges) reserve(*most_edges);
+}
 
 void OrderedPairs::reserve(std::size_t edges) {
     // Large blocks are remapped by the system, not copied.
@@ -73,14 +75,9 @@ void OrderedPairs::finish(std::size_t chunk, std::size_t samples_end, EdgeList e
         // result's pages side by side.
         ++copying_;
         std::int64_t* const pairs = result_.pairs.get();
+        const std::size_t capacity = capacity_;
         lock.unlock();
-        for (const Job& job : jobs) {
-            std::int64_t* out = pairs + 2 * job.first;
-            for (const Edge& edge : job.edges) {
-                *out++ = edge.a;
-                *out++ = edge.b;
-            }
-        }
+        for (const Job& job : jobs) widen_edges(job.edges, pairs + 2 * job.first, capacity);
         lock.lock();
         --copying_;
         for (Job& job : jobs) {

@@ -89,15 +89,23 @@ std::vector<EdgeList> edges_by_sample(std::size_t n, const Scan& prototype, bool
 // over (as along a random walk).
 inline constexpr std::size_t kMaxPairChunk = std::size_t{1} << 14;
 
+namespace detail {
+
+// The chunk of a result written once; the whole series when it is short.
+inline std::size_t pair_chunk(std::size_t n) {
+    if (n < kParallelMinSamples) return std::max<std::size_t>(n, 1);
+    return std::clamp(n / (32 * parallel::thread_count()), kSampleChunk, kMaxPairChunk);
+}
+
+}  // namespace detail
+
 // The same edges written once as int64 pairs (ordered_pairs.hpp), each
 // chunk's edges passed to prepare(std::span<Edge>) first, in place, while
 // they are still in the cache (to change their direction, say).
 template <class Scan, class Prepare>
 EdgePairs pairs_by_sample(std::size_t n, const Scan& prototype, Prepare prepare) {
     if (n < 2) return OrderedPairs(0, n).take();
-    const std::size_t chunk = n < kParallelMinSamples
-                                  ? n
-                                  : std::clamp(n / (32 * parallel::thread_count()), detail::kSampleChunk, kMaxPairChunk);
+    const std::size_t chunk = detail::pair_chunk(n);
     const std::size_t chunks = (n + chunk - 1) / chunk;
     OrderedPairs result(chunks, n);
     parallel::for_each_range(chunks, 1, [&](std::size_t first, std::size_t last) {
