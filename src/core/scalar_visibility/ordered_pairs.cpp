@@ -92,7 +92,11 @@ void OrderedPairs::finish(std::size_t chunk, std::size_t samples_end, EdgeList e
 EdgePairs OrderedPairs::take() {
     const std::lock_guard lock(mutex_);
     if (!result_.pairs) reserve(1);
-    if (result_.count < capacity_) {
+    // Room left unused is given back when it is a sizeable share. Trimming a
+    // few edges from a result sized for a bound would leave a hole that the
+    // next result of the same size no longer fits, so that every call took
+    // fresh memory from the system.
+    if (capacity_ - result_.count > capacity_ / 8) {
         memory::resize_large_buffer(result_.pairs, 2 * std::max<std::size_t>(result_.count, 1));
         capacity_ = std::max<std::size_t>(result_.count, 1);
     }

@@ -41,7 +41,8 @@ public:
     // every chunk now preceded by written ones. Thread-safe.
     void finish(std::size_t chunk, std::size_t samples_end, EdgeList edges);
 
-    // The result once every chunk is finished, trimmed to its size.
+    // The result once every chunk is finished, trimmed to its size when more
+    // than an eighth of its room is unused.
     EdgePairs take();
 
 private:
