@@ -188,7 +188,7 @@ EdgePairs horizontal_edge_pairs(Series y, const VisibilityLimits& limits, EdgeDi
     // Small chunks, so that each one's edges are still in the cache when they
     // are widened into the result; a horizontal graph of n samples has fewer
     // than 2n edges, so the result is sized once.
-    const Chunks chunks(y, detail::pair_chunk(n));
+    const Chunks chunks(y, pair_chunk(n));
     OrderedPairs result(chunks.count(), n, 2 * n);
     parallel::for_each_range(chunks.count(), 1, [&](std::size_t first, std::size_t last) {
         for (std::size_t c = first; c < last; ++c) {

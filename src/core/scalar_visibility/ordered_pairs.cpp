@@ -8,7 +8,12 @@ namespace kaltrope {
 
 OrderedPairs::OrderedPairs(std::size_t chunks, std::size_t samples, std::optional<std::size_t> most_edges)
     : samples_(samples), waiting_(chunks), waiting_end_(chunks, 0) {
-    if (most_edges) reserve(*most_edges);
+    if (!most_edges) return;
+    try {
+        reserve(*most_edges);
+    } catch (const std::bad_alloc&) {
+        // A bound the system would not lend; sized from the chunks then.
+    }
 }
 
 void OrderedPairs::reserve(std::size_t edges) {

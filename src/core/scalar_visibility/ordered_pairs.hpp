@@ -30,8 +30,8 @@ public:
     // when the first chunk is written, from what it projects for all
     // samples, and enlarged (remapped by the system, not copied) when the
     // written ones project more. An engine that knows a bound on its edges
-    // gives it as most_edges instead: the result is sized for it at once and
-    // never enlarged.
+    // gives it as most_edges: the result is then sized for it at once (unless
+    // the system refuses that much) and never enlarged.
     OrderedPairs(std::size_t chunks, std::size_t samples, std::optional<std::size_t> most_edges = std::nullopt);
 
     // An empty list to collect one chunk's edges in. Thread-safe.
