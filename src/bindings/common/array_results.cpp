@@ -51,7 +51,11 @@ EdgeBuffer widen(std::span<const EdgeList> parts) {
     EdgeBuffer buffer{memory::allocate_large_buffer<std::int64_t>(2 * total), total};
     parallel::for_each_range(blocks.size(), 1, [&](std::size_t first, std::size_t last) {
         for (const Block& block : std::span(blocks).subspan(first, last - first)) {
-            widen_edges(std::span(block.from, block.count), buffer.pairs.get() + 2 * block.first, total);
+            std::int64_t* out = buffer.pairs.get() + 2 * block.first;
+            for (const Edge& edge : std::span(block.from, block.count)) {
+                *out++ = edge.a;
+                *out++ = edge.b;
+            }
         }
     });
     return buffer;

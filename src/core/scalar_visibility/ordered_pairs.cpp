@@ -80,9 +80,14 @@ void OrderedPairs::finish(std::size_t chunk, std::size_t samples_end, EdgeList e
         // result's pages side by side.
         ++copying_;
         std::int64_t* const pairs = result_.pairs.get();
-        const std::size_t capacity = capacity_;
         lock.unlock();
-        for (const Job& job : jobs) widen_edges(job.edges, pairs + 2 * job.first, capacity);
+        for (const Job& job : jobs) {
+            std::int64_t* out = pairs + 2 * job.first;
+            for (const Edge& edge : job.edges) {
+                *out++ = edge.a;
+                *out++ = edge.b;
+            }
+        }
         lock.lock();
         --copying_;
         for (Job& job : jobs) {

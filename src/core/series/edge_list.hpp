@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <utility>
 #include <vector>
 
@@ -19,17 +18,6 @@ struct Edge {
 };
 
 using EdgeList = std::vector<Edge, memory::LargeAllocator<Edge>>;
-
-// Results of at least this many edges (8 MiB as int64 pairs) are written
-// around the cache by widen_edges.
-inline constexpr std::size_t kStreamedEdges = std::size_t{1} << 19;
-
-// Writes edges as int64 pairs a0, b0, a1, b1, ... from out on. A part of a
-// result of result_edges edges in all: a large result is written with
-// non-temporal stores, which do not read each line of fresh memory before
-// writing it (one thread writes a 10^6-sample result about 3 ms sooner), and
-// are made visible to other threads before the call returns.
-void widen_edges(std::span<const Edge> edges, std::int64_t* out, std::size_t result_edges);
 
 // The edges of many series end to end, as consecutive parts that each hold
 // the edges of whole series; series k's edges end at ends[k] (counted over
