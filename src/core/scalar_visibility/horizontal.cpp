@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "core/scalar_visibility/engine_choice.hpp"
-#include "core/scalar_visibility/limited_engines.hpp"
 #include "core/scalar_visibility/limited_horizontal_scan.hpp"
 #include "core/scalar_visibility/sample_parts.hpp"
 #include "support/interruption.hpp"
