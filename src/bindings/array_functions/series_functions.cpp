@@ -106,6 +106,11 @@ PyObject* horizontal_visibility_edges(PyObject*, PyObject* args, PyObject* kwarg
         if (!options) return nullptr;
         auto y = to_f64(y_argument);
         if (!y) return nullptr;
+        if (!options->weight) {
+            auto pairs = without_lock([&] { return checked_horizontal_pairs(y->values(), *options); });
+            if (!pairs) return raise_error(pairs.error());
+            return edges_to_numpy(EdgeBuffer{std::move(pairs->pairs), pairs->count});
+        }
         auto result = without_lock([&] { return checked_horizontal_edges(y->values(), *options); });
         if (!result) return raise_error(result.error());
         EdgeBuffer edges = without_lock([&] { return widen(result->parts); });

@@ -49,4 +49,9 @@ std::expected<EdgeResult, InputError> checked_horizontal_edges(Series y, const E
     return with_edge_values(std::move(parts), y, Series{}, options.direction, options.weight);
 }
 
+std::expected<EdgePairs, InputError> checked_horizontal_pairs(Series y, const EdgeOptions& options) {
+    if (auto valid = validate_series(y); !valid) return std::unexpected(valid.error());
+    return horizontal_edge_pairs(y, options.limits, options.direction);
+}
+
 }  // namespace kaltrope

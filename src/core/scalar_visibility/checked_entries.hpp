@@ -39,4 +39,8 @@ std::expected<Plan, InputError> checked_natural_plan(Series y);
 
 std::expected<EdgeResult, InputError> checked_horizontal_edges(Series y, const EdgeOptions& options);
 
+// The horizontal edges without a weight, in options' limits and direction,
+// written once as int64 pairs: horizontal_edge_pairs.
+std::expected<EdgePairs, InputError> checked_horizontal_pairs(Series y, const EdgeOptions& options);
+
 }  // namespace kaltrope

@@ -48,6 +48,11 @@ extern const NameTable<EdgeWeight> kEdgeWeightNames;
 // Rewrites, in place, every edge whose second sample is higher as (b, a).
 void direct_top_to_bottom(std::span<Edge> edges, Series y);
 
+// Rewrites edges, as the engines give them, in direction.
+inline void direct_edges(std::span<Edge> edges, Series y, EdgeDirection direction) {
+    if (direction == EdgeDirection::TopToBottom) direct_top_to_bottom(edges, y);
+}
+
 // The weight of each edge into out[0 .. edges.size()); x empty for positions
 // 0, 1, ..., n - 1.
 void edge_weights_into(std::span<const Edge> edges, Series y, Series x, EdgeWeight weight, double* out);

@@ -4,6 +4,8 @@
 #include <limits>
 
 #include "core/scalar_visibility/engine_choice.hpp"
+#include "core/scalar_visibility/limited_horizontal_scan.hpp"
+#include "core/scalar_visibility/sample_parts.hpp"
 #include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 
@@ -127,6 +129,34 @@ void horizontal_row(Series y, EdgeList& edges) {
     append_range_edges(y, 0, static_cast<std::uint32_t>(y.size()), OuterEdges{}, edges);
 }
 
+// A series in consecutive chunks of size samples whose stack passes run
+// independently, each told the edges its records close with earlier chunks.
+class Chunks {
+public:
+    Chunks(Series y, std::size_t size) : y_(y), size_(size), outer_((y.size() + size - 1) / size) {
+        if (outer_.size() < 2) return;
+        std::vector<ChunkShape> shapes(outer_.size());
+        parallel::for_each_range(shapes.size(), 1, [&](std::size_t first, std::size_t last) {
+            for (std::size_t c = first; c < last; ++c) shapes[c] = shape_of(y, begin(c), begin(c + 1));
+        });
+        outer_ = outer_edges(y, shapes);
+    }
+
+    std::size_t count() const { return outer_.size(); }
+    std::uint32_t begin(std::size_t c) const { return static_cast<std::uint32_t>(std::min(y_.size(), c * size_)); }
+
+    // Appends the edges of chunk c: together, chunk after chunk, those of the
+    // whole series.
+    void append_edges(std::size_t c, EdgeList& edges) const {
+        append_range_edges(y_, begin(c), begin(c + 1), outer_[c], edges);
+    }
+
+private:
+    Series y_;
+    std::size_t size_;
+    std::vector<OuterEdges> outer_;
+};
+
 }  // namespace
 
 std::vector<EdgeList> horizontal_edge_parts(Series y) {
@@ -136,20 +166,38 @@ std::vector<EdgeList> horizontal_edge_parts(Series y) {
         horizontal_row(y, parts.emplace_back());
         return parts;
     }
-    const std::size_t chunk = std::max(kMinChunk, n / (4 * parallel::thread_count()));
-    const std::size_t chunks = (n + chunk - 1) / chunk;
-    auto begin_of = [&](std::size_t c) { return static_cast<std::uint32_t>(std::min(n, c * chunk)); };
-    std::vector<ChunkShape> shapes(chunks);
-    parallel::for_each_range(chunks, 1, [&](std::size_t first, std::size_t last) {
-        for (std::size_t c = first; c < last; ++c) shapes[c] = shape_of(y, begin_of(c), begin_of(c + 1));
-    });
-    const std::vector<OuterEdges> outer = outer_edges(y, shapes);
-    parts.resize(chunks);
-    parallel::for_each_range(chunks, 1, [&](std::size_t first, std::size_t last) {
-        for (std::size_t c = first; c < last; ++c)
-            append_range_edges(y, begin_of(c), begin_of(c + 1), outer[c], parts[c]);
+    const Chunks chunks(y, std::max(kMinChunk, n / (4 * parallel::thread_count())));
+    parts.resize(chunks.count());
+    parallel::for_each_range(chunks.count(), 1, [&](std::size_t first, std::size_t last) {
+        for (std::size_t c = first; c < last; ++c) chunks.append_edges(c, parts[c]);
     });
     return parts;
+}
+
+EdgePairs horizontal_edge_pairs(Series y, const VisibilityLimits& limits, EdgeDirection direction) {
+    const std::size_t n = y.size();
+    // Pairs are turned while their chunk is still in the cache.
+    auto directed = [&](std::span<Edge> edges) { direct_edges(edges, y, direction); };
+    if (!limits.plain()) {
+        if (n < 2) return OrderedPairs(0, n).take();
+        const SampleReach reach(limits.window, n);
+        const std::vector<std::uint32_t> previous = previous_higher(y);
+        return pairs_by_sample(n, LimitedHorizontalScan(y, previous, limits.penetrable, reach), directed);
+    }
+    // Small chunks, so that each one's edges are still in the cache when they
+    // are widened into the result; a horizontal graph of n samples has fewer
+    // than 2n edges, so the result is sized once.
+    const Chunks chunks(y, pair_chunk(n));
+    OrderedPairs result(chunks.count(), n, 2 * n);
+    parallel::for_each_range(chunks.count(), 1, [&](std::size_t first, std::size_t last) {
+        for (std::size_t c = first; c < last; ++c) {
+            EdgeList edges = result.scratch();
+            chunks.append_edges(c, edges);
+            directed(edges);
+            result.finish(c, chunks.begin(c + 1), std::move(edges));
+        }
+    });
+    return result.take();
 }
 
 BatchEdges horizontal_batch(std::span<const Series> rows) { return run_batch(rows, horizontal_row); }

@@ -4,6 +4,9 @@
 
 #include "core/series/edge_list.hpp"
 #include "core/scalar_visibility/batch.hpp"
+#include "core/scalar_visibility/edge_values.hpp"
+#include "core/scalar_visibility/ordered_pairs.hpp"
+#include "core/scalar_visibility/visibility_limits.hpp"
 #include "core/series/input.hpp"
 
 namespace kaltrope {
@@ -13,6 +16,12 @@ namespace kaltrope {
 // series gives one part). The edges and their order never depend on the
 // number of threads.
 std::vector<EdgeList> horizontal_edge_parts(Series y);
+
+// The edges written once as int64 pairs, chunk after chunk of samples as
+// soon as the chunks before them are: this engine's without limits, else the
+// limited engine's (limited_engines.hpp), in the same order, each pair
+// written in direction.
+EdgePairs horizontal_edge_pairs(Series y, const VisibilityLimits& limits, EdgeDirection direction);
 
 BatchEdges horizontal_batch(std::span<const Series> rows);
 

@@ -30,9 +30,7 @@ EdgePairs natural_pairs(Series y, Positions x, const VisibilityLimits& limits, E
     const std::size_t n = y.size();
     if (n < 2) return OrderedPairs(0, n).take();
     // Pairs are turned while their chunk is still in the cache.
-    auto directed = [&](std::span<Edge> edges) {
-        if (direction == EdgeDirection::TopToBottom) direct_top_to_bottom(edges, y);
-    };
+    auto directed = [&](std::span<Edge> edges) { direct_edges(edges, y, direction); };
     if (limits.penetrable == 0) {
         const NaturalSampleEngine engine(y, x, algorithm, limits.window);
         return pairs_by_sample(n, SampleEngineScan<Positions>{&engine}, directed);

@@ -6,8 +6,15 @@
 
 namespace kaltrope {
 
-OrderedPairs::OrderedPairs(std::size_t chunks, std::size_t samples)
-    : samples_(samples), waiting_(chunks), waiting_end_(chunks, 0) {}
+OrderedPairs::OrderedPairs(std::size_t chunks, std::size_t samples, std::optional<std::size_t> most_edges)
+    : samples_(samples), waiting_(chunks), waiting_end_(chunks, 0) {
+    if (!most_edges) return;
+    try {
+        reserve(*most_edges);
+    } catch (const std::bad_alloc&) {
+        // A bound the system would not lend; sized from the chunks then.
+    }
+}
 
 void OrderedPairs::reserve(std::size_t edges) {
     // Large blocks are remapped by the system, not copied.
@@ -95,7 +102,11 @@ void OrderedPairs::finish(std::size_t chunk, std::size_t samples_end, EdgeList e
 EdgePairs OrderedPairs::take() {
     const std::lock_guard lock(mutex_);
     if (!result_.pairs) reserve(1);
-    if (result_.count < capacity_) {
+    // Room left unused is given back when it is a sizeable share. Trimming a
+    // few edges from a result sized for a bound would leave a hole that the
+    // next result of the same size no longer fits, so that every call took
+    // fresh memory from the system.
+    if (capacity_ - result_.count > capacity_ / 8) {
         memory::resize_large_buffer(result_.pairs, 2 * std::max<std::size_t>(result_.count, 1));
         capacity_ = std::max<std::size_t>(result_.count, 1);
     }

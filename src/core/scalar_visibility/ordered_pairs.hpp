@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "core/series/edge_list.hpp"
@@ -28,8 +29,10 @@ public:
     // chunks consecutive chunks over samples samples. The result is sized
     // when the first chunk is written, from what it projects for all
     // samples, and enlarged (remapped by the system, not copied) when the
-    // written ones project more.
-    OrderedPairs(std::size_t chunks, std::size_t samples);
+    // written ones project more. An engine that knows a bound on its edges
+    // gives it as most_edges: the result is then sized for it at once (unless
+    // the system refuses that much) and never enlarged.
+    OrderedPairs(std::size_t chunks, std::size_t samples, std::optional<std::size_t> most_edges = std::nullopt);
 
     // An empty list to collect one chunk's edges in. Thread-safe.
     EdgeList scratch();
@@ -38,7 +41,8 @@ public:
     // every chunk now preceded by written ones. Thread-safe.
     void finish(std::size_t chunk, std::size_t samples_end, EdgeList edges);
 
-    // The result once every chunk is finished, trimmed to its size.
+    // The result once every chunk is finished, trimmed to its size when more
+    // than an eighth of its room is unused.
     EdgePairs take();
 
 private:

@@ -83,11 +83,17 @@ std::vector<EdgeList> edges_by_sample(std::size_t n, const Scan& prototype, bool
     return parts;
 }
 
-// Chunks of pairs_by_sample: at most kMaxPairChunk samples, so that a scratch
-// list stays small and reused, and about 32 per thread, so that the threads
-// finish close together even when the cost of a chunk varies several times
-// over (as along a random walk).
+// The chunks of a result written once (pairs_by_sample, the horizontal
+// engine's): at most kMaxPairChunk samples, so that a scratch list stays
+// small and reused, and about 32 per thread, so that the threads finish close
+// together even when the cost of a chunk varies several times over (as along
+// a random walk). A short series is one chunk.
 inline constexpr std::size_t kMaxPairChunk = std::size_t{1} << 14;
+
+inline std::size_t pair_chunk(std::size_t n) {
+    if (n < kParallelMinSamples) return std::max<std::size_t>(n, 1);
+    return std::clamp(n / (32 * parallel::thread_count()), detail::kSampleChunk, kMaxPairChunk);
+}
 
 // The same edges written once as int64 pairs (ordered_pairs.hpp), each
 // chunk's edges passed to prepare(std::span<Edge>) first, in place, while
@@ -95,9 +101,7 @@ inline constexpr std::size_t kMaxPairChunk = std::size_t{1} << 14;
 template <class Scan, class Prepare>
 EdgePairs pairs_by_sample(std::size_t n, const Scan& prototype, Prepare prepare) {
     if (n < 2) return OrderedPairs(0, n).take();
-    const std::size_t chunk = n < kParallelMinSamples
-                                  ? n
-                                  : std::clamp(n / (32 * parallel::thread_count()), detail::kSampleChunk, kMaxPairChunk);
+    const std::size_t chunk = pair_chunk(n);
     const std::size_t chunks = (n + chunk - 1) / chunk;
     OrderedPairs result(chunks, n);
     parallel::for_each_range(chunks, 1, [&](std::size_t first, std::size_t last) {

@@ -1,5 +1,11 @@
 #include "core/series/input.hpp"
 
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "support/worker_pool.hpp"
+
 namespace kaltrope {
 
 std::string InputError::message() const {
@@ -12,11 +18,36 @@ std::string InputError::message() const {
     return {};
 }
 
+namespace {
+
+// Long series are checked in blocks of this many values on the worker pool.
+constexpr std::size_t kCheckBlock = std::size_t{1} << 16;
+
+// The index of the first non-finite value of block b of y, if any.
+std::optional<std::size_t> first_non_finite(Series y, std::size_t b) {
+    const std::size_t from = b * kCheckBlock;
+    const Series block = y.subspan(from, std::min(kCheckBlock, y.size() - from));
+    const auto at = std::ranges::find_if_not(block, is_finite);
+    if (at == block.end()) return std::nullopt;
+    return from + static_cast<std::size_t>(at - block.begin());
+}
+
+}  // namespace
+
 Validated validate_series(Series y) {
     if (y.size() >= kMaxSamples) return std::unexpected(InputError{InputError::Kind::TooLong});
-    for (std::size_t i = 0; i < y.size(); ++i) {
-        if (!is_finite(y[i])) return std::unexpected(InputError{InputError::Kind::NonFinite, i});
+    std::optional<std::size_t> bad;
+    if (y.size() <= kCheckBlock) {
+        bad = first_non_finite(y, 0);
+    } else {
+        std::vector<std::optional<std::size_t>> first((y.size() + kCheckBlock - 1) / kCheckBlock);
+        parallel::for_each_range(first.size(), 1, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t b = begin; b < end; ++b) first[b] = first_non_finite(y, b);
+        });
+        // The first failure of the first block that has one.
+        for (auto at = first.begin(); !bad && at != first.end(); ++at) bad = *at;
     }
+    if (bad) return std::unexpected(InputError{InputError::Kind::NonFinite, *bad});
     return {};
 }
 

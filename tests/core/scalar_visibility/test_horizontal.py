@@ -60,6 +60,18 @@ def test_non_finite_value_is_reported_with_its_index(bad):
         HOR([bad])
 
 
+@pytest.mark.parametrize("at", [0, 65535, 65536, 131071, 199999])
+def test_long_series_report_their_first_non_finite_value(at):
+    # Long series are checked in blocks on several threads; whichever block
+    # is checked first, the lowest index is reported.
+    y = np.zeros(200000)
+    y[at + 1::9973] = np.inf
+    y[at] = np.nan
+    for fn in (HOR, kt.natural_visibility_edges, kt.horizontal_visibility_degrees):
+        with pytest.raises(ValueError, match=rf"^non-finite value at index {at}$"):
+            fn(y)
+
+
 @pytest.mark.parametrize("bad", [np.nan, np.inf, -np.inf])
 @pytest.mark.parametrize("fn", [HBATCH, NBATCH])
 def test_batch_reports_first_bad_row_index_local(fn, bad):

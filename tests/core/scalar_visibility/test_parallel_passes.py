@@ -45,8 +45,8 @@ def _shapes(n, seed=0):
     rng = np.random.default_rng(seed)
     i = np.arange(n, dtype=np.float64)
     peaks = np.zeros(n)
-    peaks[::2 ** 14] = 5.0                 # equal peaks where ranges begin
-    peaks[2 ** 14 - 1::2 ** 14] = 5.0      # and where they end
+    peaks[::2 ** 12] = 5.0                 # equal peaks where ranges begin
+    peaks[2 ** 12 - 1::2 ** 12] = 5.0      # and where they end
     return {
         "uniform": rng.random(n),
         "ties": rng.integers(0, 3, n).astype(np.float64),
@@ -101,6 +101,21 @@ def test_horizontal_equals_one_pass(n, thread_limits):
         for threads in thread_limits:
             kt.set_num_threads(threads)
             assert np.array_equal(kt.horizontal_visibility_edges(y), want), (name, threads)
+
+
+@pytest.mark.parametrize("n", LENGTHS[1:])
+def test_horizontal_directions_and_weights_equal_one_pass(n, thread_limits):
+    # Without a weight the pairs are turned chunk by chunk as they are
+    # written; with one they come from the engine's parts.
+    for name, y in _shapes(n, seed=3).items():
+        want = kt.horizontal_visibility_batch([y])[0]
+        down = np.where((y[want[:, 1]] > y[want[:, 0]])[:, None], want[:, ::-1], want)
+        for threads in thread_limits:
+            kt.set_num_threads(threads)
+            assert np.array_equal(kt.horizontal_visibility_edges(y, direction="top_to_bottom"), down), (name, threads)
+            edges, weights = kt.horizontal_visibility_edges(y, weight="v_distance", direction="top_to_bottom")
+            assert np.array_equal(edges, down), (name, threads)
+            assert np.array_equal(weights, y[down[:, 1]] - y[down[:, 0]]), (name, threads)
 
 
 @pytest.mark.parametrize("n", LENGTHS[:2])
@@ -192,6 +207,7 @@ out = {}
 for name in data.files:
     y = data[name]
     out[name + "_horizontal"] = kt.horizontal_visibility_edges(y)
+    out[name + "_down"] = kt.horizontal_visibility_edges(y, direction="top_to_bottom")
     out[name + "_natural"] = kt.natural_visibility_edges(y)
     out[name + "_work"] = np.array(kt.natural_visibility_plan(y)["scan_work"])
     if name in ("uniform", "walk"):
@@ -210,6 +226,7 @@ def test_same_results_pinned_and_unpinned(tmp_path, mode):
     for name, y in shapes.items():
         horizontal, natural = _sequential(y)
         assert np.array_equal(got[name + "_horizontal"], horizontal), name
+        assert np.array_equal(got[name + "_down"], kt.horizontal_visibility_edges(y, direction="top_to_bottom")), name
         assert np.array_equal(got[name + "_natural"], natural), name
         assert int(got[name + "_work"]) == kt.natural_visibility_plan(y)["scan_work"], name
         if name + "_hull" in got.files:

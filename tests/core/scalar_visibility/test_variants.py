@@ -250,6 +250,8 @@ def _limited_results(kt_module):
             out[key + "_nat"] = kt_module.natural_visibility_edges(y, penetrable=p, window=w)
             out[key + "_nat_x"] = kt_module.natural_visibility_edges(y, x, penetrable=p, window=w)
             out[key + "_hor"] = kt_module.horizontal_visibility_edges(y, penetrable=p, window=w)
+            out[key + "_hor_down"] = kt_module.horizontal_visibility_edges(y, penetrable=p, window=w,
+                                                                       direction="top_to_bottom")
             out[key + "_nat_deg"] = kt_module.natural_visibility_degrees(y, penetrable=p, window=w)
             out[key + "_hor_deg"] = kt_module.horizontal_visibility_degrees(y, penetrable=p, window=w)
             out[key + "_down"] = kt_module.natural_visibility_edges(y, x, penetrable=p, window=w,
@@ -269,6 +271,7 @@ def test_parallel_limited_engines_equal_the_sequential_batch_rows():
         assert np.array_equal(results[f"walk_{p}_{w}_nat"], edges)
         edges, _ = kt.horizontal_visibility_batch([walk], penetrable=p, window=w)
         assert np.array_equal(results[f"walk_{p}_{w}_hor"], edges)
+        assert pairs(results[f"walk_{p}_{w}_hor_down"]) == directed(pairs(edges), walk)
     assert np.array_equal(results["walk_plain_deg"], np.bincount(NAT(walk).ravel(), minlength=PARALLEL_N))
 
 
