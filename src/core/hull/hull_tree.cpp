@@ -91,7 +91,7 @@ void HullTree<Positions>::build_hulls() {
         n < kParallelBuildSamples ? 1 : std::min(leaf_count_, std::bit_ceil(16 * parallel::thread_count()));
     // built[r] holds the hulls of subtree root roots + r, built[roots] those above the roots.
     std::vector<std::vector<std::uint32_t>> built(roots + 1);
-    std::vector<std::size_t> start(nodes, 0);
+    std::vector<std::uint32_t> start(nodes, 0);  // a vertex count, as offsets_'s
     std::vector<std::uint32_t> length(nodes, 0);
     auto owner = [&](std::size_t node) -> std::vector<std::uint32_t>& {
         if (node < roots) return built[roots];
@@ -107,7 +107,7 @@ void HullTree<Positions>::build_hulls() {
     auto upper_hull = [&](std::size_t node, Scratch& scratch) {
         upper_hull_of(scratch.candidates, values_.data(), x, scratch.chain);
         std::vector<std::uint32_t>& into = owner(node);
-        start[node] = into.size();
+        start[node] = static_cast<std::uint32_t>(into.size());
         length[node] = static_cast<std::uint32_t>(scratch.chain.size());
         into.insert(into.end(), scratch.chain.begin(), scratch.chain.end());
     };
@@ -148,8 +148,7 @@ void HullTree<Positions>::build_hulls() {
     vertices_.resize(offsets_[nodes]);
     parallel::for_each_range(nodes, std::max<std::size_t>(nodes / 64, 1024), [&](std::size_t first, std::size_t last) {
         for (std::size_t node = first; node < last; ++node) {
-            Vertex* out = vertices_.data() + offsets_[node];
-            for (const std::uint32_t k : hull_of(node)) *out++ = {x[k], values_[k]};
+            std::ranges::copy(hull_of(node), vertices_.begin() + offsets_[node]);
         }
     });
 }
