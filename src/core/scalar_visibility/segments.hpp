@@ -65,7 +65,6 @@ public:
     // In parallel for long series; y must outlive the windows.
     ChunkedWindows(Series y, std::optional<std::uint64_t> window);
 
-    std::size_t size() const { return y_.size(); }
     std::uint64_t scan_work() const { return scan_work_; }
 
     // The windows of chunk c: samples [c * kChunk, min(n, (c + 1) * kChunk)).
