@@ -21,11 +21,12 @@ void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool
     }
     if (limits.penetrable == 0) {
         // Beside the degrees, little memory: the windows are found again
-        // chunk by chunk rather than kept whole. The hull tree is built
-        // before the degrees are first written, as it needs more memory while
-        // it is built than it keeps.
+        // chunk by chunk rather than kept whole, and the hull tree keeps its
+        // vertices as indices. It is built before the degrees are first
+        // written, as it needs more memory while it is built than it keeps.
         const ChunkedWindows windows(y, limits.window);
-        const NaturalSampleEngine engine(y, x, Algorithm::Auto, windows.scan_work());
+        const NaturalSampleEngine<Positions, VertexStorage::Indices> engine(y, x, Algorithm::Auto,
+                                                                            windows.scan_work());
         degrees_by_sample(y.size(), SampleEngineScan{&engine, WindowCursor(&windows)}, degrees, parallel);
         return;
     }

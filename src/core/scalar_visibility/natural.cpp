@@ -60,17 +60,17 @@ void natural_row(Series y, EdgeList& edges) {
 
 }  // namespace
 
-template <class Positions>
-NaturalSampleEngine<Positions>::NaturalSampleEngine(Series y, Positions x, Algorithm algorithm,
-                                                    std::uint64_t scan_work)
+template <class Positions, VertexStorage Storage>
+NaturalSampleEngine<Positions, Storage>::NaturalSampleEngine(Series y, Positions x, Algorithm algorithm,
+                                                             std::uint64_t scan_work)
     : y_(y), x_(x) {
-    if (uses_hull_tree(scan_work, y.size(), algorithm)) tree_.emplace(HullTree<Positions>::build(y, x));
+    if (uses_hull_tree(scan_work, y.size(), algorithm)) tree_.emplace(HullTree<Positions, Storage>::build(y, x));
     // The tree may have rescaled its coordinates; the scans use the input's.
     extent_ = extent_of(y, x);
 }
 
-template <class Positions>
-void NaturalSampleEngine<Positions>::scan(std::uint32_t i, Window window, EdgeList& edges) const {
+template <class Positions, VertexStorage Storage>
+void NaturalSampleEngine<Positions, Storage>::scan(std::uint32_t i, Window window, EdgeList& edges) const {
     const std::size_t n = y_.size();
     const auto [lo, hi] = window;
     if (!tree_ || (n >= kHullMinSamples && hi - lo <= kHybridWindow)) {
@@ -84,6 +84,8 @@ void NaturalSampleEngine<Positions>::scan(std::uint32_t i, Window window, EdgeLi
 
 template class NaturalSampleEngine<UniformPositions>;
 template class NaturalSampleEngine<ExplicitPositions>;
+template class NaturalSampleEngine<UniformPositions, VertexStorage::Indices>;
+template class NaturalSampleEngine<ExplicitPositions, VertexStorage::Indices>;
 
 EdgeList natural_edges_with(Series y, UniformPositions x, Algorithm algorithm) {
     return join_parts(natural_parts(y, x, algorithm));

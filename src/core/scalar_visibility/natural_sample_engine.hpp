@@ -15,7 +15,8 @@
 
 namespace kaltrope {
 
-template <class Positions>
+// Storage: that of the hull tree, if one is built.
+template <class Positions, VertexStorage Storage = VertexStorage::Coordinates>
 class NaturalSampleEngine {
 public:
     // y (and the positions) validated, n >= 2; y must outlive the engine.
@@ -30,7 +31,7 @@ public:
 private:
     Series y_;
     Positions x_;
-    std::optional<HullTree<Positions>> tree_;
+    std::optional<HullTree<Positions, Storage>> tree_;
     SeriesExtent extent_;
 };
 
@@ -44,9 +45,9 @@ struct StoredWindows {
 // The engine as a scan of sample_parts.hpp, each sample over its window from
 // Windows: StoredWindows, or a WindowCursor (one chunk of windows at a time,
 // so each copy of the scan has its own).
-template <class Positions, class Windows>
+template <class Engine, class Windows>
 struct SampleEngineScan {
-    const NaturalSampleEngine<Positions>* engine;
+    const Engine* engine;
     Windows windows;
 
     // Returns the span of sample i's window: a measure of the work done.
@@ -59,5 +60,7 @@ struct SampleEngineScan {
 
 extern template class NaturalSampleEngine<UniformPositions>;
 extern template class NaturalSampleEngine<ExplicitPositions>;
+extern template class NaturalSampleEngine<UniformPositions, VertexStorage::Indices>;
+extern template class NaturalSampleEngine<ExplicitPositions, VertexStorage::Indices>;
 
 }  // namespace kaltrope
