@@ -27,15 +27,27 @@
 
 namespace kaltrope {
 
-template <class Positions>
+// How a tree keeps its hulls' vertices: with their coordinates (16 bytes a
+// vertex), which spares a search some misses of the series once it outgrows
+// the cache (0-4% of the time of a random walk's edges), or as indices of
+// the points (4 bytes), their coordinates read from the series: a quarter of
+// the memory, 0.9 MB against 3.4 MB for a walk of 10^6 samples (0.2 million
+// vertices), for callers whose result is small beside the tree (the degree
+// functions). A choice made per tree at run time cost more than it saved (a
+// test in node_max cost the edges 7%), so each storage is a type of its own,
+// compiled in a file of its own (hull_tree_members.hpp).
+enum class VertexStorage { Coordinates, Indices };
+
+template <class Positions, VertexStorage Storage = VertexStorage::Coordinates>
 class HullTree {
 public:
     // A leaf's points are scanned two at a time by the threshold test, about
     // as fast as a hull of the leaf is reached: blocks of 32 rather than 16
-    // halve the hulls a long series keeps and the tree's misses, which grow
+    // halved the hulls a long series keeps and the tree's misses, which grow
     // with the series (a random walk of 10^7 samples took 3-12% less time
-    // per edge, one of 10^6 as much).
-    static constexpr std::uint32_t kLeafSize = 32;
+    // per edge, one of 10^6 as much); blocks of 64 halve them again at the
+    // same speed, while 128 cost 10% more time.
+    static constexpr std::uint32_t kLeafSize = 64;
     // Trees of at least this many points build their hulls in parallel.
     static constexpr std::size_t kParallelBuildSamples = 32768;
 
@@ -88,21 +100,25 @@ private:
         return pruning_tolerance(dy, dx, x_from, y_from, coordinates_);
     }
 
-    // A hull vertex, stored with its coordinates: a search then reads each
-    // hull from one place instead of fetching every vertex it looks at from
-    // the whole series, which misses the cache once the series outgrows it.
+    // A hull vertex stored with its coordinates.
     struct Vertex {
         double x;
         double y;
     };
+    using StoredVertex = std::conditional_t<Storage == VertexStorage::Indices, std::uint32_t, Vertex>;
 
     // max of a*y_k + b*x_k over the hull vertices k of node (a > 0);
     // negative infinity for an empty node. The same products and sums, in
-    // the same order, as hull_max over the vertex indices.
+    // the same order, whichever way the vertices are stored.
     double node_max(std::size_t node, double a, double b) const {
-        const Vertex* hull = vertices_.data() + offsets_[node];
-        return hull_max_over(offsets_[node + 1] - offsets_[node],
-                             [&](std::size_t at) { return hull[at].x * b + hull[at].y * a; });
+        const StoredVertex* hull = vertices_.data() + offsets_[node];
+        const std::size_t count = offsets_[node + 1] - offsets_[node];
+        if constexpr (Storage == VertexStorage::Indices) {
+            const Positions x = positions();
+            return hull_max_over(count, [&](std::size_t at) { return x[hull[at]] * b + values_[hull[at]] * a; });
+        } else {
+            return hull_max_over(count, [&](std::size_t at) { return hull[at].x * b + hull[at].y * a; });
+        }
     }
 
     // A node with the leaves it spans: [first_leaf, first_leaf + width).
@@ -218,7 +234,7 @@ private:
 
     Array<double> positions_;  // explicit positions only
     Array<std::uint32_t> offsets_;  // node k's hull is vertices_[offsets_[k] .. offsets_[k + 1])
-    Array<Vertex> vertices_;
+    Array<StoredVertex> vertices_;
     std::vector<double> scaled_values_;  // values_ when the input needed scaling
     std::span<const double> values_;
     std::size_t leaf_count_ = 1;
@@ -227,5 +243,7 @@ private:
 
 extern template class HullTree<UniformPositions>;
 extern template class HullTree<ExplicitPositions>;
+extern template class HullTree<UniformPositions, VertexStorage::Indices>;
+extern template class HullTree<ExplicitPositions, VertexStorage::Indices>;
 
 }  // namespace kaltrope

@@ -15,10 +15,10 @@ constexpr int kSparseEdges = 4;
 // Both sides keep only the line to the last visible sample, as the plain
 // scan does (valid because the exact comparisons are transitive). They scan
 // windows of kHybridWindow candidates and may hand over to the tree after each.
-template <Coordinates Kind, class Positions>
-void hybrid_left(const HullTree<Positions>& tree, std::uint32_t i, std::uint32_t lo, EdgeList& edges) {
+template <Coordinates Kind, class Tree>
+void hybrid_left(const Tree& tree, std::uint32_t i, std::uint32_t lo, EdgeList& edges) {
     const double* y = tree.values().data();
-    const Positions x = tree.positions();
+    const auto x = tree.positions();
     edges.push_back({i - 1, i});
     SightLine<Side::Left, Kind> sight(x[i], y[i], x[i - 1], y[i - 1], tree.extent());
     std::uint32_t v = i - 1;
@@ -48,10 +48,10 @@ void hybrid_left(const HullTree<Positions>& tree, std::uint32_t i, std::uint32_t
     }
 }
 
-template <Coordinates Kind, class Positions>
-void hybrid_right(const HullTree<Positions>& tree, std::uint32_t i, std::uint32_t hi, EdgeList& edges) {
+template <Coordinates Kind, class Tree>
+void hybrid_right(const Tree& tree, std::uint32_t i, std::uint32_t hi, EdgeList& edges) {
     const double* y = tree.values().data();
-    const Positions x = tree.positions();
+    const auto x = tree.positions();
     const double yi = y[i];
     edges.push_back({i, i + 1});
     std::uint32_t v = i + 1;
@@ -85,8 +85,8 @@ void hybrid_right(const HullTree<Positions>& tree, std::uint32_t i, std::uint32_
     }
 }
 
-template <Coordinates Kind, class Positions>
-void hybrid_scan_with(const HullTree<Positions>& tree, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
+template <Coordinates Kind, class Tree>
+void hybrid_scan_with(const Tree& tree, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
                       EdgeList& edges) {
     if (lo < i) hybrid_left<Kind>(tree, i, lo, edges);
     if (i < hi) hybrid_right<Kind>(tree, i, hi, edges);
@@ -94,8 +94,8 @@ void hybrid_scan_with(const HullTree<Positions>& tree, std::uint32_t i, std::uin
 
 }  // namespace
 
-template <class Positions>
-void hybrid_scan(const HullTree<Positions>& tree, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
+template <class Tree>
+void hybrid_scan(const Tree& tree, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
                  EdgeList& edges) {
     if (tree.extent().exact_in_double) {
         hybrid_scan_with<Coordinates::SmallWhole>(tree, i, lo, hi, edges);
@@ -106,5 +106,9 @@ void hybrid_scan(const HullTree<Positions>& tree, std::uint32_t i, std::uint32_t
 
 template void hybrid_scan(const HullTree<UniformPositions>&, std::uint32_t, std::uint32_t, std::uint32_t, EdgeList&);
 template void hybrid_scan(const HullTree<ExplicitPositions>&, std::uint32_t, std::uint32_t, std::uint32_t, EdgeList&);
+template void hybrid_scan(const HullTree<UniformPositions, VertexStorage::Indices>&, std::uint32_t, std::uint32_t,
+                          std::uint32_t, EdgeList&);
+template void hybrid_scan(const HullTree<ExplicitPositions, VertexStorage::Indices>&, std::uint32_t, std::uint32_t,
+                          std::uint32_t, EdgeList&);
 
 }  // namespace kaltrope

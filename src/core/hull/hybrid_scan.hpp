@@ -14,13 +14,16 @@ inline constexpr std::uint32_t kHybridWindow = 256;
 
 // Appends exactly the edges of the plain scan of sample i over [lo, hi], in
 // the same order.
-template <class Positions>
-void hybrid_scan(const HullTree<Positions>& tree, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
-                 EdgeList& edges);
+template <class Tree>
+void hybrid_scan(const Tree& tree, std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges);
 
 extern template void hybrid_scan(const HullTree<UniformPositions>&, std::uint32_t, std::uint32_t, std::uint32_t,
                                  EdgeList&);
 extern template void hybrid_scan(const HullTree<ExplicitPositions>&, std::uint32_t, std::uint32_t, std::uint32_t,
                                  EdgeList&);
+extern template void hybrid_scan(const HullTree<UniformPositions, VertexStorage::Indices>&, std::uint32_t,
+                                 std::uint32_t, std::uint32_t, EdgeList&);
+extern template void hybrid_scan(const HullTree<ExplicitPositions, VertexStorage::Indices>&, std::uint32_t,
+                                 std::uint32_t, std::uint32_t, EdgeList&);
 
 }  // namespace kaltrope

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/scalar_visibility/horizontal.hpp"
 #include "core/scalar_visibility/limited_horizontal_scan.hpp"
 #include "core/scalar_visibility/limited_natural_scan.hpp"
 #include "core/scalar_visibility/natural_sample_engine.hpp"
@@ -14,11 +15,19 @@ namespace {
 
 template <class Positions>
 void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool parallel, std::int64_t* degrees) {
-    std::fill_n(degrees, y.size(), 0);
-    if (y.size() < 2) return;
+    if (y.size() < 2) {
+        std::fill_n(degrees, y.size(), 0);
+        return;
+    }
     if (limits.penetrable == 0) {
-        const NaturalSampleEngine engine(y, x, Algorithm::Auto, limits.window);
-        degrees_by_sample(y.size(), SampleEngineScan<Positions>{&engine}, degrees, parallel);
+        // Beside the degrees, little memory: the windows are found again
+        // chunk by chunk rather than kept whole, and the hull tree keeps its
+        // vertices as indices. It is built before the degrees are first
+        // written, as it needs more memory while it is built than it keeps.
+        const ChunkedWindows windows(y, limits.window);
+        const NaturalSampleEngine<Positions, VertexStorage::Indices> engine(y, x, Algorithm::Auto,
+                                                                            windows.scan_work());
+        degrees_by_sample(y.size(), SampleEngineScan{&engine, WindowCursor(&windows)}, degrees, parallel);
         return;
     }
     const SampleReach reach(limits.window, y.size());
@@ -26,9 +35,14 @@ void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool
 }
 
 void horizontal_degrees(Series y, const VisibilityLimits& limits, bool parallel, std::int64_t* degrees) {
-    std::fill_n(degrees, y.size(), 0);
-    if (y.size() < 2) return;
-    // With p = 0 and no window the scan pops what the stack engine pops.
+    if (limits.penetrable == 0) {
+        kaltrope::horizontal_degrees(y, limits.window, parallel, degrees);
+        return;
+    }
+    if (y.size() < 2) {
+        std::fill_n(degrees, y.size(), 0);
+        return;
+    }
     const SampleReach reach(limits.window, y.size());
     const std::vector<std::uint32_t> previous = previous_higher(y);
     degrees_by_sample(y.size(), LimitedHorizontalScan(y, previous, limits.penetrable, reach), degrees, parallel);

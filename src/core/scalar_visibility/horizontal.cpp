@@ -28,32 +28,31 @@ struct StackEntry {
 };
 
 // The stack pass over samples [begin, end), starting from an empty stack,
-// writing each sample's edges from out on; returns the end of what it wrote.
-// A record (a sample strictly higher than every earlier one of the range)
-// empties the stack without meeting a sample that blocks it: its edges with
-// earlier ranges, from outer, follow its own.
-Edge* stack_pass(Series y, std::uint32_t begin, std::uint32_t end, const OuterEdges& outer, Edge* out) {
+// calling emit(a, b) for each edge it finds, by b ascending, then a
+// descending. A record (a sample strictly higher than every earlier one of
+// the range) empties the stack without meeting a sample that blocks it: its
+// edges with earlier ranges come next, from record(), which is called once
+// for each record in turn.
+template <class Emit, class Record>
+void stack_pass(Series y, std::uint32_t begin, std::uint32_t end, Emit emit, Record record) {
     // Samples whose values decrease strictly from bottom to top, over a
     // bottom entry higher than any sample, which ends every run of pops.
     std::vector<StackEntry> stack(64);
     stack[0] = {std::numeric_limits<double>::infinity(), 0};
     StackEntry* top = stack.data();
-    std::size_t record = 0;
     for (std::uint32_t i = begin; i < end; ++i) {
         if (i % (1u << 20) == 0) interruption::poll();
         const double value = y[i];
         while (value > top->value) {
-            *out++ = {top->index, i};
+            emit(top->index, i);
             --top;
         }
         if (top != stack.data()) {
-            *out++ = {top->index, i};
+            emit(top->index, i);
             // An equal value blocks everything behind it, so it leaves the stack.
             if (value == top->value) --top;
-        } else if (record < outer.ends.size()) {
-            const std::size_t from = record == 0 ? 0 : outer.ends[record - 1];
-            out = std::copy(outer.edges.begin() + from, outer.edges.begin() + outer.ends[record], out);
-            ++record;
+        } else {
+            record();
         }
         if (top + 1 == stack.data() + stack.size()) {
             const std::ptrdiff_t depth = top - stack.data();
@@ -62,6 +61,21 @@ Edge* stack_pass(Series y, std::uint32_t begin, std::uint32_t end, const OuterEd
         }
         *++top = {value, i};
     }
+}
+
+// The pass writing each sample's edges from out on, a record's edges with
+// earlier ranges (from outer) after its own; returns the end of what it wrote.
+Edge* write_edges(Series y, std::uint32_t begin, std::uint32_t end, const OuterEdges& outer, Edge* out) {
+    std::size_t record = 0;
+    stack_pass(
+        y, begin, end, [&](std::uint32_t a, std::uint32_t b) { *out++ = {a, b}; },
+        [&] {
+            if (record < outer.ends.size()) {
+                const std::size_t from = record == 0 ? 0 : outer.ends[record - 1];
+                out = std::copy(outer.edges.begin() + from, outer.edges.begin() + outer.ends[record], out);
+                ++record;
+            }
+        });
     return out;
 }
 
@@ -122,12 +136,15 @@ std::vector<OuterEdges> outer_edges(Series y, std::span<const ChunkShape> shapes
 void append_range_edges(Series y, std::uint32_t begin, std::uint32_t end, const OuterEdges& outer, EdgeList& edges) {
     const std::size_t before = edges.size();
     edges.resize(before + 2 * std::size_t{end - begin} + outer.edges.size());
-    edges.resize(static_cast<std::size_t>(stack_pass(y, begin, end, outer, edges.data() + before) - edges.data()));
+    edges.resize(static_cast<std::size_t>(write_edges(y, begin, end, outer, edges.data() + before) - edges.data()));
 }
 
 void horizontal_row(Series y, EdgeList& edges) {
     append_range_edges(y, 0, static_cast<std::uint32_t>(y.size()), OuterEdges{}, edges);
 }
+
+// The chunks of a long series, about four per thread.
+std::size_t chunk_length(std::size_t n) { return std::max(kMinChunk, n / (4 * parallel::thread_count())); }
 
 // A series in consecutive chunks of size samples whose stack passes run
 // independently, each told the edges its records close with earlier chunks.
@@ -151,6 +168,14 @@ public:
         append_range_edges(y_, begin(c), begin(c + 1), outer_[c], edges);
     }
 
+    // Calls visit(a, b) for every edge between chunks.
+    template <class Visit>
+    void for_each_outer_edge(Visit visit) const {
+        for (const OuterEdges& outer : outer_) {
+            for (const Edge& edge : outer.edges) visit(edge.a, edge.b);
+        }
+    }
+
 private:
     Series y_;
     std::size_t size_;
@@ -166,7 +191,7 @@ std::vector<EdgeList> horizontal_edge_parts(Series y) {
         horizontal_row(y, parts.emplace_back());
         return parts;
     }
-    const Chunks chunks(y, std::max(kMinChunk, n / (4 * parallel::thread_count())));
+    const Chunks chunks(y, chunk_length(n));
     parts.resize(chunks.count());
     parallel::for_each_range(chunks.count(), 1, [&](std::size_t first, std::size_t last) {
         for (std::size_t c = first; c < last; ++c) chunks.append_edges(c, parts[c]);
@@ -198,6 +223,29 @@ EdgePairs horizontal_edge_pairs(Series y, const VisibilityLimits& limits, EdgeDi
         }
     });
     return result.take();
+}
+
+// The chunks' own edges are counted in parallel, each chunk into its own
+// samples' degrees; the edges between chunks, few, first, by this thread.
+void horizontal_degrees(Series y, std::optional<std::uint64_t> window, bool parallel, std::int64_t* degrees) {
+    const std::size_t n = y.size();
+    std::fill_n(degrees, n, 0);
+    const std::uint64_t reach = window.value_or(n);
+    auto count = [&](std::uint32_t a, std::uint32_t b) {
+        if (b - a <= reach) {
+            ++degrees[a];
+            ++degrees[b];
+        }
+    };
+    if (!parallel || n < kParallelMinSamples) {
+        stack_pass(y, 0, static_cast<std::uint32_t>(n), count, [] {});
+        return;
+    }
+    const Chunks chunks(y, chunk_length(n));
+    chunks.for_each_outer_edge(count);
+    parallel::for_each_range(chunks.count(), 1, [&](std::size_t first, std::size_t last) {
+        for (std::size_t c = first; c < last; ++c) stack_pass(y, chunks.begin(c), chunks.begin(c + 1), count, [] {});
+    });
 }
 
 BatchEdges horizontal_batch(std::span<const Series> rows) { return run_batch(rows, horizontal_row); }

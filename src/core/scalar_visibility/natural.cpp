@@ -20,8 +20,9 @@ namespace {
 template <class Positions>
 std::vector<EdgeList> natural_parts(Series y, Positions x, Algorithm algorithm) {
     if (y.size() < 2) return {};
-    const NaturalSampleEngine engine(y, x, algorithm);
-    return edges_by_sample(y.size(), SampleEngineScan<Positions>{&engine}, true);
+    const Segments windows = segments(y);
+    const NaturalSampleEngine engine(y, x, algorithm, scan_work(windows));
+    return edges_by_sample(y.size(), SampleEngineScan{&engine, StoredWindows{&windows}}, true);
 }
 
 template <class Positions>
@@ -32,8 +33,10 @@ EdgePairs natural_pairs(Series y, Positions x, const VisibilityLimits& limits, E
     // Pairs are turned while their chunk is still in the cache.
     auto directed = [&](std::span<Edge> edges) { direct_edges(edges, y, direction); };
     if (limits.penetrable == 0) {
-        const NaturalSampleEngine engine(y, x, algorithm, limits.window);
-        return pairs_by_sample(n, SampleEngineScan<Positions>{&engine}, directed);
+        Segments windows = segments(y);
+        if (limits.window) narrow_to(windows, *limits.window);
+        const NaturalSampleEngine engine(y, x, algorithm, scan_work(windows));
+        return pairs_by_sample(n, SampleEngineScan{&engine, StoredWindows{&windows}}, directed);
     }
     const SampleReach reach(limits.window, n);
     return pairs_by_sample(n, LimitedNaturalScan(y, x, limits.penetrable, reach), directed);
@@ -55,23 +58,19 @@ void natural_row(Series y, EdgeList& edges) {
 
 }  // namespace
 
-template <class Positions>
-NaturalSampleEngine<Positions>::NaturalSampleEngine(Series y, Positions x, Algorithm algorithm,
-                                                    std::optional<std::uint64_t> window)
-    : y_(y), x_(x), windows_(segments(y)) {
-    if (window) narrow_to(windows_, *window);
-    if (uses_hull_tree(scan_work(windows_), y.size(), algorithm)) {
-        tree_.emplace(HullTree<Positions>::build(y, x));
-    }
+template <class Positions, VertexStorage Storage>
+NaturalSampleEngine<Positions, Storage>::NaturalSampleEngine(Series y, Positions x, Algorithm algorithm,
+                                                             std::uint64_t scan_work)
+    : y_(y), x_(x) {
+    if (uses_hull_tree(scan_work, y.size(), algorithm)) tree_.emplace(HullTree<Positions, Storage>::build(y, x));
     // The tree may have rescaled its coordinates; the scans use the input's.
     extent_ = extent_of(y, x);
 }
 
-template <class Positions>
-void NaturalSampleEngine<Positions>::scan(std::uint32_t i, EdgeList& edges) const {
+template <class Positions, VertexStorage Storage>
+void NaturalSampleEngine<Positions, Storage>::scan(std::uint32_t i, Window window, EdgeList& edges) const {
     const std::size_t n = y_.size();
-    const std::uint32_t lo = windows_.lo[i];
-    const std::uint32_t hi = windows_.hi[i];
+    const auto [lo, hi] = window;
     if (!tree_ || (n >= kHullMinSamples && hi - lo <= kHybridWindow)) {
         scan_sample(y_.data(), x_, i, lo, hi, extent_, edges);
     } else if (n < kHullMinSamples) {
@@ -83,6 +82,8 @@ void NaturalSampleEngine<Positions>::scan(std::uint32_t i, EdgeList& edges) cons
 
 template class NaturalSampleEngine<UniformPositions>;
 template class NaturalSampleEngine<ExplicitPositions>;
+template class NaturalSampleEngine<UniformPositions, VertexStorage::Indices>;
+template class NaturalSampleEngine<ExplicitPositions, VertexStorage::Indices>;
 
 EdgeList natural_edges_with(Series y, UniformPositions x, Algorithm algorithm) {
     return join_parts(natural_parts(y, x, algorithm));

@@ -1,7 +1,7 @@
 #pragma once
-// The plain natural engines' work for one sample at a time: each sample's
-// window, and the scan, the hull tree or the hybrid of both over it, as
-// chosen for the whole series.
+// The plain natural engines' work for one sample at a time: the scan, the
+// hull tree or the hybrid of both over the sample's window, as chosen for the
+// whole series.
 
 #include <cstdint>
 #include <optional>
@@ -15,41 +15,52 @@
 
 namespace kaltrope {
 
-template <class Positions>
+// Storage: that of the hull tree, if one is built.
+template <class Positions, VertexStorage Storage = VertexStorage::Coordinates>
 class NaturalSampleEngine {
 public:
     // y (and the positions) validated, n >= 2; y must outlive the engine.
-    // With a window, only pairs at most that many samples apart are found,
-    // and the algorithm is chosen for the work that remains.
-    NaturalSampleEngine(Series y, Positions x, Algorithm algorithm, std::optional<std::uint64_t> window = std::nullopt);
+    // scan_work: that of the windows the scans will be given (segments.hpp),
+    // which chooses the algorithm under Auto.
+    NaturalSampleEngine(Series y, Positions x, Algorithm algorithm, std::uint64_t scan_work);
 
-    // Appends the edges of sample i: left edges (j, i) by j descending, then
-    // right edges (i, j) by j ascending.
-    void scan(std::uint32_t i, EdgeList& edges) const;
-
-    // The span of sample i's window: a measure of the work scan(i) does.
-    std::uint32_t span(std::uint32_t i) const { return windows_.hi[i] - windows_.lo[i]; }
+    // Appends the edges of sample i inside its window: left edges (j, i) by
+    // j descending, then right edges (i, j) by j ascending.
+    void scan(std::uint32_t i, Window window, EdgeList& edges) const;
 
 private:
     Series y_;
     Positions x_;
-    Segments windows_;
-    std::optional<HullTree<Positions>> tree_;
+    std::optional<HullTree<Positions, Storage>> tree_;
     SeriesExtent extent_;
 };
 
-// The engine as a scan of sample_parts.hpp.
-template <class Positions>
-struct SampleEngineScan {
-    const NaturalSampleEngine<Positions>* engine;
+// The windows of every sample, kept whole.
+struct StoredWindows {
+    const Segments* windows;
 
-    std::uint64_t operator()(std::uint32_t i, EdgeList& edges) const {
-        engine->scan(i, edges);
-        return engine->span(i);
+    Window operator[](std::uint32_t i) const { return {windows->lo[i], windows->hi[i]}; }
+};
+
+// The engine as a scan of sample_parts.hpp, each sample over its window from
+// Windows: StoredWindows, or a WindowCursor (one chunk of windows at a time,
+// so each copy of the scan has its own).
+template <class Engine, class Windows>
+struct SampleEngineScan {
+    const Engine* engine;
+    Windows windows;
+
+    // Returns the span of sample i's window: a measure of the work done.
+    std::uint64_t operator()(std::uint32_t i, EdgeList& edges) {
+        const Window window = windows[i];
+        engine->scan(i, window, edges);
+        return window.hi - window.lo;
     }
 };
 
 extern template class NaturalSampleEngine<UniformPositions>;
 extern template class NaturalSampleEngine<ExplicitPositions>;
+extern template class NaturalSampleEngine<UniformPositions, VertexStorage::Indices>;
+extern template class NaturalSampleEngine<ExplicitPositions, VertexStorage::Indices>;
 
 }  // namespace kaltrope

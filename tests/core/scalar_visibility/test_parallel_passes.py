@@ -210,6 +210,8 @@ for name in data.files:
     out[name + "_down"] = kt.horizontal_visibility_edges(y, direction="top_to_bottom")
     out[name + "_natural"] = kt.natural_visibility_edges(y)
     out[name + "_work"] = np.array(kt.natural_visibility_plan(y)["scan_work"])
+    out[name + "_natural_degrees"] = kt.natural_visibility_degrees(y)
+    out[name + "_horizontal_degrees"] = kt.horizontal_visibility_degrees(y)
     if name in ("uniform", "walk"):
         out[name + "_hull"] = kt.natural_visibility_edges(y, algorithm="hull")
 np.savez(sys.argv[3], **out)
@@ -229,8 +231,57 @@ def test_same_results_pinned_and_unpinned(tmp_path, mode):
         assert np.array_equal(got[name + "_down"], kt.horizontal_visibility_edges(y, direction="top_to_bottom")), name
         assert np.array_equal(got[name + "_natural"], natural), name
         assert int(got[name + "_work"]) == kt.natural_visibility_plan(y)["scan_work"], name
+        for kind, edges in (("natural", natural), ("horizontal", horizontal)):
+            want = np.bincount(edges.ravel(), minlength=len(y))
+            assert np.array_equal(got[f"{name}_{kind}_degrees"], want), (name, kind)
         if name + "_hull" in got.files:
             assert np.array_equal(got[name + "_hull"], natural), name
+
+
+# The degree functions find the natural windows again chunk by chunk (of 4096
+# samples), count each claim's own samples apart from the others, and count
+# the horizontal edges between chunks before those inside them.
+def _degree_shapes(n):
+    shapes = _shapes(n, seed=3)
+    rng = np.random.default_rng(4)
+    chunk_peaks = rng.integers(0, 3, n).astype(np.float64)
+    chunk_peaks[4095::4096] = 9.0          # equal peaks on both sides of every chunk boundary
+    chunk_peaks[4096::4096] = 9.0
+    chunk_peaks[8191::3 * 4096] = 10.0     # and a few higher ones
+    shapes["chunk_peaks"] = chunk_peaks
+    shapes["gaussian_walk"] = np.cumsum(rng.standard_normal(n))
+    return shapes
+
+
+def _bincount_within(edges, n, window):
+    if window is not None:
+        edges = edges[edges[:, 1] - edges[:, 0] <= window]
+    return np.bincount(edges.ravel(), minlength=n)
+
+
+@pytest.mark.parametrize("window", [None, 1, 4096, 5000])
+def test_degrees_equal_the_edges_for_every_thread_limit(window, thread_limits):
+    n = 70001
+    for name, y in _degree_shapes(n).items():
+        natural = _bincount_within(kt.natural_visibility_edges(y), n, window)
+        horizontal = _bincount_within(kt.horizontal_visibility_edges(y), n, window)
+        for threads in thread_limits:
+            kt.set_num_threads(threads)
+            assert np.array_equal(kt.natural_visibility_degrees(y, window=window), natural), (name, threads)
+            assert np.array_equal(kt.horizontal_visibility_degrees(y, window=window), horizontal), (name, threads)
+
+
+def test_degrees_with_positions_and_rows_above_the_parallel_threshold(thread_limits):
+    rng = np.random.default_rng(6)
+    n = 50001
+    x = np.cumsum(rng.integers(1, 4, n)).astype(np.float64)
+    rows = np.stack([np.cumsum(rng.standard_normal(n)), np.repeat(rng.integers(0, 9, n // 700 + 1), 700)[:n]])
+    want = [np.bincount(kt.natural_visibility_edges(row, x).ravel(), minlength=n) for row in rows]
+    for threads in thread_limits:
+        kt.set_num_threads(threads)
+        for row, degrees in zip(rows, want):
+            assert np.array_equal(kt.natural_visibility_degrees(row, x), degrees), threads
+        assert np.array_equal(kt.natural_visibility_degrees(rows, x), np.stack(want)), threads
 
 
 @pytest.mark.parametrize("kind", ["natural", "horizontal"])
