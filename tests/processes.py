@@ -6,6 +6,8 @@ import subprocess
 import sys
 import textwrap
 
+import pytest
+
 # The helper modules stay importable in the child, as in the tests.
 TESTS = pathlib.Path(__file__).parent
 
@@ -42,3 +44,12 @@ def run_python_json(code, *args, env=None, timeout=180):
     variables are removed unless env gives them."""
     env = {"KALTROPE_NUM_THREADS": None, "OMP_NUM_THREADS": None, **(env or {})}
     return json.loads(run_python(code, *args, env=env, timeout=timeout).strip().splitlines()[-1])
+
+
+def measures_peak_memory(test):
+    """Marks a test whose child resets and reads its peak resident size: it
+    needs Linux's clear_refs, and the sanitizer's shadow memory and red zones
+    would add to every allocation."""
+    test = pytest.mark.skipif(not os.path.exists("/proc/self/clear_refs"), reason="needs Linux's clear_refs")(test)
+    return pytest.mark.skipif("libasan" in os.environ.get("LD_PRELOAD", ""),
+                              reason="the sanitizer's shadow memory and red zones add to every allocation")(test)

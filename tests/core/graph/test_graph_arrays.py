@@ -3,14 +3,13 @@ betweenness_centralities) against the per-node and list methods they stand
 for, and the construction of large graphs on any number of threads."""
 import json
 import math
-import os
 
 import numpy as np
 import pytest
 from hypothesis import given, settings, strategies as st
 
 import _kaltrope as kt
-from processes import run_python
+from processes import measures_peak_memory, run_python
 
 NAN = math.nan
 
@@ -128,9 +127,7 @@ print(json.dumps([status("VmHWM") - before, 8 * (graph.node_count() + 1) + 8 * g
 """
 
 
-@pytest.mark.skipif(not os.path.exists("/proc/self/clear_refs"), reason="needs Linux's clear_refs")
-@pytest.mark.skipif("libasan" in os.environ.get("LD_PRELOAD", ""),
-                    reason="the sanitizer's shadow memory and red zones add to every allocation")
+@measures_peak_memory
 @pytest.mark.parametrize("values", ["finite", "gap"])
 def test_construction_peak_memory_is_at_most_twice_the_rows(values):
     peak, size = json.loads(run_python(PEAK_MEMORY, values).strip().splitlines()[-1])

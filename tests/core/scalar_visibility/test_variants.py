@@ -11,7 +11,7 @@ from hypothesis import given, strategies as st
 
 import _kaltrope as kt
 from oracles import (directed, limited_horizontal_oracle, limited_natural_oracle, pairs, weight_oracle)
-from processes import run_python
+from processes import measures_peak_memory, run_python
 from strategies import series, series_with_positions
 
 NAT = kt.natural_visibility_edges
@@ -258,9 +258,7 @@ print(json.dumps([growth, kt.natural_visibility_edges(y).nbytes]))
 """
 
 
-@pytest.mark.skipif(not os.path.exists("/proc/self/clear_refs"), reason="needs Linux's clear_refs")
-@pytest.mark.skipif("libasan" in os.environ.get("LD_PRELOAD", ""),
-                    reason="the sanitizer's shadow memory and red zones add to every allocation")
+@measures_peak_memory
 @pytest.mark.parametrize("kind", ["natural", "horizontal"])
 def test_degrees_of_a_long_walk_need_little_memory_beside_them(kind):
     growth, edge_bytes = json.loads(run_python(DEGREE_MEMORY, kind).strip().splitlines()[-1])
