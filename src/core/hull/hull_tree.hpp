@@ -90,6 +90,11 @@ public:
     void scan_point(std::uint32_t i, std::uint32_t lo, std::uint32_t hi, EdgeList& edges) const;
 
 private:
+    // left_from (FarEnd Left, end lo) or right_from (Right, end hi).
+    template <Side FarEnd>
+    std::optional<std::uint32_t> walk_from(std::uint32_t i, std::uint32_t end, std::uint32_t v, bool budgeted,
+                                           EdgeList& edges) const;
+
     explicit HullTree(std::span<const double> values) : values_(values) {}
 
     void moderate_coordinates(Positions positions);

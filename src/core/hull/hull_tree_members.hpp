@@ -171,55 +171,53 @@ void HullTree<Positions, Storage>::build_hulls() {
 // visible one, with no test against the points between, holds only because
 // exact comparisons are transitive. The pruning line is the rounded one.
 template <class Positions, VertexStorage Storage>
-std::optional<std::uint32_t> HullTree<Positions, Storage>::left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v,
-                                                            bool budgeted, EdgeList& edges) const {
+template <Side FarEnd>
+std::optional<std::uint32_t> HullTree<Positions, Storage>::walk_from(std::uint32_t i, std::uint32_t end,
+                                                                     std::uint32_t v, bool budgeted,
+                                                                     EdgeList& edges) const {
+    constexpr bool right = FarEnd == Side::Right;
     const Positions x = positions();
     const double xi = x[i];
     const double yi = values_[i];
-    SightLine<Side::Left> sight(xi, yi, x[v], values_[v], extent());
+    SightLine<FarEnd> sight(xi, yi, x[v], values_[v], extent());
     std::uint64_t work_total = 0;
     std::uint64_t distance = 0;
-    for (;;) {
+    // On the right, nothing lies beyond a visible point at least as high as
+    // point i; on the left, every point of the window is lower.
+    while (!right || values_[v] < yi) {
         const double dy = values_[v] - yi;
-        const double dx = xi - x[v];
         std::uint64_t work = 0;
-        const std::uint32_t k =
-            nearest_before(lo, v, sight, work, {dx, dy, xi * dy + yi * dx, tolerance(dy, dx, xi, yi)});
+        std::uint32_t k;
+        if constexpr (right) {
+            const double dx = x[v] - xi;
+            k = nearest_after(std::size_t{v} + 1, std::size_t{end} + 1, sight, work,
+                              {dx, -dy, yi * dx - xi * dy, tolerance(dy, dx, xi, yi)});
+        } else {
+            const double dx = xi - x[v];
+            k = nearest_before(end, v, sight, work, {dx, dy, xi * dy + yi * dx, tolerance(dy, dx, xi, yi)});
+        }
         if (k == kNone) return std::nullopt;
-        edges.push_back({k, i});
+        edges.push_back(right ? Edge{i, k} : Edge{k, i});
         work_total += work;
-        distance += v - k;
-        sight.aim_at(x[k], values_[k]);
-        v = k;
-        if (budgeted && work_total > 2 * distance + 64) return k;
-    }
-}
-
-template <class Positions, VertexStorage Storage>
-std::optional<std::uint32_t> HullTree<Positions, Storage>::right_from(std::uint32_t i, std::uint32_t hi, std::uint32_t v,
-                                                             bool budgeted, EdgeList& edges) const {
-    const Positions x = positions();
-    const double xi = x[i];
-    const double yi = values_[i];
-    SightLine<Side::Right> sight(xi, yi, x[v], values_[v], extent());
-    std::uint64_t work_total = 0;
-    std::uint64_t distance = 0;
-    // Nothing lies beyond a visible point at least as high as point i.
-    while (values_[v] < yi) {
-        const double dy = values_[v] - yi;
-        const double dx = x[v] - xi;
-        std::uint64_t work = 0;
-        const std::uint32_t k = nearest_after(std::size_t{v} + 1, std::size_t{hi} + 1, sight, work,
-                                              {dx, -dy, yi * dx - xi * dy, tolerance(dy, dx, xi, yi)});
-        if (k == kNone) return std::nullopt;
-        edges.push_back({i, k});
-        work_total += work;
-        distance += k - v;
+        distance += right ? k - v : v - k;
         sight.aim_at(x[k], values_[k]);
         v = k;
         if (budgeted && work_total > 2 * distance + 64) return k;
     }
     return std::nullopt;
+}
+
+template <class Positions, VertexStorage Storage>
+std::optional<std::uint32_t> HullTree<Positions, Storage>::left_from(std::uint32_t i, std::uint32_t lo, std::uint32_t v,
+                                                                     bool budgeted, EdgeList& edges) const {
+    return walk_from<Side::Left>(i, lo, v, budgeted, edges);
+}
+
+template <class Positions, VertexStorage Storage>
+std::optional<std::uint32_t> HullTree<Positions, Storage>::right_from(std::uint32_t i, std::uint32_t hi,
+                                                                      std::uint32_t v, bool budgeted,
+                                                                      EdgeList& edges) const {
+    return walk_from<Side::Right>(i, hi, v, budgeted, edges);
 }
 
 template <class Positions, VertexStorage Storage>
