@@ -7,6 +7,7 @@
 #include "core/scalar_visibility/limited_horizontal_scan.hpp"
 #include "core/scalar_visibility/limited_natural_scan.hpp"
 #include "core/scalar_visibility/natural_sample_engine.hpp"
+#include "core/scalar_visibility/reach_scan.hpp"
 #include "core/scalar_visibility/sample_parts.hpp"
 #include "support/worker_pool.hpp"
 
@@ -20,6 +21,11 @@ void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool
         return;
     }
     if (limits.penetrable == 0) {
+        if (scans_over_reach(limits.window, y.size(), Algorithm::Auto)) {
+            const SampleReach reach(limits.window, y.size());
+            degrees_by_sample(y.size(), ReachScan(y, x, reach), degrees, parallel);
+            return;
+        }
         // Beside the degrees, little memory: the windows are found again
         // chunk by chunk rather than kept whole, and the hull tree keeps its
         // vertices as indices. It is built before the degrees are first

@@ -6,6 +6,7 @@
 #include "core/scalar_visibility/edge_values.hpp"
 #include "core/scalar_visibility/limited_natural_scan.hpp"
 #include "core/scalar_visibility/natural_sample_engine.hpp"
+#include "core/scalar_visibility/reach_scan.hpp"
 #include "core/scalar_visibility/sample_parts.hpp"
 #include "core/scalar_visibility/sample_scan.hpp"
 #include "core/scalar_visibility/segments.hpp"
@@ -33,6 +34,10 @@ EdgePairs natural_pairs(Series y, Positions x, const VisibilityLimits& limits, E
     // Pairs are turned while their chunk is still in the cache.
     auto directed = [&](std::span<Edge> edges) { direct_edges(edges, y, direction); };
     if (limits.penetrable == 0) {
+        if (scans_over_reach(limits.window, n, algorithm)) {
+            const SampleReach reach(limits.window, n);
+            return pairs_by_sample(n, ReachScan(y, x, reach), directed);
+        }
         Segments windows = segments(y);
         if (limits.window) narrow_to(windows, *limits.window);
         const NaturalSampleEngine engine(y, x, algorithm, scan_work(windows));
