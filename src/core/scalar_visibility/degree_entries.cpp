@@ -21,9 +21,10 @@ void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool
         return;
     }
     if (limits.penetrable == 0) {
-        if (scans_over_reach(limits.window, y.size(), Algorithm::Auto)) {
+        if (const SeriesExtent extent = extent_of(y, x);
+            scans_over_reach<Positions>(limits.window, y.size(), Algorithm::Auto, extent)) {
             const SampleReach reach(limits.window, y.size());
-            degrees_by_sample(y.size(), ReachScan(y, x, reach), degrees, parallel);
+            degrees_by_sample(y.size(), ReachScan(y, reach), degrees, parallel);
             return;
         }
         // Beside the degrees, little memory: the windows are found again

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <expected>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,13 +23,6 @@ extern const NameTable<Algorithm> kAlgorithmNames;
 
 // Whether to build a hull tree for n >= 2 samples whose scan costs scan_work.
 bool uses_hull_tree(std::uint64_t scan_work, std::size_t n, Algorithm requested);
-
-// Whether the plain natural engine scans each sample over its reach, a
-// window of at most `window` indices on either side (the whole series when
-// there is none), without finding the samples' windows first: when the scan
-// is asked for, or when Auto would choose it for any series of n samples
-// with windows this narrow.
-bool scans_over_reach(std::optional<std::uint64_t> window, std::size_t n, Algorithm requested);
 
 struct Plan {
     std::uint64_t scan_work;

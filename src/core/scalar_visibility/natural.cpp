@@ -34,9 +34,9 @@ EdgePairs natural_pairs(Series y, Positions x, const VisibilityLimits& limits, E
     // Pairs are turned while their chunk is still in the cache.
     auto directed = [&](std::span<Edge> edges) { direct_edges(edges, y, direction); };
     if (limits.penetrable == 0) {
-        if (scans_over_reach(limits.window, n, algorithm)) {
+        if (const SeriesExtent extent = extent_of(y, x); scans_over_reach<Positions>(limits.window, n, algorithm, extent)) {
             const SampleReach reach(limits.window, n);
-            return pairs_by_sample(n, ReachScan(y, x, reach), directed);
+            return pairs_by_sample(n, ReachScan(y, reach), directed);
         }
         Segments windows = segments(y);
         if (limits.window) narrow_to(windows, *limits.window);

@@ -1,37 +1,52 @@
 #pragma once
-// The plain natural scan of every sample over its reach (a window of indices,
-// or the whole series), as a scan of sample_parts.hpp. The samples' windows
-// (segments.hpp) are never computed: the scan finds where each one ends by
-// itself.
+// The plain natural scan of every sample over its reach, a window of indices,
+// as a scan of sample_parts.hpp, in slope blocks: the samples' windows
+// (segments.hpp) are never computed, as the blocks find where each one ends
+// by themselves.
 
 #include <cstdint>
+#include <optional>
+#include <type_traits>
 
 #include "core/predicates/sight_line.hpp"
-#include "core/scalar_visibility/sample_scan.hpp"
+#include "core/scalar_visibility/engine_choice.hpp"
+#include "core/scalar_visibility/slope_blocks.hpp"
 #include "core/scalar_visibility/visibility_limits.hpp"
 #include "core/series/edge_list.hpp"
 #include "core/series/input.hpp"
 
 namespace kaltrope {
 
-template <class Positions>
 class ReachScan {
 public:
-    // y (and the positions) validated; both and reach must outlive the scan.
-    ReachScan(Series y, Positions x, const SampleReach& reach)
-        : y_(y.data()), x_(x), reach_(&reach), extent_(extent_of(y, x)) {}
+    // y validated, where scans_over_reach holds; y and reach must outlive
+    // the scan.
+    ReachScan(Series y, const SampleReach& reach) : y_(y.data()), reach_(&reach) {}
 
     // Appends the edges of sample i, as NaturalSampleEngine::scan does, and
     // returns the number of candidates passed.
     std::uint64_t operator()(std::uint32_t i, EdgeList& edges) const {
-        return scan_sample(y_, x_, i, reach_->first(i), reach_->last(i), extent_, edges);
+        return scan_sample_in_blocks(y_, i, reach_->first(i), reach_->last(i), edges);
     }
 
 private:
     const double* y_;
-    Positions x_;
     const SampleReach* reach_;
-    SeriesExtent extent_;
 };
+
+// Whether a window of n samples is scanned over the reach: when the scan is
+// the engine for any series with windows this narrow (asked for, or chosen
+// by Auto), and the slope blocks take every sample, as they find where a
+// window ends at no cost (the plain walk pays about what finding the windows
+// first costs).
+template <class Positions>
+bool scans_over_reach(std::optional<std::uint64_t> window, std::size_t n, Algorithm requested,
+                      SeriesExtent extent) {
+    if (!std::is_same_v<Positions, UniformPositions> || !window || *window > kSlopeBlockMaxSpan / 2) return false;
+    if (extent.exact_in_double || !extent.moderate || !slope_blocks_available()) return false;
+    // 2 * window candidates for every sample at most: below 2^13 * 2^32.
+    return requested == Algorithm::Scan ||
+           (requested == Algorithm::Auto && !uses_hull_tree(2 * *window * n, n, Algorithm::Auto));
+}
 
 }  // namespace kaltrope

@@ -16,73 +16,61 @@
 
 namespace kaltrope {
 
-// Returns the number of candidates passed. The bounds need not be sample i's
-// window (segments.hpp): any bounds around i will do, such as those of a
-// window of indices, since the scan finds where i's window ends by itself.
-// The first sample not lower than y_i on the left, or higher than y_i on the
-// right, lies above every line of sight from i to a lower sample, so the scan
-// meets it as visible; the pair is that sample's own.
 template <Coordinates Kind, class Positions>
-std::uint32_t scan_sample_with(const double* y, Positions x, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
-                               SeriesExtent extent, EdgeList& edges) {
+void scan_sample_with(const double* y, Positions x, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
+                      SeriesExtent extent, EdgeList& edges) {
     const double yi = y[i];
     const double xi = x[i];
-    std::uint32_t left_end = i;
-    std::uint32_t right_end = i;
-    if (lo < i && y[i - 1] < yi) {
-        edges.push_back({i - 1, i});
-        left_end = i - 1;
-        if (lo + 1 < i) {
-            SightLine<Side::Left, Kind> sight(xi, yi, x[i - 1], y[i - 1], extent);
-            std::uint32_t position = i - 1;
-            while ((position = sight.pass_below(y, x, position, lo)) > lo) {
-                const std::uint32_t j = --position;
-                const double xj = x[j];
-                const double yj = y[j];
-                if (sight.above(xj, yj)) {
-                    if (yj >= yi) break;
-                    edges.push_back({j, i});
-                    sight.aim_at(xj, yj);
-                }
+    if (lo < i) edges.push_back({i - 1, i});
+    if (lo + 1 < i) {
+        SightLine<Side::Left, Kind> sight(xi, yi, x[i - 1], y[i - 1], extent);
+        // Every sample of the left window is lower than y_i: no early stop.
+        for (std::uint32_t position = i - 1; (position = sight.pass_below(y, x, position, lo)) > lo;) {
+            const std::uint32_t j = --position;
+            const double xj = x[j];
+            const double yj = y[j];
+            if (sight.above(xj, yj)) {
+                edges.push_back({j, i});
+                sight.aim_at(xj, yj);
             }
-            left_end = position;
         }
     }
-    if (i < hi && y[i + 1] <= yi) {
+    if (i < hi) {
         edges.push_back({i, i + 1});
-        right_end = i + 1;
         if (i + 1 < hi && y[i + 1] < yi) {
             SightLine<Side::Right, Kind> sight(xi, yi, x[i + 1], y[i + 1], extent);
-            std::uint32_t position = i + 1;
-            while ((position = sight.pass_below(y, x, position, hi)) < hi) {
+            for (std::uint32_t position = i + 1; (position = sight.pass_below(y, x, position, hi)) < hi;) {
                 const std::uint32_t j = ++position;
                 const double xj = x[j];
                 const double yj = y[j];
                 if (sight.above(xj, yj)) {
-                    if (yj > yi) break;
                     edges.push_back({i, j});
-                    // Nothing lies beyond a visible sample as high as y_i.
-                    if (yj == yi) break;
                     sight.aim_at(xj, yj);
+                    // Nothing lies beyond a visible sample at least as high as y_i.
+                    if (yj >= yi) break;
                 }
             }
-            right_end = position;
         }
     }
-    return right_end - left_end;
 }
 
 // Left edges (j, i) by j descending, then right edges (i, j) by j ascending.
 // extent: that of the whole series.
 template <class Positions>
-std::uint32_t scan_sample(const double* y, Positions x, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
-                          SeriesExtent extent, EdgeList& edges) {
-    if (extent.exact_in_double) return scan_sample_with<Coordinates::SmallWhole>(y, x, i, lo, hi, extent, edges);
+void scan_sample(const double* y, Positions x, std::uint32_t i, std::uint32_t lo, std::uint32_t hi, SeriesExtent extent,
+                 EdgeList& edges) {
+    if (extent.exact_in_double) {
+        scan_sample_with<Coordinates::SmallWhole>(y, x, i, lo, hi, extent, edges);
+        return;
+    }
     if constexpr (std::is_same_v<Positions, UniformPositions>) {
         static const bool blocks = slope_blocks_available();
-        if (blocks && extent.moderate) return scan_sample_in_blocks(y, i, lo, hi, edges);
+        if (blocks && extent.moderate && hi - lo <= kSlopeBlockMaxSpan) {
+            scan_sample_in_blocks(y, i, lo, hi, edges);
+            return;
+        }
     }
-    return scan_sample_with<Coordinates::Any>(y, x, i, lo, hi, extent, edges);
+    scan_sample_with<Coordinates::Any>(y, x, i, lo, hi, extent, edges);
 }
 
 }  // namespace kaltrope

@@ -22,14 +22,11 @@ namespace {
 
 constexpr std::uint32_t kLanes = 8;
 
-// 1 / r for the runs r < kTabled (entry 0 unused); longer runs divide, which
-// gives the same correctly rounded reciprocals.
-constexpr std::uint32_t kTabled = 4096;
-
+// 1 / r for every run r a block reads (entry 0 unused).
 const double* reciprocals() {
     static const std::vector<double> table = [] {
-        std::vector<double> runs(kTabled, 0.0);
-        for (std::uint32_t r = 1; r < kTabled; ++r) runs[r] = 1.0 / static_cast<double>(r);
+        std::vector<double> runs(kSlopeBlockMaxSpan + 1, 0.0);
+        for (std::uint32_t r = 1; r <= kSlopeBlockMaxSpan; ++r) runs[r] = 1.0 / static_cast<double>(r);
         return runs;
     }();
     return table.data();
@@ -43,34 +40,35 @@ constexpr double kDecisive = 0x1p-50;
 // for a whole block's store ahead of it.
 class EdgeWriter {
 public:
-    explicit EdgeWriter(EdgeList& edges) : edges_(&edges), start_(edges.size()) { grow(0, 4 * kLanes); }
+    explicit EdgeWriter(EdgeList& edges) : edges_(&edges), start_(edges.size()) { grow(4 * kLanes); }
     EdgeWriter(const EdgeWriter&) = delete;
     EdgeWriter& operator=(const EdgeWriter&) = delete;
-    ~EdgeWriter() { edges_->resize(static_cast<std::size_t>(cursor - edges_->data())); }
+    ~EdgeWriter() { edges_->resize(start_ + written()); }
 
-    // Where a block's store may go.
+    // Where a block's store may go; wrote(count) then keeps count edges of it.
     Edge* block() {
-        if (limit - cursor < static_cast<std::ptrdiff_t>(kLanes)) [[unlikely]] {
-            const std::size_t written = written_count();
-            grow(written, 2 * (written + kLanes));
-        }
-        return cursor;
+        if (limit_ - cursor_ < static_cast<std::ptrdiff_t>(kLanes)) [[unlikely]] grow(2 * (written() + kLanes));
+        return cursor_;
     }
-    void add(Edge edge) { *block() = edge, ++cursor; }
-
-    Edge* cursor = nullptr;
-    Edge* limit = nullptr;
+    void wrote(unsigned count) { cursor_ += count; }
+    void add(Edge edge) {
+        *block() = edge;
+        wrote(1);
+    }
 
 private:
-    std::size_t written_count() const { return static_cast<std::size_t>(cursor - (edges_->data() + start_)); }
-    void grow(std::size_t written, std::size_t room) {
+    std::size_t written() const { return static_cast<std::size_t>(cursor_ - (edges_->data() + start_)); }
+    void grow(std::size_t room) {
+        const std::size_t kept = cursor_ ? written() : 0;
         edges_->resize(start_ + room);  // default-initialised: nothing written
-        cursor = edges_->data() + start_ + written;
-        limit = edges_->data() + start_ + room;
+        cursor_ = edges_->data() + start_ + kept;
+        limit_ = edges_->data() + start_ + room;
     }
 
     EdgeList* edges_;
     std::size_t start_;
+    Edge* cursor_ = nullptr;
+    Edge* limit_ = nullptr;
 };
 
 // One side of sample i, its candidates counted by their run |j - i|.
@@ -109,7 +107,7 @@ __attribute__((target("avx512f,avx512dq,popcnt"))) std::uint32_t walk_side(SideO
     constexpr bool kRight = SideOf<FarEnd>::kRight;
     const double* y = side.y;
     const std::uint32_t i = side.i;
-    const double* tabled = reciprocals();
+    const double* reciprocal = reciprocals();
     const __m512d yi = _mm512_set1_pd(y[i]);
     const __m512d lowest = _mm512_set1_pd(-std::numeric_limits<double>::infinity());
     const __m512d decisive = _mm512_set1_pd(kDecisive);
@@ -121,8 +119,9 @@ __attribute__((target("avx512f,avx512dq,popcnt"))) std::uint32_t walk_side(SideO
     const __m512i up4 = _mm512_set_epi64(3, 2, 1, 0, 0, 0, 0, 0);
     const __m512i top = _mm512_set1_epi64(7);
 
+    // The last visible run, and the largest slope passed, visible or not.
     std::uint32_t visible = 1;
-    __m512d running = _mm512_set1_pd((y[side.at(1)] - y[i]) * tabled[1]);
+    __m512d running = _mm512_set1_pd((y[side.at(1)] - y[i]) * reciprocal[1]);
     std::uint32_t run = 2;
     for (; run <= last; run += kLanes) {
         // The last block may be short: its other lanes load nothing and
@@ -143,11 +142,7 @@ __attribute__((target("avx512f,avx512dq,popcnt"))) std::uint32_t walk_side(SideO
             count = static_cast<std::uint32_t>(std::countr_zero(static_cast<unsigned>(beyond)));
             valid = static_cast<__mmask8>((1u << count) - 1);
         }
-        const __m512d inverse =
-            run + kLanes <= kTabled
-                ? _mm512_loadu_pd(tabled + run)
-                : _mm512_div_pd(_mm512_set1_pd(1.0),
-                                _mm512_cvtepi64_pd(_mm512_add_epi64(_mm512_set1_epi64(run), lanes)));
+        const __m512d inverse = _mm512_maskz_loadu_pd(valid, reciprocal + run);
         const __m512d slopes =
             _mm512_mask_blend_pd(valid, lowest, _mm512_mul_pd(_mm512_sub_pd(values, yi), inverse));
         // Prefix maximum over the lanes, then each lane's largest slope before it.
@@ -157,18 +152,20 @@ __attribute__((target("avx512f,avx512dq,popcnt"))) std::uint32_t walk_side(SideO
         const __m512d before = _mm512_max_pd(running, _mm512_mask_permutexvar_pd(lowest, 0xFE, up1, prefix));
         running = _mm512_max_pd(running, _mm512_permutexvar_pd(top, prefix));
         const __m512d difference = _mm512_sub_pd(slopes, before);
-        const __m512d limit = _mm512_mul_pd(_mm512_add_pd(_mm512_abs_pd(slopes), _mm512_abs_pd(before)), decisive);
-        const __mmask8 above = _mm512_mask_cmp_pd_mask(valid, difference, limit, _CMP_GT_OQ);
+        const __m512d margin = _mm512_mul_pd(_mm512_add_pd(_mm512_abs_pd(slopes), _mm512_abs_pd(before)), decisive);
+        const __mmask8 above = _mm512_mask_cmp_pd_mask(valid, difference, margin, _CMP_GT_OQ);
         const __mmask8 below =
-            _mm512_mask_cmp_pd_mask(valid, difference, _mm512_sub_pd(_mm512_setzero_pd(), limit), _CMP_LT_OQ);
+            _mm512_mask_cmp_pd_mask(valid, difference, _mm512_sub_pd(_mm512_setzero_pd(), margin), _CMP_LT_OQ);
         if ((above | below) != valid) [[unlikely]] {
             side.walk_exactly(run, run + count, visible, out);
         } else {
             const __m512i positions = _mm512_add_epi64(_mm512_set1_epi64(side.at(run)), steps);
             const __m512i block = _mm512_or_si512(own, kRight ? _mm512_slli_epi64(positions, 32) : positions);
             _mm512_storeu_si512(out.block(), _mm512_maskz_compress_epi64(above, block));
-            out.cursor += std::popcount(static_cast<unsigned>(above));
-            if (above != 0) visible = run + static_cast<std::uint32_t>(std::bit_width(static_cast<unsigned>(above))) - 1;
+            out.wrote(static_cast<unsigned>(std::popcount(static_cast<unsigned>(above))));
+            // The last visible lane's run, without a branch on whether there is one.
+            const auto width = static_cast<std::uint32_t>(31 - __builtin_clz((unsigned{above} << 1) | 1));
+            visible = std::max(visible, (run + width - 1) & (0u - (width != 0)));
         }
         if (beyond != 0) return run + count;
     }

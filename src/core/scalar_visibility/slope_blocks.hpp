@@ -30,12 +30,19 @@
 
 namespace kaltrope {
 
+// The widest bounds the blocks take: longer sides, whose candidates are
+// mostly hidden, are walked as fast two at a time by the plain scan.
+inline constexpr std::uint32_t kSlopeBlockMaxSpan = 4096;
+
 // Whether this processor runs the blocks.
 bool slope_blocks_available();
 
 // The edges of sample i within [lo, hi] as scan_sample (sample_scan.hpp)
 // appends them, for uniform positions over a moderate series that is not all
-// small whole numbers; returns the number of candidates passed.
+// small whole numbers, hi - lo at most kSlopeBlockMaxSpan. The bounds may be
+// wider than i's window (segments.hpp): a side ends at the first sample not
+// lower than y_i on the left, or higher on the right, whose pair is that
+// sample's own. Returns the number of candidates passed.
 std::uint32_t scan_sample_in_blocks(const double* y, std::uint32_t i, std::uint32_t lo, std::uint32_t hi,
                                     EdgeList& edges);
 
