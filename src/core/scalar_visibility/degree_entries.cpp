@@ -32,8 +32,7 @@ void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool
         // vertices as indices. It is built before the degrees are first
         // written, as it needs more memory while it is built than it keeps.
         const ChunkedWindows windows(y, limits.window);
-        const NaturalSampleEngine<Positions, VertexStorage::Indices> engine(y, x, Algorithm::Auto,
-                                                                            windows.scan_work());
+        const NaturalSampleEngine<Positions, VertexStorage::Indices> engine(y, x, Algorithm::Auto, windows.scan_work());
         degrees_by_sample(y.size(), SampleEngineScan{&engine, WindowCursor(&windows)}, degrees, parallel);
         return;
     }

@@ -34,7 +34,8 @@ EdgePairs natural_pairs(Series y, Positions x, const VisibilityLimits& limits, E
     // Pairs are turned while their chunk is still in the cache.
     auto directed = [&](std::span<Edge> edges) { direct_edges(edges, y, direction); };
     if (limits.penetrable == 0) {
-        if (const SeriesExtent extent = extent_of(y, x); scans_over_reach<Positions>(limits.window, n, algorithm, extent)) {
+        if (const SeriesExtent extent = extent_of(y, x);
+            scans_over_reach<Positions>(limits.window, n, algorithm, extent)) {
             const SampleReach reach(limits.window, n);
             return pairs_by_sample(n, ReachScan(y, reach), directed);
         }

@@ -40,8 +40,7 @@ private:
 // window ends at no cost (the plain walk pays about what finding the windows
 // first costs).
 template <class Positions>
-bool scans_over_reach(std::optional<std::uint64_t> window, std::size_t n, Algorithm requested,
-                      SeriesExtent extent) {
+bool scans_over_reach(std::optional<std::uint64_t> window, std::size_t n, Algorithm requested, SeriesExtent extent) {
     if (!std::is_same_v<Positions, UniformPositions> || !window || *window > kSlopeBlockMaxSpan / 2) return false;
     if (extent.exact_in_double || !extent.moderate || !slope_blocks_available()) return false;
     // 2 * window candidates for every sample at most: below 2^13 * 2^32.

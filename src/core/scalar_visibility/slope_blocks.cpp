@@ -47,7 +47,8 @@ public:
 
     // Where a block's store may go; wrote(count) then keeps count edges of it.
     Edge* block() {
-        if (limit_ - cursor_ < static_cast<std::ptrdiff_t>(kLanes)) [[unlikely]] grow(2 * (written() + kLanes));
+        if (limit_ - cursor_ < static_cast<std::ptrdiff_t>(kLanes)) [[unlikely]]
+            grow(2 * (written() + kLanes));
         return cursor_;
     }
     void wrote(unsigned count) { cursor_ += count; }
@@ -103,7 +104,7 @@ struct SideOf {
 // last run passed.
 template <Side FarEnd>
 __attribute__((target("avx512f,avx512dq,popcnt"))) std::uint32_t walk_side(SideOf<FarEnd> side, std::uint32_t last,
-                                                                            EdgeWriter& out) {
+                                                                           EdgeWriter& out) {
     constexpr bool kRight = SideOf<FarEnd>::kRight;
     const double* y = side.y;
     const std::uint32_t i = side.i;
@@ -143,8 +144,7 @@ __attribute__((target("avx512f,avx512dq,popcnt"))) std::uint32_t walk_side(SideO
             valid = static_cast<__mmask8>((1u << count) - 1);
         }
         const __m512d inverse = _mm512_maskz_loadu_pd(valid, reciprocal + run);
-        const __m512d slopes =
-            _mm512_mask_blend_pd(valid, lowest, _mm512_mul_pd(_mm512_sub_pd(values, yi), inverse));
+        const __m512d slopes = _mm512_mask_blend_pd(valid, lowest, _mm512_mul_pd(_mm512_sub_pd(values, yi), inverse));
         // Prefix maximum over the lanes, then each lane's largest slope before it.
         __m512d prefix = _mm512_max_pd(slopes, _mm512_mask_permutexvar_pd(lowest, 0xFE, up1, slopes));
         prefix = _mm512_max_pd(prefix, _mm512_mask_permutexvar_pd(lowest, 0xFC, up2, prefix));
@@ -196,9 +196,7 @@ std::uint32_t scan_sample_in_blocks(const double* y, std::uint32_t i, std::uint3
 #else
 
 bool slope_blocks_available() { return false; }
-std::uint32_t scan_sample_in_blocks(const double*, std::uint32_t, std::uint32_t, std::uint32_t, EdgeList&) {
-    return 0;
-}
+std::uint32_t scan_sample_in_blocks(const double*, std::uint32_t, std::uint32_t, std::uint32_t, EdgeList&) { return 0; }
 
 #endif
 
