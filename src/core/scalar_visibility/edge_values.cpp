@@ -52,8 +52,12 @@ const NameTable<EdgeWeight> kEdgeWeightNames{kWeightSpellings, LetterCase::Exact
                                              "h_distance, abs_h_distance, slope, abs_slope, angle or abs_angle)"};
 
 void direct_top_to_bottom(std::span<Edge> edges, Series y) {
+    // Without a branch: which end is higher is a coin toss along most series.
     for (Edge& edge : edges) {
-        if (y[edge.b] > y[edge.a]) std::swap(edge.a, edge.b);
+        const std::uint32_t a = edge.a;
+        const std::uint32_t b = edge.b;
+        const bool turn = y[b] > y[a];
+        edge = {turn ? b : a, turn ? a : b};
     }
 }
 
