@@ -23,8 +23,7 @@ void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool
     if (limits.penetrable == 0) {
         if (const SeriesExtent extent = extent_of(y, x);
             scans_over_reach<Positions>(limits.window, y.size(), Algorithm::Auto, extent)) {
-            const SampleReach reach(limits.window, y.size());
-            degrees_by_sample(y.size(), ReachScan(y, reach), degrees, parallel);
+            degrees_by_sample(y.size(), ReachScan(y, *limits.window), degrees, parallel);
             return;
         }
         // Beside the degrees, little memory: the windows are found again

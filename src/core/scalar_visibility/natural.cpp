@@ -36,8 +36,7 @@ EdgePairs natural_pairs(Series y, Positions x, const VisibilityLimits& limits, E
     if (limits.penetrable == 0) {
         if (const SeriesExtent extent = extent_of(y, x);
             scans_over_reach<Positions>(limits.window, n, algorithm, extent)) {
-            const SampleReach reach(limits.window, n);
-            return pairs_by_sample(n, ReachScan(y, reach), directed);
+            return pairs_by_sample(n, ReachScan(y, *limits.window), directed);
         }
         Segments windows = segments(y);
         if (limits.window) narrow_to(windows, *limits.window);

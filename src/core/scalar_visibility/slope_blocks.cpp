@@ -1,9 +1,9 @@
 #include "core/scalar_visibility/slope_blocks.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <limits>
-#include <vector>
 
 #include "core/predicates/sight_line.hpp"
 #include "support/cpu_features.hpp"
@@ -22,15 +22,12 @@ namespace {
 
 constexpr std::uint32_t kLanes = 8;
 
-// 1 / r for every run r a block reads (entry 0 unused).
-const double* reciprocals() {
-    static const std::vector<double> table = [] {
-        std::vector<double> runs(kSlopeBlockMaxSpan + 1, 0.0);
-        for (std::uint32_t r = 1; r <= kSlopeBlockMaxSpan; ++r) runs[r] = 1.0 / static_cast<double>(r);
-        return runs;
-    }();
-    return table.data();
-}
+// 1 / r for every run r a block reads (entry 0 unused), rounded as at run time.
+constexpr auto kReciprocals = [] {
+    std::array<double, kSlopeBlockMaxSpan + 1> runs{};
+    for (std::uint32_t r = 1; r <= kSlopeBlockMaxSpan; ++r) runs[r] = 1.0 / static_cast<double>(r);
+    return runs;
+}();
 
 // A difference of two computed slopes larger than this share of their
 // magnitudes decides their exact comparison.
@@ -108,7 +105,7 @@ __attribute__((target("avx512f,avx512dq,popcnt"))) std::uint32_t walk_side(SideO
     constexpr bool kRight = SideOf<FarEnd>::kRight;
     const double* y = side.y;
     const std::uint32_t i = side.i;
-    const double* reciprocal = reciprocals();
+    const double* reciprocal = kReciprocals.data();
     const __m512d yi = _mm512_set1_pd(y[i]);
     const __m512d lowest = _mm512_set1_pd(-std::numeric_limits<double>::infinity());
     const __m512d decisive = _mm512_set1_pd(kDecisive);
