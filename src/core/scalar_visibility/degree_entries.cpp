@@ -21,8 +21,7 @@ void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool
         return;
     }
     if (limits.penetrable == 0) {
-        if (const SeriesExtent extent = extent_of(y, x);
-            scans_over_reach<Positions>(limits.window, y.size(), Algorithm::Auto, extent)) {
+        if (scans_over_reach(y, x, limits.window, Algorithm::Auto)) {
             degrees_by_sample(y.size(), ReachScan(y, *limits.window), degrees, parallel);
             return;
         }

@@ -34,8 +34,7 @@ EdgePairs natural_pairs(Series y, Positions x, const VisibilityLimits& limits, E
     // Pairs are turned while their chunk is still in the cache.
     auto directed = [&](std::span<Edge> edges) { direct_edges(edges, y, direction); };
     if (limits.penetrable == 0) {
-        if (const SeriesExtent extent = extent_of(y, x);
-            scans_over_reach<Positions>(limits.window, n, algorithm, extent)) {
+        if (scans_over_reach(y, x, limits.window, algorithm)) {
             return pairs_by_sample(n, ReachScan(y, *limits.window), directed);
         }
         Segments windows = segments(y);

@@ -37,18 +37,20 @@ private:
     std::uint32_t window_;  // at most kSlopeBlockMaxSpan / 2
 };
 
-// Whether a window of n samples is scanned over the reach: when the scan is
-// the engine for any series with windows this narrow (asked for, or chosen
-// by Auto), and the slope blocks take every sample, as they find where a
+// Whether a window over y is scanned over the reach: when the scan is the
+// engine for any series with windows this narrow (asked for, or chosen by
+// Auto), and the slope blocks take every sample, as they find where a
 // window ends at no cost (the plain walk pays about what finding the windows
 // first costs).
 template <class Positions>
-bool scans_over_reach(std::optional<std::uint64_t> window, std::size_t n, Algorithm requested, SeriesExtent extent) {
+bool scans_over_reach(Series y, Positions x, std::optional<std::uint64_t> window, Algorithm requested) {
     if (!std::is_same_v<Positions, UniformPositions> || !window || *window > kSlopeBlockMaxSpan / 2) return false;
-    if (extent.exact_in_double || !extent.moderate || !slope_blocks_available()) return false;
+    if (requested == Algorithm::Hull || !slope_blocks_available()) return false;
     // 2 * window candidates for every sample at most: below 2^13 * 2^32.
-    return requested == Algorithm::Scan ||
-           (requested == Algorithm::Auto && !uses_hull_tree(2 * *window * n, n, Algorithm::Auto));
+    const std::size_t n = y.size();
+    if (requested == Algorithm::Auto && uses_hull_tree(2 * *window * n, n, Algorithm::Auto)) return false;
+    const SeriesExtent extent = extent_of(y, x);
+    return !extent.exact_in_double && extent.moderate;
 }
 
 }  // namespace kaltrope
