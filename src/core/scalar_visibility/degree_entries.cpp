@@ -22,7 +22,8 @@ void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool
     }
     if (limits.penetrable == 0) {
         if (scans_over_reach(y, x, limits.window, Algorithm::Auto)) {
-            degrees_by_sample(y.size(), ReachScan(y, *limits.window), degrees, parallel);
+            const SampleReach reach(limits.window, y.size());
+            degrees_by_sample(y.size(), ReachScan(y, reach), degrees, parallel);
             return;
         }
         // Beside the degrees, little memory: the windows are found again

@@ -35,7 +35,8 @@ EdgePairs natural_pairs(Series y, Positions x, const VisibilityLimits& limits, E
     auto directed = [&](std::span<Edge> edges) { direct_edges(edges, y, direction); };
     if (limits.penetrable == 0) {
         if (scans_over_reach(y, x, limits.window, algorithm)) {
-            return pairs_by_sample(n, ReachScan(y, *limits.window), directed);
+            const SampleReach reach(limits.window, n);
+            return pairs_by_sample(n, ReachScan(y, reach), directed);
         }
         Segments windows = segments(y);
         if (limits.window) narrow_to(windows, *limits.window);

@@ -11,6 +11,7 @@
 #include "core/predicates/sight_line.hpp"
 #include "core/scalar_visibility/engine_choice.hpp"
 #include "core/scalar_visibility/slope_blocks.hpp"
+#include "core/scalar_visibility/visibility_limits.hpp"
 #include "core/series/edge_list.hpp"
 #include "core/series/input.hpp"
 
@@ -18,23 +19,19 @@ namespace kaltrope {
 
 class ReachScan {
 public:
-    // y validated, where scans_over_reach holds for window; y must outlive
-    // the scan.
-    ReachScan(Series y, std::uint64_t window)
-        : y_(y.data()), final_(static_cast<std::uint32_t>(y.size() - 1)), window_(static_cast<std::uint32_t>(window)) {}
+    // y validated, where scans_over_reach holds for the reach's window; y
+    // and reach must outlive the scan.
+    ReachScan(Series y, const SampleReach& reach) : y_(y.data()), reach_(&reach) {}
 
     // Appends the edges of sample i, as NaturalSampleEngine::scan does, and
     // returns the number of candidates passed.
     std::uint64_t operator()(std::uint32_t i, EdgeList& edges) const {
-        const std::uint32_t first = i > window_ ? i - window_ : 0;
-        const std::uint32_t last = final_ - i > window_ ? i + window_ : final_;
-        return scan_sample_in_blocks(y_, i, first, last, edges);
+        return scan_sample_in_blocks(y_, i, reach_->first(i), reach_->last(i), edges);
     }
 
 private:
     const double* y_;
-    std::uint32_t final_;   // the last sample
-    std::uint32_t window_;  // at most kSlopeBlockMaxSpan / 2
+    const SampleReach* reach_;
 };
 
 // Whether a window over y is scanned over the reach: when the scan is the

@@ -4,19 +4,14 @@
 
 namespace kaltrope {
 
-std::uint32_t SampleReach::first(std::uint32_t i) const {
-    if (!window_) return 0;
-    if (indices_.empty()) return i > *window_ ? static_cast<std::uint32_t>(i - *window_) : 0;
+std::uint32_t SampleReach::first_indexed(std::uint32_t i) const {
     if (indices_[i] <= *window_) return 0;
     const std::uint64_t lowest = indices_[i] - *window_;
     return static_cast<std::uint32_t>(std::ranges::lower_bound(indices_.first(i), lowest) - indices_.begin());
 }
 
-std::uint32_t SampleReach::last(std::uint32_t i) const {
+std::uint32_t SampleReach::last_indexed(std::uint32_t i) const {
     const auto final_sample = static_cast<std::uint32_t>(n_ - 1);
-    if (!window_) return final_sample;
-    // Windows may be as wide as 2^64 - 1: compared without a sum that could wrap.
-    if (indices_.empty()) return *window_ >= final_sample - i ? final_sample : static_cast<std::uint32_t>(i + *window_);
     if (*window_ >= indices_.back() - indices_[i]) return final_sample;
     const std::uint64_t highest = indices_[i] + *window_;
     const auto after = std::ranges::upper_bound(indices_.subspan(i), highest);

@@ -26,11 +26,27 @@ public:
     SampleReach(std::optional<std::uint64_t> window, std::size_t n, std::span<const std::uint32_t> indices = {})
         : window_(window), n_(n), indices_(indices) {}
 
-    // The first and the last sample that sample i may be joined with.
-    std::uint32_t first(std::uint32_t i) const;
-    std::uint32_t last(std::uint32_t i) const;
+    // The first and the last sample that sample i may be joined with; the
+    // samples' own indices inline, as the scans ask for every sample.
+    std::uint32_t first(std::uint32_t i) const {
+        if (!window_) return 0;
+        if (indices_.empty()) return i > *window_ ? static_cast<std::uint32_t>(i - *window_) : 0;
+        return first_indexed(i);
+    }
+    std::uint32_t last(std::uint32_t i) const {
+        const auto final_sample = static_cast<std::uint32_t>(n_ - 1);
+        if (!window_) return final_sample;
+        // Windows may be as wide as 2^64 - 1: compared without a sum that could wrap.
+        if (indices_.empty()) {
+            return *window_ >= final_sample - i ? final_sample : static_cast<std::uint32_t>(i + *window_);
+        }
+        return last_indexed(i);
+    }
 
 private:
+    std::uint32_t first_indexed(std::uint32_t i) const;
+    std::uint32_t last_indexed(std::uint32_t i) const;
+
     std::optional<std::uint64_t> window_;
     std::size_t n_;
     std::span<const std::uint32_t> indices_;  // empty: the samples' own indices
