@@ -15,6 +15,7 @@
 #include "bindings/objects/motif_counts_object.hpp"
 #include "bindings/objects/time_series_object.hpp"
 #include "bindings/objects/visibility_graph_object.hpp"
+#include "bindings/settings/cpu_feature_functions.hpp"
 #include "bindings/settings/thread_functions.hpp"
 #include "bindings/stream/visibility_stream_object.hpp"
 
@@ -38,8 +39,8 @@ using Registration = int (*)(PyObject* module);
 // interface (TimeSeries, VisibilityGraph, BuiltinFeature, FeatureSet,
 // MissingDataStrategy, GraphStatistics, MotifCounts), the graph functions
 // natural_visibility and horizontal_visibility, the array interface,
-// VisibilityStream and visibility_motifs, then get_num_threads and
-// set_num_threads.
+// VisibilityStream and visibility_motifs, then get_num_threads,
+// set_num_threads and cpu_features.
 constexpr Registration registrations[] = {
     kaltrope::bindings::add_time_series_class,
     kaltrope::bindings::add_visibility_graph_class,
@@ -56,6 +57,7 @@ constexpr Registration registrations[] = {
     kaltrope::bindings::add_visibility_stream_class,
     kaltrope::bindings::add_motif_functions,
     kaltrope::bindings::add_thread_functions,
+    kaltrope::bindings::add_cpu_feature_functions,
 };
 
 }  // namespace

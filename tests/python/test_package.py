@@ -16,7 +16,7 @@ ROOT = Path(__file__).resolve().parents[2]
 
 def test_every_public_name_of_the_module_is_the_same_object():
     public = [name for name in vars(_kaltrope) if not name.startswith("_")]
-    assert len(public) == 24
+    assert len(public) == 25
     assert set(public) <= set(kaltrope.__all__)
     for name in public:
         assert getattr(kaltrope, name) is getattr(_kaltrope, name), name
