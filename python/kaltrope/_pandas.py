@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import warnings
 from typing import Any
 
 import numpy as np
@@ -17,7 +18,13 @@ def _timestamps(index: Any, pd: Any) -> np.ndarray:
             raise ValueError("the index holds NaT; every sample needs a timestamp")
         utc = index.tz_convert("UTC").tz_localize(None) if index.tz is not None else index
         nanoseconds = utc.as_unit("ns").asi8
-        return nanoseconds.astype(np.float64) / 1e9
+        seconds = nanoseconds.astype(np.float64) / 1e9
+        if np.all(np.diff(nanoseconds) > 0) and not np.all(np.diff(seconds) > 0):
+            warnings.warn("timestamps closer than seconds since the epoch resolve (about 0.24 µs) became equal, "
+                          "so a natural graph places the samples at their indices; give an index relative to "
+                          "the first timestamp, such as (series.index - series.index[0]).total_seconds()",
+                          RuntimeWarning, stacklevel=3)
+        return seconds
     if pd.api.types.is_numeric_dtype(index.dtype) and not pd.api.types.is_bool_dtype(index.dtype):
         return index.to_numpy(dtype=np.float64)
     raise TypeError(f"the index must be a DatetimeIndex or numeric, not {type(index).__name__} of {index.dtype}")
@@ -31,7 +38,13 @@ def time_series_from_pandas(series: Any) -> TimeSeries:
     series : pandas.Series
         Numeric values. NaN, None, ``pd.NA`` and ``NaT`` are missing samples.
         The index gives the timestamps: a ``DatetimeIndex`` in seconds since
-        the epoch (UTC), a numeric index as it is.
+        the epoch (UTC), a numeric index as it is. Seconds since the epoch
+        resolve about 0.24 µs in this century: closer timestamps may become
+        equal, and a natural graph of a series whose timestamps do not
+        strictly increase places its samples at their indices. For faster
+        sampling, give a numeric index relative to the first timestamp,
+        such as ``(series.index - series.index[0]).total_seconds()``,
+        which tells nanoseconds apart over spans of weeks.
 
     Returns
     -------

@@ -54,3 +54,19 @@ def test_refused_input(series, error):
 def test_array_functions_take_pandas_series():
     y = pd.Series(np.random.default_rng(0).random(100))
     assert np.array_equal(kt.natural_visibility_edges(y), kt.natural_visibility_edges(y.to_numpy()))
+
+
+def test_nanosecond_timestamps_relative_to_the_first():
+    index = pd.Timestamp("2024-01-01") + pd.to_timedelta([0, 100, 1000], unit="ns")
+    values = [0.0, 1.0, 5.0]
+    relative = pd.Series(values, index=(index - index[0]).total_seconds())
+    # At 0, 100 and 1000 ns the middle sample lies above the line from the
+    # first to the last; at the indices (where epoch seconds, 0.24 µs apart,
+    # would put the first two together) it lies below it.
+    assert kt.TimeSeries.from_pandas(relative).natural_visibility().edges() == [(0, 1, 1.0), (1, 2, 1.0)]
+    by_index = [(0, 1, 1.0), (0, 2, 1.0), (1, 2, 1.0)]
+    assert kt.TimeSeries(values).natural_visibility().edges() == by_index
+    with pytest.warns(RuntimeWarning, match="relative to the first timestamp") as caught:
+        absolute = kt.TimeSeries.from_pandas(pd.Series(values, index=index))
+    assert caught[0].filename == __file__
+    assert absolute.natural_visibility().edges() == by_index
