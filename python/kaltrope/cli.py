@@ -49,54 +49,69 @@ def _numbers(text: str, source: str) -> np.ndarray:
         raise DataError(f"{source}: {error}") from None
 
 
-def _csv_columns(text: str, source: str, names: Sequence[str]) -> list[np.ndarray]:
-    rows = list(csv.reader(io.StringIO(text)))
-    rows = [row for row in rows if any(cell.strip() for cell in row)]
+def _csv_rows(text: str, source: str) -> list[list[str]]:
+    """The rows of a CSV text that hold something, the header first."""
+    rows = [row for row in csv.reader(io.StringIO(text)) if any(cell.strip() for cell in row)]
     if not rows:
         raise DataError(f"{source}: no rows")
+    return rows
+
+
+def _column(rows: list[list[str]], index: int, source: str) -> np.ndarray:
+    """The numbers of a column below the header; an empty or absent cell is a
+    missing sample (NaN), as in pandas."""
+    name = rows[0][index].strip()
+    values = np.empty(len(rows) - 1, dtype=np.float64)
+    for row_number, row in enumerate(rows[1:], start=1):
+        cell = row[index].strip() if index < len(row) else ""
+        try:
+            values[row_number - 1] = float(cell) if cell else np.nan
+        except ValueError:
+            raise DataError(f"{source}: column '{name}', row {row_number}: '{cell}' is not a number "
+                            "(leave the cell empty for a missing sample)") from None
+    return values
+
+
+def _csv_columns(text: str, source: str, names: Sequence[str]) -> list[np.ndarray]:
+    rows = _csv_rows(text, source)
     header = [cell.strip() for cell in rows[0]]
     columns = []
     for name in names:
         if name not in header:
             raise DataError(f"{source}: no column '{name}' (columns: {', '.join(header)})")
-        index = header.index(name)
-        try:
-            columns.append(np.array([_cell(row[index]) for row in rows[1:]], dtype=np.float64))
-        except (ValueError, IndexError) as error:
-            raise DataError(f"{source}: column '{name}': {error}") from None
+        columns.append(_column(rows, header.index(name), source))
     return columns
 
 
-def _cell(text: str) -> float:
-    """A number; an empty cell is a missing sample (NaN)."""
-    return float(text) if text.strip() else np.nan
-
-
 def _numeric_columns(text: str, source: str) -> tuple[list[str], list[np.ndarray]]:
-    """Every column of a CSV file whose cells are all numbers."""
-    rows = [row for row in csv.reader(io.StringIO(text)) if any(cell.strip() for cell in row)]
-    if not rows:
-        raise DataError(f"{source}: no rows")
-    header, names, columns = rows[0], [], []
-    for index, name in enumerate(header):
-        try:
-            columns.append(np.array([_cell(row[index]) for row in rows[1:]], dtype=np.float64))
-            names.append(name.strip())
-        except (ValueError, IndexError):
+    """Every column of a CSV file that holds numbers: its first filled cell is
+    one. Text in such a column further down is an error, not a reason to pass
+    over the column, which would quietly put another column in its place."""
+    rows = _csv_rows(text, source)
+    names, columns = [], []
+    for index, name in enumerate(rows[0]):
+        first = next((row[index].strip() for row in rows[1:] if index < len(row) and row[index].strip()), None)
+        if first is None or not _is_number(first):
             continue
+        names.append(name.strip())
+        columns.append(_column(rows, index, source))
     if not columns:
         raise DataError(f"{source}: no numeric column")
     return names, columns
 
 
+def _is_number(text: str) -> bool:
+    try:
+        float(text)
+    except ValueError:
+        return False
+    return True
+
+
 def _has_header(text: str) -> bool:
     """Whether the first line names columns rather than holding numbers."""
     first = next((line for line in text.splitlines() if line.strip()), "")
-    try:
-        [float(cell) for cell in first.split(",")]
-    except ValueError:
-        return True
-    return False
+    return not all(_is_number(cell) for cell in first.split(","))
 
 
 def _read_text(path: str) -> str:

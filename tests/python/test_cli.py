@@ -165,10 +165,15 @@ def test_variant_options_match_the_array_functions(series_csv, tmp_path, kind):
     (("edges", "bad.csv", "--column", "nope"), 1, "no column 'nope'"),
     (("edges", "nan.csv"), 1, "non-finite value at index 1"),
     (("edges", "nan.csv", "-o", "out.xyz"), 1, "unknown output format"),
+    # A typo in the data column is an error, not a reason to take the time column.
+    (("edges", "typo.csv"), 1, "typo.csv: column 'value', row 2: 'x' is not a number"),
+    (("motifs", "typo.csv"), 1, "column 'value', row 2"),
+    (("edges", "typo.csv", "--column", "value"), 1, "column 'value', row 2"),
 ])
 def test_errors_are_one_line(tmp_path, arguments, code, message):
     (tmp_path / "bad.csv").write_text("value\n1\nabc\n")
     (tmp_path / "nan.csv").write_text("value\n1\ninf\n")
+    (tmp_path / "typo.csv").write_text("time,value\n0,1\n1,x\n2,3\n")
     proc = cli(*arguments, cwd=tmp_path)
     assert proc.returncode == code and message in proc.stderr
     assert "Traceback" not in proc.stderr
@@ -177,10 +182,13 @@ def test_errors_are_one_line(tmp_path, arguments, code, message):
         assert "Traceback" in cli("--debug", *arguments, cwd=tmp_path).stderr
 
 
-def test_empty_cells_are_missing_samples(tmp_path):
+@pytest.mark.parametrize("gap", ["1,", "1", "1, "])
+@pytest.mark.parametrize("columns", [("--column", "value", "--time-column", "time"), ()])
+def test_empty_and_absent_cells_are_missing_samples(tmp_path, gap, columns):
     path = tmp_path / "gaps.csv"
-    path.write_text("time,value\n0,1\n1,\n2,3\n3,2\n")
-    proc = cli("edges", path, "--column", "value", "--time-column", "time")
+    path.write_text(f"time,label,value\n0,a,1\n{gap.replace(',', ',b,')}\n2,c,3\n3,d,2\n")
+    proc = cli("edges", path, *columns)
+    # The time column holds the indices, so both give the same positions.
     graph = kt.TimeSeries.with_missing([0.0, 1.0, 2.0, 3.0], [1.0, None, 3.0, 2.0]).natural_visibility()
-    assert proc.returncode == 0
+    assert proc.returncode == 0, proc.stderr
     assert np.array_equal(csv_edges(proc.stdout), graph.edge_array())
