@@ -11,18 +11,27 @@ from numpy.typing import ArrayLike, NDArray
 from _kaltrope import VisibilityGraph
 from kaltrope._optional import require
 
+# A graph holds fewer nodes than this.
+_NODE_LIMIT = 2**32
+
 
 def _edge_pairs(edges: ArrayLike) -> NDArray[np.int64]:
     """An (E, 2) array of non-negative node indices, checked before any work."""
-    pairs = np.asarray(edges)
+    try:
+        pairs = np.asarray(edges)
+    except ValueError:
+        raise ValueError("edges must be an (E, 2) array of integers, got a ragged sequence "
+                         "(the (edges, weights) pair of a weighted call?)") from None
     if pairs.size == 0:
         return np.empty((0, 2), dtype=np.int64)
     if pairs.ndim != 2 or pairs.shape[1] != 2 or not np.issubdtype(pairs.dtype, np.integer):
         raise ValueError(f"edges must be an (E, 2) array of integers, got shape {pairs.shape} of {pairs.dtype}")
-    pairs = pairs.astype(np.int64, copy=False)
     if pairs.min() < 0:
         raise ValueError("edges must not hold negative node indices")
-    return pairs
+    # Unsigned indices past int64 would wrap around to negative ones.
+    if pairs.max() >= _NODE_LIMIT:
+        raise ValueError(f"edges hold node {pairs.max()}: a graph holds fewer than 2**32 nodes")
+    return pairs.astype(np.int64, copy=False)
 
 
 def _node_count(pairs: NDArray[np.int64], n: int | None) -> int:
@@ -79,7 +88,7 @@ def from_edges(
     """
     pairs = _edge_pairs(edges)
     count = _node_count(pairs, n)
-    if count >= 2**32:
+    if count >= _NODE_LIMIT:
         raise ValueError(f"n={count} is too large: a graph holds fewer than 2**32 nodes")
     if np.any(pairs[:, 0] == pairs[:, 1]):
         raise ValueError("edges must not join a node to itself")
@@ -177,31 +186,56 @@ def to_networkx(
     return result
 
 
-def to_igraph(graph: VisibilityGraph) -> Any:
-    """The graph as an undirected ``igraph.Graph``.
+def to_igraph(
+    graph: VisibilityGraph | ArrayLike,
+    n: int | None = None,
+    weights: ArrayLike | None = None,
+    *,
+    directed: bool = False,
+) -> Any:
+    """The graph as an ``igraph.Graph``.
 
     Parameters
     ----------
-    graph : VisibilityGraph
+    graph : VisibilityGraph or array_like of shape (E, 2)
+        A visibility graph, or the edges returned by an array function.
+    n : int, optional
+        For an edge array: the number of vertices (isolated ones included);
+        by default one more than the largest index.
+    weights : array_like of shape (E,), optional
+        For an edge array: one weight per edge (by default 1.0).
+    directed : bool, default False
+        For an edge array: a directed graph with arcs (a, b) as given, for
+        edges from ``direction="top_to_bottom"``.
 
     Returns
     -------
     igraph.Graph
-        One vertex per node with the attributes ``value``, ``timestamp``
-        and every node feature (NaN where there is no value), and the edge
-        attribute ``weight``.
+        Every vertex, isolated ones included, and the edge attribute
+        ``weight``. A VisibilityGraph gives an undirected graph whose
+        vertices carry ``value``, ``timestamp`` and every node feature
+        (NaN where there is no value).
 
     Raises
     ------
     ImportError
         If igraph is not installed (``pip install 'kaltrope[igraph]'``).
+    ValueError
+        If the edges are not an (E, 2) array of non-negative integers, or
+        `n` or `weights` do not fit them.
     """
     ig = require("igraph")
-    pairs = graph.edge_array()
-    result = ig.Graph(n=graph.node_count(), edges=pairs, directed=False)
-    for name, column in node_table(graph).items():
-        result.vs[name] = column.tolist()
-    result.es["weight"] = np.ones(len(pairs)).tolist()
+    if isinstance(graph, VisibilityGraph):
+        pairs = graph.edge_array()
+        result = ig.Graph(n=graph.node_count(), edges=pairs, directed=False)
+        for name, column in node_table(graph).items():
+            result.vs[name] = column.tolist()
+        result.es["weight"] = np.ones(len(pairs)).tolist()
+        return result
+    pairs = _edge_pairs(graph)
+    count, values = _node_count(pairs, n), _edge_weights(pairs, weights)
+    result = ig.Graph(n=count, edges=pairs, directed=directed)
+    result.es["weight"] = values.tolist()
     return result
 
 

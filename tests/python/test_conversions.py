@@ -34,11 +34,22 @@ class TestEdgeArrays:
         for (a, b), w in zip(edges.tolist(), weights.tolist()):
             assert graph[a][b]["weight"] == w
 
+    def test_igraph_keeps_isolated_nodes_and_weights(self):
+        ig = pytest.importorskip("igraph")
+        edges, weights = kt.natural_visibility_edges(Y, weight="slope")
+        graph = kt.to_igraph(edges, n=12, weights=weights)
+        assert isinstance(graph, ig.Graph) and graph.vcount() == 12 and not graph.is_directed()
+        assert graph.get_edgelist() == [tuple(edge) for edge in edges.tolist()]
+        assert graph.es["weight"] == weights.tolist()
+
     def test_directed_pairs_stay_as_given(self):
         edges = np.array([[3, 1], [1, 2]])
         graph = kt.to_networkx(edges, directed=True)
         assert graph.is_directed() and set(graph.edges()) == {(3, 1), (1, 2)}
         assert graph.number_of_nodes() == 4
+        ig = pytest.importorskip("igraph")
+        other = kt.to_igraph(edges, directed=True)
+        assert other.is_directed() and other.get_edgelist() == [(3, 1), (1, 2)] and other.vcount() == 4
 
     def test_scipy_matrix_is_symmetric(self):
         sparse = pytest.importorskip("scipy.sparse")
@@ -55,10 +66,17 @@ class TestEdgeArrays:
         (np.array([[-1, 1]]), None, None, "negative"),
         (np.array([[0, 4]]), 3, None, "too small"),
         (np.array([[0, 1]]), None, [1.0, 2.0], "one value per edge"),
+        # Past int64, unsigned indices would wrap around to negative ones.
+        (np.array([[0, 2**63 + 5]], dtype=np.uint64), None, None, "fewer than 2\\*\\*32 nodes"),
+        (np.array([[0, 2**40]]), None, None, "fewer than 2\\*\\*32 nodes"),
+        (kt.natural_visibility_edges(Y, weight="slope"), None, None, "ragged"),
     ])
     def test_bad_edges(self, edges, n, weights, message):
         with pytest.raises(ValueError, match=message):
             kt.to_networkx(edges, n=n, weights=weights)
+        pytest.importorskip("igraph")
+        with pytest.raises(ValueError, match=message):
+            kt.to_igraph(edges, n=n, weights=weights)
         if weights is None:
             with pytest.raises(ValueError, match=message):
                 kt.from_edges(edges, n)
