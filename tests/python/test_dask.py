@@ -161,8 +161,6 @@ def test_workers_run_one_thread_per_task(client):
     assert client.gather(futures) == [(1, 0)] * 4
 
 
-# Expected to fail until the array functions take window=, penetrable= and weight=
-# and the degree functions exist.
 @settings(max_examples=8)
 @given(st.integers(0, 2**32 - 1), st.sampled_from(["natural", "horizontal"]), st.integers(1, 60),
        st.sampled_from([(17,), (50, 3, 1, 40, 6), (100,), (9,)]))
@@ -187,7 +185,6 @@ def test_windowed_graph_of_a_long_series(client, seed, kind, window, chunks):
     assert np.array_equal(computed, np.bincount(got.ravel(), minlength=len(y)))
 
 
-# Expected to fail until the array functions take window=, penetrable= and weight=.
 def test_windowed_keywords_pass_through(client):
     rng = np.random.default_rng(6)
     y, x = rng.random(500), np.cumsum(rng.random(500) + 0.1)
@@ -203,7 +200,6 @@ def test_windowed_keywords_pass_through(client):
         assert np.array_equal(degrees, getattr(kt, f"{kind}_visibility_degrees")(y, window=30, penetrable=2))
 
 
-# Expected to fail until the array functions take weight=.
 def test_weights_of_many_series(client):
     rows = rows_of(7, 12, 200)
     frame = kt.dask.edges(db.from_sequence(rows, npartitions=4), weight=WEIGHT).compute()
@@ -211,6 +207,18 @@ def test_weights_of_many_series(client):
     for i, y in enumerate(rows):
         expected_pairs, expected_weights = kt.natural_visibility_edges(y, weight=WEIGHT)
         assert np.array_equal(pairs[i], expected_pairs) and np.array_equal(weights[i], expected_weights)
+
+
+def test_errors_of_a_long_series_name_the_sample_in_the_whole_series(client):
+    y, x = np.random.default_rng(8).random(300), np.arange(300.0)
+    y[157] = np.nan
+    x[221] = x[220]
+    dy = da.from_array(y, chunks=50)
+    for compute in (kt.dask.edges, kt.dask.degrees):
+        with pytest.raises(ValueError, match=r"^non-finite value at index 157$"):
+            compute(dy, window=10).compute()
+        with pytest.raises(ValueError, match=r"^x must be finite and strictly increasing \(index 221\)$"):
+            compute(da.from_array(np.nan_to_num(y), chunks=50), window=10, x=x).compute()
 
 
 def test_one_series_needs_a_window():

@@ -11,6 +11,7 @@ so degrees use blocks extended by `window` on each side.
 
 from __future__ import annotations
 
+import re
 from typing import TYPE_CHECKING, Any
 
 import numpy as np
@@ -65,6 +66,13 @@ def reach(series: Any, window: int) -> int:
     return window if len(series.chunks[0]) > 1 else 0
 
 
+def in_whole_series(error: ValueError, start: int) -> ValueError:
+    """The error of a block that starts at sample `start`, naming the index
+    of the sample in the whole series rather than in the block."""
+    message = re.sub(r"index (\d+)", lambda found: f"index {int(found[1]) + start}", str(error), count=1)
+    return ValueError(message)
+
+
 def block_edges(
     y: NDArray[np.float64],
     positions: NDArray[np.float64] | None,
@@ -79,7 +87,10 @@ def block_edges(
     arguments = {"window": window, **keywords}
     if positions is not None:
         arguments["x"] = positions
-    pairs, weights = series_edges(edge_function(kind), y, arguments)
+    try:
+        pairs, weights = series_edges(edge_function(kind), y, arguments)
+    except ValueError as error:
+        raise in_whole_series(error, start) from None
     keep = np.minimum(pairs[:, 0], pairs[:, 1]) < owned
     return edge_frame(pairs[keep] + start, None if weights is None else weights[keep])
 
@@ -113,10 +124,15 @@ def degree_function(kind: _Kind) -> Any:
 
 
 def block_degrees(y: NDArray[np.float64], *positions: NDArray[np.float64], kind: _Kind, window: int,
-                  keywords: dict[str, Any]) -> NDArray[np.int64]:
+                  keywords: dict[str, Any], starts: list[int], block_id: tuple[int]) -> NDArray[np.int64]:
+    """The degrees of an extended block, the block_id-th, which starts at
+    sample starts[block_id[0]]."""
     if positions:
         keywords = {"x": positions[0], **keywords}
-    return np.asarray(degree_function(kind)(y, window=window, **keywords), dtype=np.int64)
+    try:
+        return np.asarray(degree_function(kind)(y, window=window, **keywords), dtype=np.int64)
+    except ValueError as error:
+        raise in_whole_series(error, starts[block_id[0]]) from None
 
 
 def windowed_degrees(y: Any, kind: _Kind, window: Any, keywords: dict[str, Any]) -> Any:
@@ -125,14 +141,18 @@ def windowed_degrees(y: Any, kind: _Kind, window: Any, keywords: dict[str, Any])
     da = require("dask.array")
     series, positions, keywords = series_and_positions(y, window, keywords)
     arrays = [series] if positions is None else [series, positions]
+    depth = reach(series, window)
+    # Every block but the first begins `depth` samples before its own.
+    starts = [max(start - depth, 0) for start in np.cumsum((0, *series.chunks[0][:-1])).tolist()]
     return da.map_overlap(
         block_degrees,
         *arrays,
-        depth=reach(series, window),
+        depth=depth,
         boundary="none",
         dtype=np.int64,
         meta=np.empty(0, dtype=np.int64),
         kind=kind,
         window=window,
         keywords=keywords,
+        starts=starts,
     )
