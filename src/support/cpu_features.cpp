@@ -31,7 +31,8 @@ Features detect() {
 #ifdef KALTROPE_X86_SIMD
     const bool popcnt = __builtin_cpu_supports("popcnt");
     features.avx2 = popcnt && __builtin_cpu_supports("avx2");
-    features.avx512 = popcnt && __builtin_cpu_supports("avx512f");
+    // The kernels may use DQ's instructions; only the Xeon Phi had F alone.
+    features.avx512 = popcnt && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
 #endif
     const char* text = std::getenv("KALTROPE_DISABLE_CPU_FEATURES");
     const std::string_view names = text ? text : "";

@@ -24,8 +24,8 @@ namespace kaltrope::simd {
 // AVX2 (256-bit vectors) with the population count instruction.
 bool has_avx2();
 
-// AVX-512 Foundation (512-bit vectors, mask registers) with the population
-// count instruction.
+// AVX-512 Foundation (512-bit vectors, mask registers) and its doubleword
+// and quadword instructions (DQ), with the population count instruction.
 bool has_avx512();
 
 // The names in KALTROPE_DISABLE_CPU_FEATURES that name no instruction set
