@@ -52,6 +52,14 @@ def _edge_weights(pairs: NDArray[np.int64], weights: ArrayLike | None) -> NDArra
     return values
 
 
+def _weighted_edges(
+    edges: ArrayLike, n: int | None, weights: ArrayLike | None
+) -> tuple[NDArray[np.int64], int, NDArray[np.float64]]:
+    """The pairs, node count and weights of an edge array, checked."""
+    pairs = _edge_pairs(edges)
+    return pairs, _node_count(pairs, n), _edge_weights(pairs, weights)
+
+
 def from_edges(
     edges: ArrayLike,
     n: int | None = None,
@@ -177,8 +185,7 @@ def to_networkx(
             (node, {name: _attribute(column[node]) for name, column in table.items()}) for node in range(count)
         )
     else:
-        pairs = _edge_pairs(graph)
-        count, values = _node_count(pairs, n), _edge_weights(pairs, weights)
+        pairs, count, values = _weighted_edges(graph, n, weights)
         result = nx.DiGraph() if directed else nx.Graph()
         result.add_nodes_from(range(count))
     weight_list = np.ones(len(pairs)) if values is None else values
@@ -232,8 +239,7 @@ def to_igraph(
             result.vs[name] = column.tolist()
         result.es["weight"] = np.ones(len(pairs)).tolist()
         return result
-    pairs = _edge_pairs(graph)
-    count, values = _node_count(pairs, n), _edge_weights(pairs, weights)
+    pairs, count, values = _weighted_edges(graph, n, weights)
     result = ig.Graph(n=count, edges=pairs, directed=directed)
     result.es["weight"] = values.tolist()
     return result
