@@ -227,6 +227,7 @@ void add_blocks(const Adjacency& adjacency, std::size_t first_block, std::size_t
 
 std::vector<double> all_betweenness(const Adjacency& adjacency) {
     const std::size_t n = adjacency.node_count();
+    if (n == 0) return {};
     if (n == 1) return {-0.0};
     std::vector<double> totals(n, 0.0);
     const std::size_t blocks = (n + kSourcesPerBlock - 1) / kSourcesPerBlock;

@@ -248,6 +248,22 @@ def test_documented_cases():
     assert isolated.average_path_length() == pytest.approx((1 + 1 + 2) / 3)
 
 
+def test_a_graph_without_nodes():
+    # from_edges makes one; betweenness once divided by the node count.
+    from kaltrope import from_edges
+    empty = from_edges(np.empty((0, 2), np.int64), 0)
+    assert empty.betweenness_centrality_all() == [] and empty.betweenness_centralities().shape == (0,)
+    assert empty.degree_centrality() == [] and empty.clustering_coefficients().shape == (0,)
+    assert (empty.radius(), empty.diameter(), empty.average_path_length()) == (0, 0, 0.0)
+    assert (empty.count_components(), empty.largest_component_size()) == (0, 0)
+    assert (empty.assortativity(), empty.degree_entropy(), empty.density()) == (0.0, 0.0, 0.0)
+    statistics = empty.compute_statistics()
+    assert (statistics.node_count, statistics.community_count, statistics.modularity) == (0, 0, 0.0)
+    assert empty.detect_motifs().total_subgraphs == 0 and empty.detect_communities() == []
+    with pytest.raises(ValueError, match="^Node 0 not found in graph$"):
+        empty.betweenness_centrality(0)
+
+
 def test_out_of_range_nodes():
     graph = kt.natural_visibility([1.0, 2.0, 1.0])
     assert graph.shortest_path_length(0, 3) is None and graph.shortest_path_length(3, 0) is None
