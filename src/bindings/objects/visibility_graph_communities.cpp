@@ -2,6 +2,8 @@
 // such divisions. Each runs without the interpreter lock.
 
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -52,7 +54,11 @@ std::optional<std::vector<std::int64_t>> labels_argument(PyObject* labels, std::
         PyErr_SetString(PyExc_TypeError, "labels must be integers");
         return std::nullopt;
     }
-    PyRef converted = PyRef::steal(PyArray_FROMANY(found.get(), NPY_INT64, 1, 1, NPY_ARRAY_IN_ARRAY));
+    // Unsigned labels are read as uint64 (which int64 cannot take safely
+    // whatever the values) and refused only where a value is beyond int64.
+    const bool is_unsigned = PyArray_ISUNSIGNED(found_array);
+    PyRef converted =
+        PyRef::steal(PyArray_FROMANY(found.get(), is_unsigned ? NPY_UINT64 : NPY_INT64, 1, 1, NPY_ARRAY_IN_ARRAY));
     if (!converted) return std::nullopt;
     auto* array = reinterpret_cast<PyArrayObject*>(converted.get());
     const auto count = static_cast<std::size_t>(PyArray_SIZE(array));
@@ -60,6 +66,20 @@ std::optional<std::vector<std::int64_t>> labels_argument(PyObject* labels, std::
         raise_value_error("labels must hold one label per node: got " + std::to_string(count) + " for " +
                           std::to_string(node_count) + " nodes");
         return std::nullopt;
+    }
+    if (is_unsigned) {
+        const auto* data = static_cast<const std::uint64_t*>(PyArray_DATA(array));
+        std::vector<std::int64_t> labels(count);
+        for (std::size_t v = 0; v < count; ++v) {
+            if (data[v] > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+                PyErr_SetString(PyExc_TypeError, ("labels must fit int64: label " + std::to_string(data[v]) +
+                                                  " of node " + std::to_string(v) + " does not")
+                                                     .c_str());
+                return std::nullopt;
+            }
+            labels[v] = static_cast<std::int64_t>(data[v]);
+        }
+        return labels;
     }
     const auto* data = static_cast<const std::int64_t*>(PyArray_DATA(array));
     return std::vector<std::int64_t>(data, data + count);

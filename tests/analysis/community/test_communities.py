@@ -210,6 +210,12 @@ def test_documented_communities():
     # Any integers label the communities.
     assert path.modularity(np.array([-7, -7, 2**40])) == -0.125
     assert path.modularity((True, True, False)) == -0.125
+    # uint64 labels (which NumPy will not cast to int64 safely) are read as
+    # they are, up to the largest int64; past it they are refused.
+    assert path.modularity(np.array([3, 3, 2**63 - 1], np.uint64)) == -0.125
+    assert path.modularity(np.array([0, 0, 1], np.uint32)) == -0.125
+    with pytest.raises(TypeError, match="^labels must fit int64: label 9223372036854775808 of node 2 does not$"):
+        path.modularity(np.array([0, 0, 2**63], np.uint64))
 
 
 def test_arguments():
