@@ -93,6 +93,12 @@ std::expected<NodeFeatureTable, std::string> NodeFeatureTable::restore(std::size
     if (std::ranges::any_of(present, [](std::uint8_t byte) { return byte > 1; })) {
         return std::unexpected("feature presence is not 0 or 1");
     }
+    // The exports write a name as text: no format holds every control character.
+    if (std::ranges::any_of(names, [](const std::string& name) {
+            return std::ranges::any_of(name, [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+        })) {
+        return std::unexpected("a feature name holds a control character");
+    }
     std::vector<std::string> sorted = names;
     std::ranges::sort(sorted);
     if (std::ranges::adjacent_find(sorted) != sorted.end()) return std::unexpected("feature names repeat");

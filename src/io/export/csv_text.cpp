@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "io/export/escaped_text.hpp"
 #include "io/export/feature_columns.hpp"
 #include "io/export/graph_text.hpp"
 #include "io/export/shortest_float.hpp"
@@ -73,7 +74,7 @@ std::string features_to_csv(const VisibilityGraph& graph) {
     const std::vector<std::size_t> columns = sorted_feature_columns(table);
     for (const std::size_t column : columns) {
         text += ',';
-        text += table.names()[column];
+        append_csv_cell(text, table.names()[column]);
     }
     text += '\n';
     for (std::size_t node = 0; node < graph.node_count(); ++node) {

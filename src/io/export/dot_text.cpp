@@ -1,5 +1,6 @@
 // DOT (GraphViz): nodes labelled with their index, features in a tooltip.
 
+#include "io/export/escaped_text.hpp"
 #include "io/export/feature_columns.hpp"
 #include "io/export/graph_text.hpp"
 #include "io/export/shortest_float.hpp"
@@ -24,7 +25,7 @@ void append_node(std::string& text, const VisibilityGraph& graph, std::size_t no
             // Two characters: the DOT escape of a line break.
             if (!first) text += "\\n";
             first = false;
-            text += name;
+            append_dot_escaped(text, name);
             text += ": ";
             append_shortest_float(text, value);
         });

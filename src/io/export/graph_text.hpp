@@ -1,7 +1,7 @@
 #pragma once
 // A visibility graph written as text: GraphML, DOT, JSON and three CSV forms.
-// Every line ends in a line feed, the last included; nothing is escaped (the
-// feature names are plain identifiers). Nodes come in index order, edges
+// Every line ends in a line feed, the last included; feature names are
+// escaped as each format needs (escaped_text.hpp). Nodes come in index order, edges
 // (a, b) with a < b ascending, and numbers as append_shortest_float writes
 // them. A node's features come in the order of the feature table's columns.
 

@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "io/export/escaped_text.hpp"
 #include "io/export/feature_columns.hpp"
 #include "io/export/graph_text.hpp"
 #include "io/export/shortest_float.hpp"
@@ -23,9 +24,9 @@ void append_feature_keys(std::string& text, const NodeFeatureTable& table) {
     for (const std::size_t column : sorted_feature_columns(table)) {
         const std::string& name = table.names()[column];
         text += "  <key id=\"";
-        text += name;
+        append_xml_escaped(text, name);
         text += "\" for=\"node\" attr.name=\"";
-        text += name;
+        append_xml_escaped(text, name);
         text += "\" attr.type=\"double\"/>\n";
     }
 }
@@ -37,7 +38,7 @@ void append_node(std::string& text, const VisibilityGraph& graph, std::size_t no
     if (graph.has_features()) {
         for_each_feature(graph.node_features(), node, [&](const std::string& name, double value) {
             text += "      <data key=\"";
-            text += name;
+            append_xml_escaped(text, name);
             text += "\">";
             append_shortest_float(text, value);
             text += "</data>\n";

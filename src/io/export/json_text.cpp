@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "io/export/escaped_text.hpp"
 #include "io/export/feature_columns.hpp"
 #include "io/export/graph_text.hpp"
 #include "io/export/shortest_float.hpp"
@@ -37,7 +38,7 @@ void append_features(std::string& text, const NodeFeatureTable& table, std::stri
             if (!first) text += ", ";
             first = false;
             text += '"';
-            text += name;
+            append_json_escaped(text, name);
             text += "\": ";
             append_json_number(text, value);
         });

@@ -4,11 +4,13 @@ Exact texts for small graphs; for random graphs, each format read back by a
 standard reader (xml.etree, networkx, json, numpy.loadtxt) against the
 graph's own edges, matrix and features.
 """
+import csv
 import inspect
 import io
 import json
 import math
 import os
+import re
 import subprocess
 import xml.etree.ElementTree as ET
 from decimal import Decimal
@@ -344,3 +346,54 @@ def test_docstrings_and_signatures():
         assert (str(inspect.signature(method)), method.__doc__.splitlines()[0]) == (signature, doc)
     names = [name for name in vars(kt.VisibilityGraph) if not name.startswith("_")]
     assert names[names.index("adjacency_matrix") + 1:names.index("get_node_feature_names")] == list(docs)
+
+
+# --------------------------------------------------------------------------
+# feature names that need escaping
+
+ODD_NAMES = ['say "hi"', "<a & b>", "it's", "back\\slash", "comma,name", "é ü", "x:y"]
+
+
+def odd_name_graph():
+    """A restored graph whose features bear names that no builtin has: a
+    state may name them freely, and every export must still read back."""
+    graph = kt.natural_visibility([1.0, 3.0, 2.0])
+    k = len(ODD_NAMES)
+    values = np.arange(3.0 * k)
+    present = np.ones(3 * k, np.uint8)
+    present[2] = 0                                   # the first name has no value at node 2
+    return kt.VisibilityGraph._restore(1, *graph.__reduce__()[1][1:3], list(ODD_NAMES), values, present,
+                                       graph.values(), graph.timestamps())
+
+
+def test_odd_feature_names_read_back_in_every_format():
+    graph = odd_name_graph()
+    features = [graph.get_node_features(v) for v in range(3)]
+    assert list(features[0]) == ODD_NAMES and ODD_NAMES[0] not in features[2]
+
+    parsed = nx.parse_graphml(graph.to_graphml())
+    assert [parsed.nodes[f"n{v}"] for v in range(3)] == features
+    root = ET.fromstring(graph.to_graphml())
+    ns = {"g": "http://graphml.graphdrawing.org/xmlns"}
+    assert [key.get("attr.name") for key in root.iterfind("g:key[@for='node']", ns)] == sorted(ODD_NAMES)
+
+    document = json.loads(graph.to_json())
+    assert [entry["values"] for entry in document["features"]] == features
+
+    rows = list(csv.reader(io.StringIO(graph.to_features_csv())))
+    assert rows[0] == ["node", *sorted(ODD_NAMES)]
+    assert [{name: float(cell) for name, cell in zip(rows[0][1:], row[1:]) if cell} for row in rows[1:]] == features
+
+    # DOT: one quoted tooltip per node, its quotes and backslashes escaped.
+    tooltips = re.findall(r'\[tooltip="((?:[^"\\]|\\.)*)"\]', graph.to_dot())
+    assert len(tooltips) == 3
+    unescaped = re.sub(r"\\(.)", lambda m: "\n" if m.group(1) == "n" else m.group(1), tooltips[0])
+    assert unescaped.split("\n") == [f"{name}: {v * 3:g}" for v, name in enumerate(ODD_NAMES)]
+
+
+def test_feature_names_with_control_characters_are_refused():
+    graph = kt.natural_visibility([1.0, 3.0])
+    for name in ("a\nb", "nul\0", "\t"):
+        with pytest.raises(ValueError, match="feature name"):
+            kt.VisibilityGraph._restore(1, *graph.__reduce__()[1][1:3], [name], np.zeros(2), np.ones(2, np.uint8),
+                                        graph.values(), graph.timestamps())
