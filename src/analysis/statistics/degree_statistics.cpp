@@ -124,9 +124,25 @@ EndDegreeSums<Sum> end_degree_sums(const Adjacency& adjacency, std::span<const s
     return all;
 }
 
-// The correlation from the sums.
+// The correlation from the sums. With S the sum of the end degrees, the
+// covariance and the variance times ends^2 are P ends - S^2 and Q ends - S^2
+// (P the products, Q the squares), integers taken exactly where ends times
+// the largest degree is below 2^63: then every term is below 2^126. Their
+// quotient rounds twice, where the means subtracted in floating point lose
+// every digit the variance has below mean^2 (a graph of nearly equal degrees
+// came out wrong from the third digit on).
 template <class Sum>
-double correlation(const EndDegreeSums<Sum>& all, std::size_t edges) {
+double correlation(const EndDegreeSums<Sum>& all, std::size_t edges, std::uint64_t largest) {
+    using Wide = unsigned __int128;
+    using Signed = __int128;
+    if (Wide{largest} * (2 * edges) < (Wide{1} << 63)) {
+        const auto ends = static_cast<Signed>(2 * edges);
+        const auto sum = static_cast<Signed>(all.ends);
+        const Signed covariance = static_cast<Signed>(all.products) * ends - sum * sum;
+        const Signed variance = static_cast<Signed>(all.squares) * ends - sum * sum;
+        return variance == 0 ? 0.0 : static_cast<double>(covariance) / static_cast<double>(variance);
+    }
+    // Beyond any graph that fits in memory today.
     const double ends = 2.0 * static_cast<double>(edges);
     const double mean = static_cast<double>(all.ends) / ends;
     const double covariance = static_cast<double>(all.products) / ends - mean * mean;
@@ -152,9 +168,9 @@ double assortativity(const VisibilityGraph& graph) {
     // Every sum is at most largest^2 times the 2E edge ends.
     using Wide = unsigned __int128;
     if (Wide{largest} * largest * (2 * edges) < (Wide{1} << 64)) {
-        return correlation(end_degree_sums<std::uint64_t>(adjacency, degrees, ranges), edges);
+        return correlation(end_degree_sums<std::uint64_t>(adjacency, degrees, ranges), edges, largest);
     }
-    return correlation(end_degree_sums<Wide>(adjacency, degrees, ranges), edges);
+    return correlation(end_degree_sums<Wide>(adjacency, degrees, ranges), edges, largest);
 }
 
 }  // namespace kaltrope
