@@ -50,6 +50,15 @@ std::optional<std::vector<std::int64_t>> labels_argument(PyObject* labels, std::
     PyRef found = PyRef::steal(PyArray_FromAny(labels, nullptr, 1, 1, 0, nullptr));
     if (!found) return std::nullopt;
     const auto* found_array = reinterpret_cast<PyArrayObject*>(found.get());
+    // An empty list comes as float64, and holds no label that is not an integer.
+    if (PyArray_SIZE(found_array) == 0) {
+        if (node_count != 0) {
+            raise_value_error("labels must hold one label per node: got 0 for " + std::to_string(node_count) +
+                              " nodes");
+            return std::nullopt;
+        }
+        return std::vector<std::int64_t>();
+    }
     if (!PyArray_ISINTEGER(found_array) && !PyArray_ISBOOL(found_array)) {
         PyErr_SetString(PyExc_TypeError, "labels must be integers");
         return std::nullopt;

@@ -234,6 +234,13 @@ def test_arguments():
         graph.detect_communities(seed=1.5)
     with pytest.raises(ValueError, match="^labels must hold one label per node: got 2 for 3 nodes$"):
         graph.modularity([0, 1])
+    # An empty list (which NumPy makes float64) is the wrong length, not the wrong type...
+    with pytest.raises(ValueError, match="^labels must hold one label per node: got 0 for 3 nodes$"):
+        graph.modularity([])
+    # ... and the labels of a graph without nodes, which detect_communities gives.
+    empty = kt.VisibilityGraph._restore(1, np.zeros(1, np.uint64), np.empty(0, np.uint32), None, None, None,
+                                        np.empty(0), np.empty(0))
+    assert empty.modularity(empty.detect_communities()) == empty.modularity() == 0.0
     with pytest.raises(ValueError):
         graph.modularity([[0, 1, 2]])
     for bad in ([0.0, 1.0, 1.0], ["a", "b", "c"], [0, None, 1]):
