@@ -40,9 +40,23 @@ class UsageError(Exception):
 # ----------------------------------------------------------------------------- input
 
 
+def _filled_rows(text: str, source: str, first_only: bool = False) -> list[list[str]]:
+    """The rows of a CSV text that hold something (only the first one, if asked)."""
+    rows = []
+    try:
+        for row in csv.reader(io.StringIO(text)):
+            if any(cell.strip() for cell in row):
+                rows.append(row)
+                if first_only:
+                    break
+    except csv.Error as error:  # a cell past the csv module's size limit, say
+        raise DataError(f"{source}: {error}") from None
+    return rows
+
+
 def _numbers(text: str, source: str) -> np.ndarray:
     """One number a line (a single comma-separated line works too)."""
-    cells = [cell.strip() for line in text.splitlines() for cell in line.split(",") if cell.strip()]
+    cells = [cell.strip() for row in _filled_rows(text, source) for cell in row if cell.strip()]
     try:
         return np.array([float(cell) for cell in cells], dtype=np.float64)
     except ValueError as error:
@@ -51,7 +65,7 @@ def _numbers(text: str, source: str) -> np.ndarray:
 
 def _csv_rows(text: str, source: str) -> list[list[str]]:
     """The rows of a CSV text that hold something, the header first."""
-    rows = [row for row in csv.reader(io.StringIO(text)) if any(cell.strip() for cell in row)]
+    rows = _filled_rows(text, source)
     if not rows:
         raise DataError(f"{source}: no rows")
     return rows
@@ -108,26 +122,35 @@ def _is_number(text: str) -> bool:
     return True
 
 
-def _has_header(text: str) -> bool:
-    """Whether the first line names columns rather than holding numbers."""
-    first = next((line for line in text.splitlines() if line.strip()), "")
-    return not all(_is_number(cell) for cell in first.split(","))
+def _has_header(text: str, source: str) -> bool:
+    """Whether the first line names columns rather than holding numbers
+    (quoted or not; the empty cells of a trailing separator hold nothing)."""
+    rows = _filled_rows(text, source, first_only=True)
+    return not rows or not all(_is_number(cell) for cell in rows[0] if cell.strip())
 
 
 def _read_text(path: str) -> str:
+    """The text of a file or of standard input, without the byte order mark
+    that spreadsheets write first (it would stick to the first cell)."""
     if path == "-":
-        return sys.stdin.read()
+        return sys.stdin.read().removeprefix("\ufeff")
     try:
-        return Path(path).read_text(encoding="utf-8")
+        return Path(path).read_text(encoding="utf-8-sig")
     except (OSError, UnicodeDecodeError) as error:
         raise DataError(f"{path}: {error}") from None
 
 
 def _load_npy(path: str) -> np.ndarray:
+    """The array of an NPY file as float64: integers, booleans and floats
+    only (complex numbers would lose their imaginary parts, dates and text
+    are no samples)."""
     try:
-        return np.load(path, allow_pickle=False)
+        values = np.load(path, allow_pickle=False)
     except (OSError, ValueError) as error:
         raise DataError(f"{path}: {error}") from None
+    if values.dtype.kind not in "biuf":
+        raise DataError(f"{path}: expected an array of real numbers, got {values.dtype}")
+    return values.astype(np.float64)
 
 
 def read_series(path: str, column: str | None, time_column: str | None) -> tuple[np.ndarray, np.ndarray | None]:
@@ -136,18 +159,24 @@ def read_series(path: str, column: str | None, time_column: str | None) -> tuple
         values = _load_npy(path)
         if values.ndim != 1:
             raise DataError(f"{path}: expected a 1-D array, got shape {values.shape}")
-        return values.astype(np.float64), None
+        return values, None
     text = _read_text(path)
     source = path if path != "-" else "standard input"
     if column is None:
         if time_column is not None:
             raise DataError("--time-column needs --column")
-        if not _has_header(text):
+        if not _has_header(text, source):
             return _numbers(text, source), None
         return _numeric_columns(text, source)[1][-1], None
     names = [column] + ([time_column] if time_column else [])
     columns = _csv_columns(text, source, names)
-    return columns[0], (columns[1] if time_column else None)
+    if time_column is None:
+        return columns[0], None
+    # A missing value is a gap in the series; a missing position leaves its sample nowhere.
+    gaps = np.flatnonzero(np.isnan(columns[1]))
+    if len(gaps):
+        raise DataError(f"{source}: column '{time_column}', row {gaps[0] + 1}: the position is missing")
+    return columns[0], columns[1]
 
 
 def read_many(path: str) -> tuple[list[str], list[np.ndarray]]:
@@ -155,13 +184,13 @@ def read_many(path: str) -> tuple[list[str], list[np.ndarray]]:
     if path != "-" and path.endswith(".npy"):
         values = _load_npy(path)
         if values.ndim == 1:
-            return [Path(path).stem], [values.astype(np.float64)]
+            return [Path(path).stem], [values]
         if values.ndim != 2:
             raise DataError(f"{path}: expected a 1-D or 2-D array, got shape {values.shape}")
-        return [str(row) for row in range(len(values))], list(values.astype(np.float64))
+        return [str(row) for row in range(len(values))], list(values)
     text = _read_text(path)
     source = path if path != "-" else "standard input"
-    if not _has_header(text):
+    if not _has_header(text, source):
         return [Path(path).stem if path != "-" else "stdin"], [_numbers(text, source)]
     return _numeric_columns(text, source)
 
@@ -227,12 +256,14 @@ def write_edges(args: argparse.Namespace, values: np.ndarray, positions: np.ndar
     elif suffix == ".npy":
         # Pairs as an (E, 2) array; with weights, a record per edge.
         if weights is None:
-            np.save(target, edges)
+            array = edges
         else:
-            records = np.empty(len(edges), dtype=[("source", "i8"), ("target", "i8"), ("weight", "f8")])
+            array = np.empty(len(edges), dtype=[("source", "i8"), ("target", "i8"), ("weight", "f8")])
             for name, column in table.items():
-                records[name] = column
-            np.save(target, records)
+                array[name] = column
+        # Through an open file: np.save adds ".npy" to a name that does not end in it, as "edges.NPY" does.
+        with open(target, "wb") as file:
+            np.save(file, array)
     else:
         try:
             import pyarrow as pa  # type: ignore[import-untyped]
@@ -324,11 +355,14 @@ def command_motifs(args: argparse.Namespace) -> None:
     for path in args.inputs:
         names, series = read_many(path)
         rows += [(f"{Path(path).name}:{name}" if len(args.inputs) > 1 else name, s) for name, s in zip(names, series)]
-    lines = ["series," + ",".join(f"motif_{code}" for code in range(8))]
+    text = io.StringIO()
+    # Quoted where a name holds a separator or a quote, as the input column was.
+    writer = csv.writer(text, lineterminator="\n")
+    writer.writerow(["series", *(f"motif_{code}" for code in range(8))])
     for name, values in rows:
         counts = kt.visibility_motifs(values, kind=args.kind)
-        lines.append(f"{name}," + ",".join(str(int(c)) for c in counts))
-    _write_text(args.output or "-", "\n".join(lines) + "\n")
+        writer.writerow([name, *(int(c) for c in counts)])
+    _write_text(args.output or "-", text.getvalue())
 
 
 def command_plot(args: argparse.Namespace) -> None:
@@ -338,8 +372,9 @@ def command_plot(args: argparse.Namespace) -> None:
     import matplotlib
 
     matplotlib.use("Agg")
-    # The plain graph's lines come from the plot itself; a variant's are given.
-    plain = args.penetrable == 0 and args.window is None
+    # The plain graph's lines come from the plot itself; a variant's, or those
+    # of a series with missing samples (isolated nodes), are given.
+    plain = args.penetrable == 0 and args.window is None and not np.isnan(values).any()
     edges = None if plain else _graph_of(args, values, positions).edge_array()
     ax = plot(values, edges=edges, kind=args.kind, x=positions, max_edges=args.max_edges)
     ax.figure.set_size_inches(args.width / 100, args.height / 100)

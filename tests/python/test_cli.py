@@ -192,3 +192,81 @@ def test_empty_and_absent_cells_are_missing_samples(tmp_path, gap, columns):
     graph = kt.TimeSeries.with_missing([0.0, 1.0, 2.0, 3.0], [1.0, None, 3.0, 2.0]).natural_visibility()
     assert proc.returncode == 0, proc.stderr
     assert np.array_equal(csv_edges(proc.stdout), graph.edge_array())
+
+
+# Text files as spreadsheets and editors write them: each holds the samples 1, 3, 2, 4.
+@pytest.mark.parametrize("content", [
+    b"\xef\xbb\xbf1\n3\n2\n4\n",  # a byte order mark before the first number
+    b"\xef\xbb\xbfvalue\r\n1\r\n3\r\n2\r\n4\r\n",  # before the header, with CRLF lines
+    b'"1"\n"3"\n"2"\n"4"\n',  # quoted numbers without a header
+    b'"value"\n"1"\n"3"\n"2"\n"4"\n',
+    b"1,\n3,\n2,\n4,\n",  # a trailing separator on each line
+    b"1,3,2,4\n",
+])
+def test_headerless_and_marked_files_keep_every_sample(tmp_path, content):
+    path = tmp_path / "y.csv"
+    path.write_bytes(content)
+    expected = kt.natural_visibility_edges([1.0, 3.0, 2.0, 4.0])
+    proc = cli("edges", path)
+    assert proc.returncode == 0, proc.stderr
+    assert np.array_equal(csv_edges(proc.stdout), expected)
+    piped = subprocess.run([sys.executable, "-m", "kaltrope", "edges", "-"], input=content, capture_output=True,
+                           env=child_environment(), timeout=120)
+    assert np.array_equal(csv_edges(piped.stdout.decode()), expected)
+    if b"value" in content:
+        assert np.array_equal(csv_edges(cli("edges", path, "--column", "value").stdout), expected)
+
+
+def test_npy_output_is_written_where_named_whatever_the_case(tmp_path):
+    np.save(tmp_path / "y.npy", np.array(Y))
+    target = tmp_path / "edges.NPY"
+    assert cli("edges", tmp_path / "y.npy", "-o", target).returncode == 0
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["edges.NPY", "y.npy"]
+    assert np.array_equal(np.load(target), kt.natural_visibility_edges(Y))
+
+
+@pytest.mark.parametrize("array, message", [
+    (np.array([1 + 2j, 3.0, 2.0]), "complex128"),  # the imaginary parts would be dropped
+    (np.zeros(3, dtype=[("a", "f8"), ("b", "i4")]), "numbers"),
+    (np.array(["2024-01-01", "2024-01-03"], dtype="datetime64[D]"), "datetime64"),
+    (np.array(["1", "2"]), "<U1"),
+])
+@pytest.mark.parametrize("command", ["edges", "motifs"])
+def test_npy_files_of_other_than_real_numbers_are_refused(tmp_path, array, message, command):
+    np.save(tmp_path / "y.npy", array)
+    proc = cli(command, tmp_path / "y.npy")
+    assert proc.returncode == 1 and message in proc.stderr and "Traceback" not in proc.stderr
+    assert proc.stdout == ""
+
+
+def test_motif_names_with_separators_are_quoted(tmp_path):
+    path = tmp_path / "named.csv"
+    path.write_text('"north, upper",south\n1,2\n3,1\n2,3\n4,0\n')
+    rows = list(__import__("csv").reader(cli("motifs", path).stdout.splitlines()))
+    assert [row[0] for row in rows] == ["series", "north, upper", "south"]
+    assert all(len(row) == 9 for row in rows)
+
+
+@pytest.mark.parametrize("command", [("edges",), ("edges", "-o", "g.graphml"), ("stats",), ("plot", "-o", "p.png")])
+def test_a_missing_position_is_an_error(tmp_path, command):
+    # A missing value is a gap in the series; a missing position leaves a sample nowhere.
+    (tmp_path / "gaps.csv").write_text("time,value\n0,1\n1,\n,3\n3,2\n")
+    proc = cli(command[0], "gaps.csv", "--column", "value", "--time-column", "time", *command[1:], cwd=tmp_path)
+    assert proc.returncode == 1 and "column 'time', row 3" in proc.stderr
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["gaps.csv"]
+
+
+def test_a_cell_too_large_for_the_csv_reader_is_a_data_error(tmp_path):
+    (tmp_path / "wide.csv").write_text("value\n" + "9" * 200_000 + "\n")
+    proc = cli("edges", tmp_path / "wide.csv")
+    assert proc.returncode == 1 and "field larger than field limit" in proc.stderr
+    assert "Traceback" not in proc.stderr
+
+
+def test_plot_of_a_series_with_gaps(tmp_path):
+    pytest.importorskip("matplotlib")
+    # Empty cells are missing samples for the plot as for the edges.
+    (tmp_path / "gaps.csv").write_text("value,label\n1,a\n3,b\n,c\n2,d\n4,e\n")
+    proc = cli("plot", tmp_path / "gaps.csv", "--column", "value", "-o", tmp_path / "p.png")
+    assert proc.returncode == 0, proc.stderr
+    assert (tmp_path / "p.png").read_bytes()[:4] == b"\x89PNG"
