@@ -26,6 +26,8 @@ def _timestamps(index: Any, pd: Any) -> np.ndarray:
                           RuntimeWarning, stacklevel=3)
         return seconds
     if pd.api.types.is_numeric_dtype(index.dtype) and not pd.api.types.is_bool_dtype(index.dtype):
+        if index.hasnans:
+            raise ValueError("the index holds NaN; every sample needs a timestamp")
         return index.to_numpy(dtype=np.float64)
     raise TypeError(f"the index must be a DatetimeIndex or numeric, not {type(index).__name__} of {index.dtype}")
 
@@ -58,7 +60,7 @@ def time_series_from_pandas(series: Any) -> TimeSeries:
         If `series` is not a pandas Series, its values are not numeric, or
         its index is neither a DatetimeIndex nor numeric.
     ValueError
-        If the index holds NaT.
+        If the index holds NaT or NaN.
 
     Examples
     --------
@@ -74,7 +76,12 @@ def time_series_from_pandas(series: Any) -> TimeSeries:
     missing = series.isna().to_numpy()
     present = series[~missing]
     # Booleans and text would convert to numbers; neither is a measurement.
-    if pd.api.types.is_bool_dtype(present) or (not present.empty and pd.api.types.is_string_dtype(present)):
+    # Complex numbers would lose their imaginary parts, dates and durations
+    # become counts of a unit.
+    types = pd.api.types
+    if (types.is_bool_dtype(present) or (not present.empty and types.is_string_dtype(present))
+            or types.is_complex_dtype(series.dtype) or types.is_datetime64_any_dtype(series.dtype)
+            or types.is_timedelta64_dtype(series.dtype)):
         raise TypeError(f"the values must be numeric, not {series.dtype}")
     values = np.full(len(series), np.nan)
     try:

@@ -45,6 +45,14 @@ def test_nat_as_a_value_is_missing_and_in_the_index_an_error():
     (lambda: pd.Series(["a", "b"]), TypeError),
     (lambda: pd.Series([True, False]), TypeError),
     (lambda: pd.Series([1.0, 2.0], index=["a", "b"]), TypeError),
+    # Numbers of another kind: the imaginary parts, or the unit of the dates, would be lost.
+    (lambda: pd.Series([1 + 2j, 3 + 0j]), TypeError),
+    (lambda: pd.Series([1 + 2j, None], dtype=object), TypeError),
+    (lambda: pd.Series(pd.to_datetime(["2024-01-01", None, "2024-01-02"])), TypeError),
+    (lambda: pd.Series(pd.to_timedelta([1, 2], unit="s")), TypeError),
+    # A numeric index with a gap leaves a sample without a timestamp, as NaT does.
+    (lambda: pd.Series([1.0, 2.0, 3.0], index=[0.0, np.nan, 2.0]), ValueError),
+    (lambda: pd.Series([1.0, 2.0], index=pd.Index([0.0, None], dtype="Float64")), ValueError),
 ])
 def test_refused_input(series, error):
     with pytest.raises(error):
