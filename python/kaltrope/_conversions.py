@@ -278,7 +278,11 @@ def to_scipy_sparse(graph: VisibilityGraph | ArrayLike, format: str = "csr", n: 
     rows = np.concatenate([pairs[:, 0], pairs[:, 1]])
     columns = np.concatenate([pairs[:, 1], pairs[:, 0]])
     data = np.ones(len(rows), dtype=np.float64)
-    return sparse.coo_array((data, (rows, columns)), shape=(count, count)).asformat(format)
+    # An edge listed twice, or as (a, b) and (b, a), is still one edge of
+    # weight 1 (summed entries gave 2, a self-pair 2 on the diagonal).
+    matrix = sparse.coo_array((data, (rows, columns)), shape=(count, count)).tocsr()
+    matrix.data[:] = 1.0
+    return matrix.asformat(format)
 
 
 def to_pandas(graph: VisibilityGraph) -> Any:

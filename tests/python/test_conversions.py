@@ -60,6 +60,15 @@ class TestEdgeArrays:
         assert dense.dtype == np.float64 and np.array_equal(dense, dense.T)
         assert edge_set(np.argwhere(np.triu(dense))) == edge_set(edges)
 
+    def test_scipy_matrix_of_repeated_and_reversed_pairs(self):
+        pytest.importorskip("scipy.sparse")
+        # One edge however often and in whichever direction it is listed, as networkx has it.
+        edges = np.array([[0, 1], [1, 0], [0, 1], [2, 3], [3, 3]])
+        for format in ("csr", "coo", "lil"):
+            matrix = kt.to_scipy_sparse(edges, format=format).toarray()
+            assert np.array_equal(matrix, nx.to_scipy_sparse_array(kt.to_networkx(edges)).toarray())
+        assert kt.to_scipy_sparse(edges).sum() == 5.0
+
     @pytest.mark.parametrize("edges, n, weights, message", [
         (np.array([[0.5, 1.0]]), None, None, "integers"),
         (np.array([[0, 1, 2]]), None, None, r"\(E, 2\)"),
