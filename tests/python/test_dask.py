@@ -91,6 +91,21 @@ def test_bags_of_series_of_any_length(client):
                                   check_exact=True)
 
 
+def test_arrays_of_unknown_block_lengths(client):
+    # Rows picked by a mask of a Dask array: the blocks' lengths are known only when computed.
+    X = np.random.default_rng(5).random((9, 30))
+    keep = X[:, 0] > 0.3
+    for columns in (30, 12):   # a block holds whole series, or is rechunked to
+        dX = da.from_array(X, chunks=(2, columns))
+        picked = dX[da.from_array(keep, chunks=2)]
+        assert np.isnan(picked.chunks[0]).all()
+        frame = kt.dask.edges(picked, kind="horizontal").compute()
+        pairs, _ = edges_by_series(frame, keep.sum())
+        assert all(np.array_equal(pairs[i], kt.horizontal_visibility_edges(y)) for i, y in enumerate(X[keep]))
+        pd.testing.assert_frame_equal(kt.dask.features(picked).compute(), kt.features(X[keep]), check_exact=True)
+        assert np.array_equal(kt.dask.visibility_motifs(picked).compute(), kt.visibility_motifs(X[keep]))
+
+
 def test_edges_go_to_parquet_one_file_per_block(client, tmp_path):
     pytest.importorskip("pyarrow")
     X = np.random.default_rng(8).random((10, 50))

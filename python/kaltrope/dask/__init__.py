@@ -211,8 +211,9 @@ def features(X: Any, kind: _Kind = "natural", **keywords: Any) -> Any:
     -------
     dask.dataframe.DataFrame
         Indexed by series (numbered from 0 in the order of the rows or of
-        the bag; divisions known for arrays), with the columns of
-        ``kaltrope.features``; one partition per block.
+        the bag; divisions known for arrays whose blocks' lengths are
+        known), with the columns of ``kaltrope.features``; one partition
+        per block.
 
     Raises
     ------

@@ -4,6 +4,7 @@ first series."""
 
 from __future__ import annotations
 
+import math
 import operator
 from typing import Any, Callable, NamedTuple
 
@@ -31,28 +32,44 @@ def whole_series(X: Any, dimensions: int = 2) -> Any:
         raise ValueError(f"expected an array of series of {dimensions} dimensions, got {X.ndim}")
     if all(len(chunks) <= 1 for chunks in X.chunks[1:]):
         return X
-    return X.rechunk({axis: "auto" if axis == 0 else -1 for axis in range(dimensions)})
+    # Rows of unknown counts (picked by a mask, say) keep their blocks: Dask
+    # cannot move the boundaries of blocks it does not know the lengths of.
+    rows = {} if unknown_lengths(X.chunks[0]) else {0: "auto"}
+    return X.rechunk({**rows, **{axis: -1 for axis in range(1, dimensions)}})
+
+
+def unknown_lengths(sizes: tuple[float, ...]) -> bool:
+    return any(math.isnan(size) for size in sizes)
+
+
+def counted_firsts(parts: list[Any]) -> list[Any]:
+    """The number of each part's first series, each the sum of the earlier
+    parts' lengths: tasks of the same graph, so every part is computed once."""
+    dask = require("dask")
+    firsts: list[Any] = [0]
+    for part in parts[:-1]:
+        firsts.append(dask.delayed(operator.add, pure=True)(firsts[-1], dask.delayed(len, pure=True)(part)))
+    return firsts
 
 
 def array_blocks(X: Any) -> Blocks:
     rows = whole_series(X)
     sizes = rows.chunks[0]
+    parts = list(rows.to_delayed().ravel())
+    if unknown_lengths(sizes):
+        return Blocks(parts, counted_firsts(parts), None)
     firsts = np.concatenate([[0], np.cumsum(sizes)]).tolist()
     known = all(sizes) and len(sizes) > 0
     divisions = (*firsts[:-1], firsts[-1] - 1) if known else None
-    return Blocks(list(rows.to_delayed().ravel()), firsts[:-1], divisions)
+    return Blocks(parts, firsts[:-1], divisions)
 
 
 def bag_blocks(bag: Any) -> Blocks:
-    """The partitions as lists of float64 series, each first number the sum
-    of the earlier partitions' lengths: tasks of the same graph, so every
-    partition is computed once."""
+    """The partitions as lists of float64 series, each numbered by the
+    lengths of the earlier partitions."""
     dask = require("dask")
     parts = [dask.delayed(as_series_list, pure=True)(part) for part in bag.to_delayed()]
-    firsts: list[Any] = [0]
-    for part in parts[:-1]:
-        firsts.append(dask.delayed(operator.add, pure=True)(firsts[-1], dask.delayed(len, pure=True)(part)))
-    return Blocks(parts, firsts, None)
+    return Blocks(parts, counted_firsts(parts), None)
 
 
 def series_blocks(X: Any) -> Blocks:
