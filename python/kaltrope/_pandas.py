@@ -17,9 +17,12 @@ def _timestamps(index: Any, pd: Any) -> np.ndarray:
         if index.hasnans:
             raise ValueError("the index holds NaT; every sample needs a timestamp")
         utc = index.tz_convert("UTC").tz_localize(None) if index.tz is not None else index
-        nanoseconds = utc.as_unit("ns").asi8
-        seconds = nanoseconds.astype(np.float64) / 1e9
-        if np.all(np.diff(nanoseconds) > 0) and not np.all(np.diff(seconds) > 0):
+        try:
+            ticks, per_second = utc.as_unit("ns").asi8, 1e9
+        except pd.errors.OutOfBoundsDatetime:  # before 1677 or after 2262: in the index's own unit
+            ticks, per_second = utc.asi8, {"s": 1.0, "ms": 1e3, "us": 1e6}[utc.unit]
+        seconds = ticks.astype(np.float64) / per_second
+        if np.all(np.diff(ticks) > 0) and not np.all(np.diff(seconds) > 0):
             warnings.warn("timestamps closer than seconds since the epoch resolve (about 0.24 µs) became equal, "
                           "so a natural graph places the samples at their indices; give an index relative to "
                           "the first timestamp, such as (series.index - series.index[0]).total_seconds()",

@@ -34,6 +34,14 @@ def test_datetime_index_in_seconds():
         kt.TimeSeries.with_missing(shifted, [2.0, 1.0, 2.0]).natural_visibility().edges()
 
 
+@pytest.mark.parametrize("dates", [["2300-01-01", "2300-01-03"], ["1500-01-01", "1500-01-03"]])
+def test_dates_past_the_nanosecond_range(dates):
+    # Seconds since the epoch hold them; nanoseconds in int64 do not.
+    index = pd.DatetimeIndex(dates).as_unit("s")
+    graph = kt.TimeSeries.from_pandas(pd.Series([1.0, 2.0], index=index)).horizontal_visibility()
+    assert graph.timestamps().tolist() == [float(stamp.timestamp()) for stamp in index]
+
+
 def test_nat_as_a_value_is_missing_and_in_the_index_an_error():
     values = pd.Series([1.0, 2.0, 3.0], index=pd.to_datetime(["2024-01-01", None, "2024-01-03"]))
     with pytest.raises(ValueError, match="NaT"):
