@@ -155,7 +155,7 @@ def _load_npy(path: str) -> np.ndarray:
 
 def read_series(path: str, column: str | None, time_column: str | None) -> tuple[np.ndarray, np.ndarray | None]:
     """The series (and its positions) of a CSV or NPY file or standard input."""
-    if path != "-" and path.endswith(".npy"):
+    if path != "-" and path.lower().endswith(".npy"):
         values = _load_npy(path)
         if values.ndim != 1:
             raise DataError(f"{path}: expected a 1-D array, got shape {values.shape}")
@@ -181,7 +181,7 @@ def read_series(path: str, column: str | None, time_column: str | None) -> tuple
 
 def read_many(path: str) -> tuple[list[str], list[np.ndarray]]:
     """Every series of a file: the rows of a 2-D NPY array or the numeric columns of a CSV file."""
-    if path != "-" and path.endswith(".npy"):
+    if path != "-" and path.lower().endswith(".npy"):
         values = _load_npy(path)
         if values.ndim == 1:
             return [Path(path).stem], [values]

@@ -217,12 +217,14 @@ def test_headerless_and_marked_files_keep_every_sample(tmp_path, content):
         assert np.array_equal(csv_edges(cli("edges", path, "--column", "value").stdout), expected)
 
 
-def test_npy_output_is_written_where_named_whatever_the_case(tmp_path):
+def test_npy_files_are_read_and_written_where_named_whatever_the_case(tmp_path):
     np.save(tmp_path / "y.npy", np.array(Y))
+    (tmp_path / "y.npy").rename(tmp_path / "Y.NPY")
     target = tmp_path / "edges.NPY"
-    assert cli("edges", tmp_path / "y.npy", "-o", target).returncode == 0
-    assert sorted(p.name for p in tmp_path.iterdir()) == ["edges.NPY", "y.npy"]
+    assert cli("edges", tmp_path / "Y.NPY", "-o", target).returncode == 0
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["Y.NPY", "edges.NPY"]
     assert np.array_equal(np.load(target), kt.natural_visibility_edges(Y))
+    assert cli("motifs", tmp_path / "Y.NPY").stdout.splitlines()[1].startswith("Y,")
 
 
 @pytest.mark.parametrize("array, message", [
