@@ -40,23 +40,17 @@ class UsageError(Exception):
 # ----------------------------------------------------------------------------- input
 
 
-def _filled_rows(text: str, source: str, first_only: bool = False) -> list[list[str]]:
-    """The rows of a CSV text that hold something (only the first one, if asked)."""
-    rows = []
+def _filled_rows(text: str, source: str) -> list[list[str]]:
+    """The rows of a CSV text that hold something."""
     try:
-        for row in csv.reader(io.StringIO(text)):
-            if any(cell.strip() for cell in row):
-                rows.append(row)
-                if first_only:
-                    break
+        return [row for row in csv.reader(io.StringIO(text)) if any(cell.strip() for cell in row)]
     except csv.Error as error:  # a cell past the csv module's size limit, say
         raise DataError(f"{source}: {error}") from None
-    return rows
 
 
 def _numbers(text: str, source: str) -> np.ndarray:
     """One number a line (a single comma-separated line works too)."""
-    cells = [cell.strip() for row in _filled_rows(text, source) for cell in row if cell.strip()]
+    cells = [cell.strip() for line in text.splitlines() for cell in line.split(",") if cell.strip()]
     try:
         return np.array([float(cell) for cell in cells], dtype=np.float64)
     except ValueError as error:
@@ -122,11 +116,15 @@ def _is_number(text: str) -> bool:
     return True
 
 
-def _has_header(text: str, source: str) -> bool:
-    """Whether the first line names columns rather than holding numbers
-    (quoted or not; the empty cells of a trailing separator hold nothing)."""
-    rows = _filled_rows(text, source, first_only=True)
-    return not rows or not all(_is_number(cell) for cell in rows[0] if cell.strip())
+def _has_header(text: str) -> bool:
+    """Whether the first line names columns rather than holding numbers. The
+    empty cells of trailing separators ('1,') hold nothing; a leading empty
+    one names the index column of pandas' to_csv."""
+    first = next((line for line in text.splitlines() if line.strip()), "")
+    cells = first.split(",")
+    while len(cells) > 1 and not cells[-1].strip():
+        cells.pop()
+    return not all(_is_number(cell) for cell in cells)
 
 
 def _read_text(path: str) -> str:
@@ -165,7 +163,7 @@ def read_series(path: str, column: str | None, time_column: str | None) -> tuple
     if column is None:
         if time_column is not None:
             raise DataError("--time-column needs --column")
-        if not _has_header(text, source):
+        if not _has_header(text):
             return _numbers(text, source), None
         return _numeric_columns(text, source)[1][-1], None
     names = [column] + ([time_column] if time_column else [])
@@ -190,7 +188,7 @@ def read_many(path: str) -> tuple[list[str], list[np.ndarray]]:
         return [str(row) for row in range(len(values))], list(values)
     text = _read_text(path)
     source = path if path != "-" else "standard input"
-    if not _has_header(text, source):
+    if not _has_header(text):
         return [Path(path).stem if path != "-" else "stdin"], [_numbers(text, source)]
     return _numeric_columns(text, source)
 

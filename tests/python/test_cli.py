@@ -198,10 +198,10 @@ def test_empty_and_absent_cells_are_missing_samples(tmp_path, gap, columns):
 @pytest.mark.parametrize("content", [
     b"\xef\xbb\xbf1\n3\n2\n4\n",  # a byte order mark before the first number
     b"\xef\xbb\xbfvalue\r\n1\r\n3\r\n2\r\n4\r\n",  # before the header, with CRLF lines
-    b'"1"\n"3"\n"2"\n"4"\n',  # quoted numbers without a header
     b'"value"\n"1"\n"3"\n"2"\n"4"\n',
     b"1,\n3,\n2,\n4,\n",  # a trailing separator on each line
     b"1,3,2,4\n",
+    b",0\n0,1\n1,3\n2,2\n3,4\n",  # pandas' to_csv of a frame of numbered columns: a header
 ])
 def test_headerless_and_marked_files_keep_every_sample(tmp_path, content):
     path = tmp_path / "y.csv"
