@@ -41,16 +41,27 @@ class UsageError(Exception):
 
 
 def _filled_rows(text: str, source: str) -> list[list[str]]:
-    """The rows of a CSV text that hold something."""
+    """The rows of a CSV text but its blank lines. A row of separators alone
+    (',,') is a row of missing samples, as in pandas: dropping it would move
+    every later sample to an earlier index."""
     try:
-        return [row for row in csv.reader(io.StringIO(text)) if any(cell.strip() for cell in row)]
+        return [row for row in csv.reader(io.StringIO(text)) if len(row) > 1 or (row and row[0].strip())]
     except csv.Error as error:  # a cell past the csv module's size limit, say
         raise DataError(f"{source}: {error}") from None
 
 
 def _numbers(text: str, source: str) -> np.ndarray:
-    """One number a line (a single comma-separated line works too)."""
-    cells = [cell.strip() for line in text.splitlines() for cell in line.split(",") if cell.strip()]
+    """One number a line, or the numbers of a single line. Several numbers
+    on one of several lines make a table without a header, whose columns
+    would otherwise run together into one series."""
+    lines = [[cell.strip() for cell in line.split(",") if cell.strip()] for line in text.splitlines()]
+    lines = [cells for cells in lines if cells]
+    if len(lines) > 1:
+        wide = next((number for number, cells in enumerate(lines, start=1) if len(cells) > 1), None)
+        if wide is not None:
+            raise DataError(f"{source}: {len(lines[wide - 1])} numbers on line {wide} of a file without a header; "
+                            "give it a header line to choose a column")
+    cells = [cell for cells in lines for cell in cells]
     try:
         return np.array([float(cell) for cell in cells], dtype=np.float64)
     except ValueError as error:
@@ -442,9 +453,9 @@ def parser() -> argparse.ArgumentParser:
     picture.add_argument("input")
     _input_options(picture)
     picture.add_argument("-o", "--output", required=True, help="a PNG or SVG file")
-    picture.add_argument("--max-edges", type=int, default=5000)
-    picture.add_argument("--width", type=int, default=1000, help="pixels")
-    picture.add_argument("--height", type=int, default=500, help="pixels")
+    picture.add_argument("--max-edges", type=_whole_number(1), default=5000)
+    picture.add_argument("--width", type=_whole_number(1), default=1000, help="pixels")
+    picture.add_argument("--height", type=_whole_number(1), default=500, help="pixels")
     picture.set_defaults(run=command_plot)
     return main
 

@@ -169,11 +169,16 @@ def test_variant_options_match_the_array_functions(series_csv, tmp_path, kind):
     (("edges", "typo.csv"), 1, "typo.csv: column 'value', row 2: 'x' is not a number"),
     (("motifs", "typo.csv"), 1, "column 'value', row 2"),
     (("edges", "typo.csv", "--column", "value"), 1, "column 'value', row 2"),
+    # Columns without a header do not run together into one series.
+    (("edges", "table.csv"), 1, "table.csv: 2 numbers on line 2 of a file without a header"),
+    (("plot", "x.csv", "-o", "p.png", "--width", "0"), 2, "at least 1"),
+    (("plot", "x.csv", "-o", "p.png", "--max-edges", "-3"), 2, "at least 1"),
 ])
 def test_errors_are_one_line(tmp_path, arguments, code, message):
     (tmp_path / "bad.csv").write_text("value\n1\nabc\n")
     (tmp_path / "nan.csv").write_text("value\n1\ninf\n")
     (tmp_path / "typo.csv").write_text("time,value\n0,1\n1,x\n2,3\n")
+    (tmp_path / "table.csv").write_text("1\n3,2\n4,0\n")
     proc = cli(*arguments, cwd=tmp_path)
     assert proc.returncode == code and message in proc.stderr
     assert "Traceback" not in proc.stderr
@@ -189,6 +194,17 @@ def test_empty_and_absent_cells_are_missing_samples(tmp_path, gap, columns):
     path.write_text(f"time,label,value\n0,a,1\n{gap.replace(',', ',b,')}\n2,c,3\n3,d,2\n")
     proc = cli("edges", path, *columns)
     # The time column holds the indices, so both give the same positions.
+    graph = kt.TimeSeries.with_missing([0.0, 1.0, 2.0, 3.0], [1.0, None, 3.0, 2.0]).natural_visibility()
+    assert proc.returncode == 0, proc.stderr
+    assert np.array_equal(csv_edges(proc.stdout), graph.edge_array())
+
+
+@pytest.mark.parametrize("columns", [("--column", "value"), ()])
+def test_a_row_of_separators_alone_is_a_row_of_missing_samples(tmp_path, columns):
+    # As pandas reads it; dropping the row moved every later sample forward.
+    path = tmp_path / "gaps.csv"
+    path.write_text("time,value\n0,1\n,\n\n2,3\n3,2\n")
+    proc = cli("edges", path, *columns)
     graph = kt.TimeSeries.with_missing([0.0, 1.0, 2.0, 3.0], [1.0, None, 3.0, 2.0]).natural_visibility()
     assert proc.returncode == 0, proc.stderr
     assert np.array_equal(csv_edges(proc.stdout), graph.edge_array())
