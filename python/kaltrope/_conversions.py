@@ -3,6 +3,7 @@ networkx and igraph, SciPy sparse matrices and pandas tables."""
 
 from __future__ import annotations
 
+import operator
 from typing import Any
 
 import numpy as np
@@ -38,9 +39,15 @@ def _node_count(pairs: NDArray[np.int64], n: int | None) -> int:
     needed = int(pairs.max()) + 1 if len(pairs) else 0
     if n is None:
         return needed
-    if n < needed:
-        raise ValueError(f"n={n} is too small for an edge to node {needed - 1}")
-    return int(n)
+    try:
+        count = operator.index(n)  # 2.7 nodes is no count to round
+    except TypeError:
+        raise TypeError(f"n must be an int, not {type(n).__name__}") from None
+    if count < 0:
+        raise ValueError(f"n must be at least 0, got {count}")
+    if count < needed:
+        raise ValueError(f"n={count} is too small for an edge to node {needed - 1}")
+    return count
 
 
 def _edge_weights(pairs: NDArray[np.int64], weights: ArrayLike | None) -> NDArray[np.float64]:
@@ -50,6 +57,23 @@ def _edge_weights(pairs: NDArray[np.int64], weights: ArrayLike | None) -> NDArra
     if values.shape != (len(pairs),):
         raise ValueError(f"weights must hold one value per edge ({len(pairs)}), got shape {values.shape}")
     return values
+
+
+def _no_edge_array_options(function: str, n: int | None, weights: ArrayLike | None = None,
+                           directed: bool = False) -> None:
+    """A VisibilityGraph has its nodes, unit weights and no direction: the
+    options that describe an edge array would be ignored."""
+    given = [name for name, value in (("n", n), ("weights", weights), ("directed", directed))
+             if value is not None and value is not False]
+    if given:
+        raise TypeError(f"{function}() takes {' and '.join(given)} only with an edge array, not a VisibilityGraph")
+
+
+def _visibility_graph(graph: Any, function: str) -> VisibilityGraph:
+    if not isinstance(graph, VisibilityGraph):
+        raise TypeError(f"{function}() expects a VisibilityGraph, got {type(graph).__name__} "
+                        "(kaltrope.from_edges makes one of an edge array)")
+    return graph
 
 
 def _weighted_edges(
@@ -93,6 +117,8 @@ def from_edges(
     ValueError
         If the edges are not an (E, 2) array of non-negative integers, join
         a node to itself, or `n`, `values` or `timestamps` do not fit them.
+    TypeError
+        If `n` is not an int.
     """
     pairs = _edge_pairs(edges)
     count = _node_count(pairs, n)
@@ -175,9 +201,13 @@ def to_networkx(
     ValueError
         If the edges are not an (E, 2) array of non-negative integers, or
         `n` or `weights` do not fit them.
+    TypeError
+        If `n` is not an int, or `n`, `weights` or `directed` come with a
+        VisibilityGraph.
     """
     nx = require("networkx")
     if isinstance(graph, VisibilityGraph):
+        _no_edge_array_options("to_networkx", n, weights, directed)
         pairs, count, values = graph.edge_array(), graph.node_count(), None
         result = nx.Graph()
         table = node_table(graph)
@@ -230,9 +260,13 @@ def to_igraph(
     ValueError
         If the edges are not an (E, 2) array of non-negative integers, or
         `n` or `weights` do not fit them.
+    TypeError
+        If `n` is not an int, or `n`, `weights` or `directed` come with a
+        VisibilityGraph.
     """
     ig = require("igraph")
     if isinstance(graph, VisibilityGraph):
+        _no_edge_array_options("to_igraph", n, weights, directed)
         pairs = graph.edge_array()
         result = ig.Graph(n=graph.node_count(), edges=pairs, directed=False)
         for name, column in node_table(graph).items():
@@ -268,9 +302,12 @@ def to_scipy_sparse(graph: VisibilityGraph | ArrayLike, format: str = "csr", n: 
         If SciPy is not installed (``pip install 'kaltrope[scipy]'``).
     ValueError
         If the edges or `n` are not valid.
+    TypeError
+        If `n` is not an int, or comes with a VisibilityGraph.
     """
     sparse = require("scipy.sparse")
     if isinstance(graph, VisibilityGraph):
+        _no_edge_array_options("to_scipy_sparse", n)
         pairs, count = graph.edge_array(), graph.node_count()
     else:
         pairs = _edge_pairs(graph)
@@ -301,9 +338,11 @@ def to_pandas(graph: VisibilityGraph) -> Any:
     ------
     ImportError
         If pandas is not installed (``pip install 'kaltrope[pandas]'``).
+    TypeError
+        If `graph` is not a VisibilityGraph.
     """
     pd = require("pandas")
-    pairs = graph.edge_array()
+    pairs = _visibility_graph(graph, "to_pandas").edge_array()
     return pd.DataFrame({"source": pairs[:, 0], "target": pairs[:, 1], "weight": np.ones(len(pairs))})
 
 
@@ -323,8 +362,10 @@ def features_frame(graph: VisibilityGraph) -> Any:
     ------
     ImportError
         If pandas is not installed (``pip install 'kaltrope[pandas]'``).
+    TypeError
+        If `graph` is not a VisibilityGraph.
     """
     pd = require("pandas")
-    frame = pd.DataFrame(node_table(graph))
+    frame = pd.DataFrame(node_table(_visibility_graph(graph, "features_frame")))
     frame.index.name = "node"
     return frame

@@ -79,6 +79,7 @@ class TestEdgeArrays:
         (np.array([[0, 2**63 + 5]], dtype=np.uint64), None, None, "fewer than 2\\*\\*32 nodes"),
         (np.array([[0, 2**40]]), None, None, "fewer than 2\\*\\*32 nodes"),
         (kt.natural_visibility_edges(Y, weight="slope"), None, None, "ragged"),
+        (np.empty((0, 2), np.int64), -1, None, "^n must be at least 0, got -1$"),
     ])
     def test_bad_edges(self, edges, n, weights, message):
         with pytest.raises(ValueError, match=message):
@@ -163,6 +164,32 @@ class TestGraphs:
         pytest.importorskip("scipy")
         graph = kt.natural_visibility(Y)
         assert np.array_equal(kt.to_scipy_sparse(graph).toarray(), graph.adjacency_matrix())
+
+    def test_a_node_count_is_a_whole_number(self):
+        pytest.importorskip("scipy")
+        for convert in (kt.to_networkx, kt.from_edges, kt.to_scipy_sparse):
+            with pytest.raises(TypeError, match="^n must be an int, not float$"):
+                convert([[0, 1]], n=2.7)
+        assert kt.to_networkx([[0, 1]], n=np.int64(3)).number_of_nodes() == 3
+
+    def test_options_of_edge_arrays_are_refused_with_a_graph(self):
+        # They would be ignored: a graph has its own nodes, unit weights and no direction.
+        pytest.importorskip("igraph")
+        pytest.importorskip("scipy")
+        graph = kt.natural_visibility(Y)
+        for convert in (kt.to_networkx, kt.to_igraph):
+            with pytest.raises(TypeError, match=r"^to_\w+\(\) takes directed only with an edge array"):
+                convert(graph, directed=True)
+            with pytest.raises(TypeError, match="takes n and weights only with an edge array"):
+                convert(graph, 10, np.ones(graph.edge_count()))
+        with pytest.raises(TypeError, match=r"^to_scipy_sparse\(\) takes n only"):
+            kt.to_scipy_sparse(graph, n=10)
+
+    def test_pandas_tables_need_a_graph(self):
+        pytest.importorskip("pandas")
+        for convert in (kt.to_pandas, kt.features_frame):
+            with pytest.raises(TypeError, match="expects a VisibilityGraph, got ndarray .*from_edges"):
+                convert(kt.natural_visibility_edges(Y))
 
 
 def test_missing_library_names_the_extra():
