@@ -181,11 +181,23 @@ def read_series(path: str, column: str | None, time_column: str | None) -> tuple
     columns = _csv_columns(text, source, names)
     if time_column is None:
         return columns[0], None
+    return columns[0], _positions(columns[1], time_column, source)
+
+
+def _positions(column: np.ndarray, name: str, source: str) -> np.ndarray:
+    """A time column checked for every command alike: a graph object would
+    otherwise quietly place the samples at their indices."""
     # A missing value is a gap in the series; a missing position leaves its sample nowhere.
-    gaps = np.flatnonzero(np.isnan(columns[1]))
+    gaps = np.flatnonzero(~np.isfinite(column))
     if len(gaps):
-        raise DataError(f"{source}: column '{time_column}', row {gaps[0] + 1}: the position is missing")
-    return columns[0], columns[1]
+        problem = "is missing" if np.isnan(column[gaps[0]]) else "is not finite"
+        raise DataError(f"{source}: column '{name}', row {gaps[0] + 1}: the position {problem}")
+    steps = np.flatnonzero(~(np.diff(column) > 0))
+    if len(steps):
+        row = steps[0] + 2
+        raise DataError(f"{source}: column '{name}', row {row}: the positions must increase strictly "
+                        f"({float(column[row - 2])!r} then {float(column[row - 1])!r})")
+    return column
 
 
 def read_many(path: str) -> tuple[list[str], list[np.ndarray]]:

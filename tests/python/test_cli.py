@@ -266,11 +266,20 @@ def test_motif_names_with_separators_are_quoted(tmp_path):
 
 
 @pytest.mark.parametrize("command", [("edges",), ("edges", "-o", "g.graphml"), ("stats",), ("plot", "-o", "p.png")])
-def test_a_missing_position_is_an_error(tmp_path, command):
+@pytest.mark.parametrize("times, message", [
     # A missing value is a gap in the series; a missing position leaves a sample nowhere.
-    (tmp_path / "gaps.csv").write_text("time,value\n0,1\n1,\n,3\n3,2\n")
+    (("0", "1", "", "3"), "row 3: the position is missing"),
+    (("0", "1", "inf", "3"), "row 3: the position is not finite"),
+    # The graph objects behind stats, plot and the graph formats placed the
+    # samples at their indices instead, where the edge tables failed.
+    (("0", "2", "2", "3"), "row 3: the positions must increase strictly (2.0 then 2.0)"),
+    (("0", "2", "1", "3"), "row 3: the positions must increase strictly (2.0 then 1.0)"),
+])
+def test_positions_that_do_not_increase_are_an_error(tmp_path, command, times, message):
+    rows = zip(times, ("1", "3", "2", ""))
+    (tmp_path / "gaps.csv").write_text("time,value\n" + "".join(f"{t},{v}\n" for t, v in rows))
     proc = cli(command[0], "gaps.csv", "--column", "value", "--time-column", "time", *command[1:], cwd=tmp_path)
-    assert proc.returncode == 1 and "column 'time', row 3" in proc.stderr
+    assert proc.returncode == 1 and f"column 'time', {message}" in proc.stderr
     assert sorted(p.name for p in tmp_path.iterdir()) == ["gaps.csv"]
 
 
