@@ -11,6 +11,11 @@ from _kaltrope import TimeSeries
 from kaltrope._optional import require
 
 
+# Items of an object column that numpy would turn into numbers: a boolean
+# column with a gap, or text among numbers, is of dtype object.
+_NOT_MEASUREMENTS = (bool, np.bool_, str, bytes)
+
+
 def _timestamps(index: Any, pd: Any) -> np.ndarray:
     """A DatetimeIndex in seconds since the epoch (UTC), or a numeric index."""
     if isinstance(index, pd.DatetimeIndex):
@@ -83,6 +88,7 @@ def time_series_from_pandas(series: Any) -> TimeSeries:
     # become counts of a unit.
     types = pd.api.types
     if (types.is_bool_dtype(present) or (not present.empty and types.is_string_dtype(present))
+            or (series.dtype == object and any(isinstance(value, _NOT_MEASUREMENTS) for value in present))
             or types.is_complex_dtype(series.dtype) or types.is_datetime64_any_dtype(series.dtype)
             or types.is_timedelta64_dtype(series.dtype)):
         raise TypeError(f"the values must be numeric, not {series.dtype}")

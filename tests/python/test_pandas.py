@@ -56,6 +56,12 @@ def test_nat_as_a_value_is_missing_and_in_the_index_an_error():
     # Numbers of another kind: the imaginary parts, or the unit of the dates, would be lost.
     (lambda: pd.Series([1 + 2j, 3 + 0j]), TypeError),
     (lambda: pd.Series([1 + 2j, None], dtype=object), TypeError),
+    # A boolean or text column with a gap is of dtype object: its values are still no measurements.
+    (lambda: pd.Series([True, False, np.nan]), TypeError),
+    (lambda: pd.Series([True, None]), TypeError),
+    (lambda: pd.Series([1.5, np.True_], dtype=object), TypeError),
+    (lambda: pd.Series([1.5, "2.5"], dtype=object), TypeError),
+    (lambda: pd.Series([b"2.5", None], dtype=object), TypeError),
     (lambda: pd.Series(pd.to_datetime(["2024-01-01", None, "2024-01-02"])), TypeError),
     (lambda: pd.Series(pd.to_timedelta([1, 2], unit="s")), TypeError),
     # A numeric index with a gap leaves a sample without a timestamp, as NaT does.
