@@ -98,6 +98,11 @@ def series_features(y: NDArray[np.float64], kind: _Kind, keywords: dict[str, Any
 
 def as_series_list(X: ArrayLike | Iterable[ArrayLike]) -> Sequence[NDArray[np.float64]]:
     """The rows of a 2-D array, or each item of an iterable, as 1-D float64."""
+    # Other two-dimensional arrays (a DataFrame, which iterates over its
+    # column labels; a memoryview, which cannot be iterated) are read as the
+    # array they hold.
+    if not isinstance(X, np.ndarray) and getattr(X, "ndim", None) == 2:
+        X = np.asarray(X, dtype=np.float64)
     if isinstance(X, np.ndarray):
         if X.ndim != 2:
             raise ValueError(f"expected a 2-D array of series (rows), got {X.ndim} dimensions")

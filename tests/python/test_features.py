@@ -107,6 +107,20 @@ def test_table_layout_and_short_series():
     assert empty.dtypes.equals(table.dtypes)
 
 
+def test_two_dimensional_array_likes_are_rows_of_series():
+    # A DataFrame iterates over its column labels and a 2-D memoryview cannot
+    # be iterated at all: both are read as the array they hold.
+    X = np.random.default_rng(4).random((3, 30))
+    expected = kt.features(X)
+    for like in (pd.DataFrame(X), pd.DataFrame(X, columns=[f"t{i}" for i in range(30)]), memoryview(X)):
+        pd.testing.assert_frame_equal(kt.features(like), expected, check_exact=True)
+    with pytest.raises(ValueError, match="series 1: non-finite value at index 2"):
+        kt.features(pd.DataFrame([[1.0, 2.0, 3.0], [1.0, 2.0, np.nan]]))
+    # A Series of series is still one series per item, of any lengths.
+    ragged = pd.Series([X[0], X[1, :10]])
+    assert kt.features(ragged)["nodes"].tolist() == [30, 10]
+
+
 def test_errors_name_the_series():
     with pytest.raises(ValueError, match="series 2: the series is empty"):
         kt.features([[1.0, 2.0], [3.0], []])
