@@ -110,10 +110,9 @@ def as_series_list(X: ArrayLike | Iterable[ArrayLike]) -> Sequence[NDArray[np.fl
     rows = []
     for index, item in enumerate(X):  # type: ignore[arg-type]
         if np.ndim(item) == 0:
-            # One series, or a DataFrame, which iterates over its column labels.
+            # One series given alone.
             raise ValueError(f"series {index} is a single value ({item!r}): expected the rows of a 2-D array or "
-                             "an iterable of series (for one series, [y]; for the columns of a DataFrame, "
-                             "df.T.to_numpy())")
+                             "an iterable of series (for one series, pass [y])")
         row = np.asarray(item, dtype=np.float64)
         if row.ndim != 1:
             raise ValueError(f"series {index}: expected a 1-D series, got {row.ndim} dimensions")
