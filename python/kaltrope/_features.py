@@ -187,7 +187,8 @@ def features(X: ArrayLike | Iterable[ArrayLike], kind: _Kind = "natural", **keyw
     Parameters
     ----------
     X : array_like of shape (B, n), or iterable of 1-D array_like
-        The series: the rows of a 2-D array, or series of any lengths.
+        The series: the rows of a 2-D array (a DataFrame's rows too: pass
+        ``df.T`` for its columns), or series of any lengths.
     kind : {"natural", "horizontal"}, default "natural"
         The visibility graph of each series.
     **keywords
