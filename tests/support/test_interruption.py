@@ -83,6 +83,12 @@ def features_graph(n):
     return kt.TimeSeries(np.random.default_rng(2).random(n)).natural_visibility_with_features(features)
 
 
+def gappy_series(n):
+    # Every other sample missing: each reads a wide window to be filled.
+    values = [None if i % 2 else float(i % 7) for i in range(n)]
+    return kt.TimeSeries.with_missing(np.arange(n, dtype=float), values)
+
+
 def setup(name, folder):
     dense = lambda: kt.natural_visibility((np.arange(4000) - 2000.0) ** 2)    # every pair an edge
     walk = lambda n: kt.natural_visibility(np.random.default_rng(0).random(n))
@@ -106,6 +112,10 @@ def setup(name, folder):
         "save": lambda: save_case("save_graphml", features_graph(500_000), os.path.join(folder, "g.graphml")),
         "csv_open": lambda: fifo_case(folder, writer=False),
         "csv_read": lambda: fifo_case(folder, writer=True),
+        "mean_imputation": lambda: plain(
+            lambda: gappy_series(200_000).handle_missing(kt.MissingDataStrategy.mean_imputation(100_001))),
+        "median_imputation": lambda: plain(
+            lambda: gappy_series(200_000).handle_missing(kt.MissingDataStrategy.median_imputation(100_001))),
     }
     return cases[name]()
 
@@ -128,6 +138,7 @@ GROUPS = {
     "streams": ["stream_scan", "stream_auto", "stream_window"],
     "graphs": ["graph", "paths", "betweenness", "statistics", "motifs", "clustering"],
     "files": ["graphml", "json", "save", "csv_open", "csv_read"],
+    "repairs": ["mean_imputation", "median_imputation"],
 }
 # Seconds; the calls poll every few tens of milliseconds. Under the
 # sanitizers every loop runs several times slower, and so does the wait.

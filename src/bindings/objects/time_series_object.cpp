@@ -149,7 +149,8 @@ PyObject* handle_missing(PyObject* self, PyObject* args, PyObject* kwargs) {
         }
         const MissingDataStrategy* strategy = strategy_argument(strategy_argument_object, "strategy");
         if (strategy == nullptr) return nullptr;
-        auto repaired = series_of(self).handle_missing(*strategy);
+        const TimeSeries& series = series_of(self);
+        auto repaired = without_lock([&] { return series.handle_missing(*strategy); });
         if (!repaired) return raise_error(repaired.error());
         return wrap(series_type, std::move(*repaired));
     });

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "support/interruption.hpp"
+
 namespace kaltrope {
 namespace {
 
@@ -22,12 +24,18 @@ std::optional<double> nearest(const SampleView& samples, std::size_t index) {
     return index - *before <= *after - index ? samples[*before] : samples[*after];
 }
 
+// A window at least this wide is worth a poll for interruption of its own.
+constexpr std::size_t kPollWindow = 4096;
+
 // The present samples of the window of window_size around index, index itself
 // left out, in index order: window_size / 2 on either side, cut at the ends.
 std::vector<double> window_values(const SampleView& samples, std::size_t index, std::size_t window_size) {
     const std::size_t half = window_size / 2;
     const std::size_t first = index - std::min(index, half);
     const std::size_t last = index + std::min(half, samples.size() - 1 - index);
+    // Each missing sample reads its whole window: a wide one over a long
+    // series with many gaps runs for minutes.
+    if (last - first >= kPollWindow) interruption::poll();
     std::vector<double> values;
     for (std::size_t j = first; j <= last; ++j) {
         if (j != index && samples[j]) values.push_back(*samples[j]);
