@@ -21,10 +21,12 @@
 namespace kaltrope::bindings {
 namespace {
 
-// The rows of a batch, with the references that keep their data alive.
+// The rows of a batch, with the references (or copies) that keep their data
+// alive.
 struct Rows {
     PyRef matrix;
     std::vector<F64Vec> converted;
+    std::vector<std::vector<double>> copied;
     std::vector<Series> series;
 };
 
@@ -50,16 +52,26 @@ std::optional<Rows> matrix_rows(PyObject* object) {
     return rows;
 }
 
-// Any iterable: each item converted as a series of its own.
+// Any iterable: each item converted as a series of its own. The items of a
+// list or tuple are all there before the call and are read in place; those of
+// any other iterable are copied as they come, as the iterator may hand out
+// the same buffer again, refilled, or a view into one it reuses.
 std::optional<Rows> iterated_rows(PyObject* object) {
+    const bool items_stay = PyList_CheckExact(object) || PyTuple_CheckExact(object);
     PyRef iterator = PyRef::steal(PyObject_GetIter(object));
     if (!iterator) return std::nullopt;
     Rows rows;
     while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
         auto series = to_f64(item.get());
         if (!series) return std::nullopt;
-        rows.series.push_back(series->values());
-        rows.converted.push_back(std::move(*series));
+        if (items_stay) {
+            rows.series.push_back(series->values());
+            rows.converted.push_back(std::move(*series));
+        } else {
+            const Series values = series->values();
+            rows.copied.emplace_back(values.begin(), values.end());
+            rows.series.emplace_back(rows.copied.back());
+        }
     }
     if (PyErr_Occurred()) return std::nullopt;
     return rows;

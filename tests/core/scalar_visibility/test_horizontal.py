@@ -163,6 +163,27 @@ def test_error_while_iterating_rows_propagates(fn):
         fn(rows())
 
 
+@pytest.mark.parametrize("fn, oracle", BATCHES, ids=["horizontal", "natural"])
+def test_rows_are_the_values_each_item_had_when_it_came(fn, oracle):
+    # A reader that refills one buffer (or a ring of views into one) and
+    # yields it again: each row is the values it held when yielded.
+    m = _matrix(6, 5, 9)
+    def refilled():
+        buffer = np.empty(m.shape[1])
+        for row in m:
+            buffer[:] = row
+            yield buffer
+    def ring():
+        store = np.empty((2, m.shape[1]))
+        for k, row in enumerate(m):
+            store[k % 2] = row
+            yield store[k % 2]
+    want = [oracle(r) for r in m]
+    check_batch(fn(refilled()), want)
+    check_batch(fn(ring()), want)
+    check_batch(fn(iter(list(m))), want)
+
+
 @pytest.mark.parametrize("fn", [HBATCH, NBATCH])
 def test_matrix_with_zero_columns(fn):
     for rows in (np.zeros((4, 0)), np.zeros((4, 0), dtype=np.int16),
