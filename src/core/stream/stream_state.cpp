@@ -114,7 +114,7 @@ StreamState AnyStream::state() const {
         state.dim = vector->dim();
         state.values = vector->seen_data();
         state.positions = vector->seen_positions();
-        for (const VectorStream::Anchor& anchor : vector->seen_anchors()) {
+        for (const VectorStream::Anchor& anchor : vector->saved_anchors()) {
             state.anchors.index.push_back(anchor.index);
             state.anchors.best_num.push_back(anchor.best_num);
             state.anchors.best_den.push_back(anchor.best_den);

@@ -1,7 +1,10 @@
 #include "core/stream/vector_stream.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+
+#include "core/vector_visibility/scaling.hpp"
 
 namespace kaltrope {
 namespace {
@@ -11,6 +14,32 @@ double dot(const double* a, const double* b, std::size_t dim) {
     for (std::size_t d = 0; d < dim; ++d) sum += a[d] * b[d];
     return sum;
 }
+
+// The dot product of a * 2^k (scale = 2^k) and b, b already scaled: the
+// products of the two scaled rows, summed as dot() sums them.
+double scaled_dot(const double* a, double scale, const double* b, std::size_t dim) {
+    double sum = 0;
+    for (std::size_t d = 0; d < dim; ++d) sum += (a[d] * scale) * b[d];
+    return sum;
+}
+
+double self_dot(const double* a, int exponent, std::size_t dim) {
+    const double scale = std::ldexp(1.0, exponent);
+    double sum = 0;
+    for (std::size_t d = 0; d < dim; ++d) sum += (a[d] * scale) * (a[d] * scale);
+    return sum;
+}
+
+// Takes a largest magnitude seen so far into an exponent: a new one is
+// chosen only when the largest, scaled, leaves the safe range.
+void widen(double largest, double& kept, int& exponent) {
+    if (!(largest > kept)) return;
+    kept = largest;
+    const double scaled = std::ldexp(largest, exponent);
+    if (scaled > vector::kSafeHigh || scaled < vector::kSafeLow) exponent = vector::scale_exponent(largest);
+}
+
+constexpr double kFresh = -std::numeric_limits<double>::infinity();
 
 }  // namespace
 
@@ -39,14 +68,61 @@ void VectorStream::push_checked(Series vector, std::optional<double> position, S
     make_room(spare_, anchors_.size() + 1);
     make_room(sources, anchors_.size());
     reserve(1);
+    scratch_.resize(dim_);
 
+    Scaling next = scaling_;
+    widen(vector::largest_magnitude(vector.data(), dim_), next.largest_value, next.values);
+    if (!horizontal_) widen(std::fabs(x), next.largest_position, next.positions);
+    if (next.values == 0 && next.positions == 0 && scaling_.values == 0 && scaling_.positions == 0) {
+        push_anchors<false>(first_kept, vector.data(), x, next, sources);
+    } else {
+        push_anchors<true>(first_kept, vector.data(), x, next, sources);
+    }
+    data_.append(vector);
+    positions_.push_back(x);
+    anchors_.swap(spare_);
+    scaling_ = next;
+}
+
+// The anchors after the sample (vector at position x) into spare_, and its
+// sources; Scaled forms the products from the values and positions scaled
+// as `next` says, the anchors taken into its scale.
+template <bool Scaled>
+void VectorStream::push_anchors(std::vector<Anchor>::const_iterator first_kept, const double* vector, double x,
+                                Scaling next, Sources& sources) {
+    const std::size_t n = size();
+    [[maybe_unused]] const double value_scale = std::ldexp(1.0, next.values);
+    [[maybe_unused]] const double position_scale = std::ldexp(1.0, next.positions);
+    [[maybe_unused]] const int num_shift = 2 * (next.values - scaling_.values);
+    [[maybe_unused]] const int den_shift = next.positions - scaling_.positions;
+    if constexpr (Scaled) {
+        for (std::size_t d = 0; d < dim_; ++d) scratch_[d] = vector[d] * value_scale;
+        vector = scratch_.data();
+        x *= position_scale;
+    }
     // The anchors after this sample go to spare_; the ones before it stay
     // as they were, for undoing the push.
     for (auto it = first_kept; it != anchors_.end(); ++it) {
         // Long anchor lists poll for interruption; nothing has changed yet.
         if ((it - first_kept) % 4096 == 4095) interruption::poll();
         Anchor anchor = *it;
-        const double e = dot(data_.row(anchor.index), vector.data(), dim_);
+        const double* row = data_.row(anchor.index);
+        double e;
+        double anchor_x;
+        if constexpr (Scaled) {
+            e = scaled_dot(row, value_scale, vector, dim_);
+            anchor_x = positions_[anchor.index] * position_scale;
+            if (num_shift != 0) {
+                anchor.norm2 = self_dot(row, next.values, dim_);
+                anchor.best_num = std::ldexp(anchor.best_num, num_shift);
+            }
+            if (den_shift != 0 && !horizontal_ && anchor.best_num != kFresh) {
+                anchor.best_den = std::ldexp(anchor.best_den, den_shift);
+            }
+        } else {
+            e = dot(row, vector, dim_);
+            anchor_x = positions_[anchor.index];
+        }
         const bool predecessor = anchor.index + 1 == n;
         if (horizontal_) {
             if (predecessor || anchor.best_num < std::min(anchor.norm2, e)) sources.push_back(anchor.index);
@@ -55,7 +131,7 @@ void VectorStream::push_checked(Series vector, std::optional<double> position, S
             if (!(anchor.norm2 > anchor.best_num)) continue;
         } else {
             const double s = e - anchor.norm2;
-            const double delta = x - positions_[anchor.index];
+            const double delta = x - anchor_x;
             if (predecessor || s * anchor.best_den > delta * anchor.best_num) {
                 sources.push_back(anchor.index);
                 anchor.best_num = s;
@@ -64,16 +140,13 @@ void VectorStream::push_checked(Series vector, std::optional<double> position, S
         }
         spare_.push_back(anchor);
     }
-    spare_.push_back({n, dot(vector.data(), vector.data(), dim_), -std::numeric_limits<double>::infinity(), 1.0});
-    data_.append(vector);
-    positions_.push_back(x);
-    anchors_.swap(spare_);
+    spare_.push_back({n, dot(vector, vector, dim_), kFresh, 1.0});
 }
 
 VectorStream::Mark VectorStream::mark(std::size_t run_length) const {
     // The anchors before a single push are kept by the push itself.
-    if (run_length <= 1) return {size(), std::nullopt};
-    return {size(), anchors_};
+    if (run_length <= 1) return {size(), std::nullopt, scaling_};
+    return {size(), anchors_, scaling_};
 }
 
 void VectorStream::roll_back(Mark mark) {
@@ -84,6 +157,7 @@ void VectorStream::roll_back(Mark mark) {
     }
     data_.truncate(mark.size);
     positions_.truncate(mark.size);
+    scaling_ = mark.scaling;
 }
 
 VectorStream::VectorStream(std::optional<std::size_t> window, std::size_t dim, bool horizontal, std::size_t count,
@@ -93,11 +167,43 @@ VectorStream::VectorStream(std::optional<std::size_t> window, std::size_t dim, b
       horizontal_(horizontal),
       data_(dim, count - positions.size(), data),
       positions_(1, count - positions.size(), positions),
-      anchors_(std::move(anchors)) {
+      anchors_(std::move(anchors)),
+      scaling_(scaling_of(data, positions)) {
     for (Anchor& anchor : anchors_) {
         const double* row = data_.row(anchor.index);
-        anchor.norm2 = dot(row, row, dim_);
+        anchor.norm2 = scaling_.values == 0 ? dot(row, row, dim_) : self_dot(row, scaling_.values, dim_);
     }
+}
+
+// The scaling of a stream restored from these samples: each exponent the
+// one its largest magnitude calls for.
+VectorStream::Scaling VectorStream::scaling_of(Series data, Series positions) const {
+    Scaling scaling;
+    scaling.largest_value = vector::largest_magnitude(data.data(), data.size());
+    scaling.values = vector::scale_exponent(scaling.largest_value);
+    if (!horizontal_) {
+        scaling.largest_position = vector::largest_magnitude(positions.data(), positions.size());
+        scaling.positions = vector::scale_exponent(scaling.largest_position);
+    }
+    return scaling;
+}
+
+std::vector<VectorStream::Anchor> VectorStream::saved_anchors() const {
+    const std::span<const Anchor> seen = seen_anchors();
+    std::vector<Anchor> saved(seen.begin(), seen.end());
+    const Scaling restored = scaling_of(seen_data(), seen_positions());
+    const int num_shift = 2 * (restored.values - scaling_.values);
+    const int den_shift = restored.positions - scaling_.positions;
+    if (num_shift == 0 && den_shift == 0) return saved;
+    for (Anchor& anchor : saved) {
+        const bool fresh = anchor.best_num == kFresh;
+        anchor.best_num = std::ldexp(anchor.best_num, num_shift);
+        if (!horizontal_ && !fresh) {
+            // A position difference stays positive, however small.
+            anchor.best_den = std::max(std::ldexp(anchor.best_den, den_shift), std::numeric_limits<double>::denorm_min());
+        }
+    }
+    return saved;
 }
 
 std::span<const VectorStream::Anchor> VectorStream::seen_anchors() const {

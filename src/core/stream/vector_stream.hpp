@@ -50,19 +50,35 @@ public:
         double best_den;  // natural: its position difference
     };
 
-    // What undoing a run of run_length samples needs: the sample count and,
-    // for more than one sample, a copy of the anchors before it.
+    // Products are formed from values scaled by 2^values and positions by
+    // 2^positions (see core/vector_visibility/scaling.hpp), the exponents
+    // chosen from the largest magnitudes taken so far: set when they leave
+    // the safe range, and kept while the scaled largest stays in it, so a
+    // stream rescales only a handful of times. An anchor's norm2 and best_num
+    // are in the values' scale squared, its best_den in the positions' scale.
+    struct Scaling {
+        int values = 0;
+        int positions = 0;
+        double largest_value = 0;
+        double largest_position = 0;
+    };
+
+    // What undoing a run of run_length samples needs: the sample count, the
+    // scaling and, for more than one sample, a copy of the anchors before it.
     struct Mark {
         std::size_t size;
         std::optional<std::vector<Anchor>> anchors;
+        Scaling scaling;
     };
     // A stream that has taken count samples, the last ones given as rows of
     // dim values with their positions, and the anchors among them, by index
     // (all checked by the caller). Each anchor's norm2 is computed here.
     VectorStream(std::optional<std::size_t> window, std::size_t dim, bool horizontal, std::size_t count, Series data,
                  Series positions, std::vector<Anchor> anchors);
-    // The anchors that a later sample may use, by index.
-    std::span<const Anchor> seen_anchors() const;
+    // The anchors that a later sample may use, by index, as a saved state
+    // holds them: in the scale that a stream built from seen_data() and
+    // seen_positions() chooses (none for values in the safe range).
+    std::vector<Anchor> saved_anchors() const;
 
     Mark mark(std::size_t run_length) const;
     // Forgets the samples pushed since mark, as if never pushed.
@@ -76,6 +92,14 @@ private:
     SlidingHistory<double> positions_;
     std::vector<Anchor> anchors_;  // by index
     std::vector<Anchor> spare_;    // after a push: the anchors before it
+    Scaling scaling_;
+    std::vector<double> scratch_;  // the sample scaled
+
+    Scaling scaling_of(Series data, Series positions) const;
+    std::span<const Anchor> seen_anchors() const;
+    template <bool Scaled>
+    void push_anchors(std::vector<Anchor>::const_iterator first_kept, const double* vector, double x,
+                      Scaling next, Sources& sources);
 };
 
 }  // namespace kaltrope

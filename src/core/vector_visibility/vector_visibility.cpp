@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "core/vector_visibility/projected_tests.hpp"
+#include "core/vector_visibility/scaling.hpp"
 #include "support/interruption.hpp"
 #include "support/worker_pool.hpp"
 #include "support/cpu_features.hpp"
@@ -96,17 +97,58 @@ std::vector<EdgeList> with_features(std::size_t dim, Body&& body) {
     }
 }
 
+// The values, or a copy scaled into the safe range when they lie outside it.
+struct SafeValues {
+    std::vector<double> copy;
+    RowMatrix matrix;
+
+    explicit SafeValues(RowMatrix x) : matrix(x) {
+        if (const int exponent = scale_exponent(largest_magnitude(x.data, x.len)); exponent != 0) {
+            copy = scaled_copy(x.data, x.len, exponent);
+            matrix.data = copy.data();
+        }
+    }
+};
+
+// Explicit positions likewise (uniform ones are whole numbers below 2^32).
+struct SafePositions {
+    std::vector<double> copy;
+    ExplicitPositions positions;
+
+    SafePositions(ExplicitPositions given, std::size_t rows) : positions(given) {
+        if (const int exponent = scale_exponent(largest_magnitude(given.x, rows)); exponent != 0) {
+            copy = scaled_copy(given.x, rows, exponent);
+            positions.x = copy.data();
+        }
+    }
+};
+
 template <class Positions>
-std::vector<EdgeList> natural_parts(RowMatrix x, Positions positions, bool parallel) {
+std::vector<EdgeList> natural_parts(RowMatrix given, Positions given_positions, bool parallel) {
+    const SafeValues values(given);
+    const RowMatrix x = values.matrix;
+    auto positions = [&] {
+        if constexpr (std::is_same_v<Positions, ExplicitPositions>) {
+            return SafePositions(given_positions, x.rows());
+        } else {
+            return given_positions;
+        }
+    }();
     const Prepared prepared = prepare(x);
     return with_features(x.dim, [&](auto features) {
         return run(x.rows(), parallel, [&](std::size_t begin, std::size_t end, EdgeList& edges) {
-            natural_rows<features()>(x, prepared, positions, begin, end, edges);
+            if constexpr (std::is_same_v<Positions, ExplicitPositions>) {
+                natural_rows<features()>(x, prepared, positions.positions, begin, end, edges);
+            } else {
+                natural_rows<features()>(x, prepared, positions, begin, end, edges);
+            }
         });
     });
 }
 
-std::vector<EdgeList> horizontal_parts(RowMatrix x, bool parallel) {
+std::vector<EdgeList> horizontal_parts(RowMatrix given, bool parallel) {
+    const SafeValues values(given);
+    const RowMatrix x = values.matrix;
     const Prepared prepared = prepare(x);
     return with_features(x.dim, [&](auto features) {
         return run(x.rows(), parallel, [&](std::size_t begin, std::size_t end, EdgeList& edges) {

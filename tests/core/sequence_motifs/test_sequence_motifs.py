@@ -269,3 +269,23 @@ REGISTRATION_ORDER = [
 def test_registration_order():
     present = [name for name in vars(kt) if name in REGISTRATION_ORDER]
     assert present == REGISTRATION_ORDER
+
+
+@pytest.mark.parametrize("exponent", [665, 990, -565, -997, -1074])
+def test_vector_kinds_of_extreme_values(exponent):
+    """Values near 1e200, 1e300, 1e-170, 1e-300 and subnormals count as the same
+    values near 1 do, and as the windows' vector graphs say; one positive
+    feature as the scalar kinds."""
+    rng = np.random.default_rng(abs(exponent))
+    X = rng.integers(-9, 10, (400, 3)).astype(np.float64)
+    y = rng.integers(1, 60, 400).astype(np.float64)
+    for kind in ("vector_natural", "vector_horizontal"):
+        scaled = np.ldexp(X, exponent)
+        assert VM(scaled, kind).tolist() == VM(X, kind).tolist()
+        assert VM(np.stack([scaled, X]), kind).tolist() == [VM(X, kind).tolist()] * 2
+        assert VM(np.ldexp(y, exponent)[:, None], kind).tolist() == VM(y, kind.split("_")[1]).tolist()
+    engine = kt.natural_vector_visibility_edges
+    want = np.zeros(8, dtype=np.uint64)
+    for k in range(60):
+        want[code_of(map(tuple, engine(np.ldexp(X[k:k + 4], exponent)).tolist()))] += 1
+    assert VM(np.ldexp(X[:63], exponent), "vector_natural").tolist() == want.tolist()

@@ -329,3 +329,74 @@ class TestErrors:
             stream.push(Sneaky(lambda: len(stream)))
         assert len(stream) == 0
         assert stream.push(1.0).tolist() == []
+
+
+class TestExtremeMagnitudes:
+    """A vector stream scales its products into the safe range as the arrays do,
+    rescaling what it keeps when a sample moves the largest magnitude out of it:
+    its edges are the arrays' across every rescaling, pickled or not."""
+
+    # Segments of 30 rows of small whole numbers times 2^exponent: starting
+    # small and meeting huge values, the reverse, tiny and subnormal starts.
+    SEGMENTS = {
+        "small_then_huge": [0, 300, 400],
+        "huge_then_small": [400, 100, 0],
+        "tiny_rising": [-1000, -700, -600],
+        "subnormal_then_tiny": [-1074, -800],
+        "up_and_down": [0, 260, -140],
+        "near_the_largest": [900, 1010],
+    }
+
+    @staticmethod
+    def series(name, dim, position_exponent):
+        rng = np.random.default_rng(len(name) * 7 + dim)
+        exponents = TestExtremeMagnitudes.SEGMENTS[name]
+        X = np.concatenate([np.ldexp(rng.integers(-9, 10, (30, dim)).astype(np.float64), e) for e in exponents])
+        t = np.ldexp(np.cumsum(rng.integers(1, 4, len(X))).astype(np.float64), position_exponent)
+        return X, t
+
+    @staticmethod
+    def arrays(X, t, kind, window):
+        edges = (kt.horizontal_vector_visibility_edges(X) if kind == "vector_horizontal"
+                 else kt.natural_vector_visibility_edges(X, t))
+        return window_filter(set(pairs(edges)), window)
+
+    @pytest.mark.parametrize("name", sorted(SEGMENTS))
+    @pytest.mark.parametrize("kind", VECTOR_KINDS)
+    def test_stream_equals_arrays_across_rescaling(self, name, kind):
+        import pickle
+        for dim, position_exponent, window in [(1, 0, None), (2, 900, None), (3, -1000, 5), (2, 0, 40)]:
+            X, t = self.series(name, dim, position_exponent)
+            expected = self.arrays(X, t, kind, window)
+            # The same graph as the series brought near 1 by hand.
+            near_one = np.ldexp(X, -np.frexp(np.abs(X).max())[1]), np.ldexp(t, -np.frexp(t[-1])[1])
+            assert expected == self.arrays(*near_one, kind, window)
+            stream = kt.VisibilityStream(kind, window=window, dim=dim)
+            got = feed(stream, X, t, [1, 1, 7, 1, 20, 1, 1, 13] + [1] * (len(X) - 45))
+            assert len(got) == len(set(got)) and set(got) == expected
+            # Pickled at every third sample, the copy goes on as the original.
+            stream = kt.VisibilityStream(kind, window=window, dim=dim)
+            got = []
+            for i in range(len(X)):
+                if i % 3 == 0:
+                    stream = pickle.loads(pickle.dumps(stream))
+                got += [(int(s), i) for s in stream.push(X[i], t=float(t[i]))]
+            assert set(got) == expected
+
+    def test_normal_range_state_is_unchanged(self):
+        """Values in the safe range are kept and saved as they always were."""
+        import hashlib
+        import pickle
+        rng = np.random.default_rng(8)
+        digest = hashlib.sha256()
+        for kind in VECTOR_KINDS:
+            for window in (None, 6):
+                stream = kt.VisibilityStream(kind, window=window, dim=3)
+                X = rng.standard_normal((60, 3)) * 1e70
+                t = np.cumsum(rng.random(60) + 0.1) * 1e-60
+                digest.update(stream.extend(X, t=t).tobytes())
+                digest.update(pickle.dumps(stream))
+        assert digest.hexdigest()[:16] == GOLDEN_STATE
+
+
+GOLDEN_STATE = "f4c7c5973cf14c94"

@@ -485,3 +485,121 @@ def test_record_oracle_agrees_with_brute_force(X, horizontal):
     """The fast oracle used for long series is itself checked against the definition."""
     want = horizontal_vector_oracle(X) if horizontal else natural_vector_oracle(X)
     assert record_oracle(X.astype(np.int64), horizontal=horizontal) == want
+
+
+# ---------------------------------------------------------------- extreme magnitudes
+
+def fraction_oracle(X, t=None, horizontal=False):
+    """The visibility tests in exact rational arithmetic: no overflow, no underflow."""
+    from fractions import Fraction
+    X = [[Fraction(float(v)) for v in row] for row in np.atleast_2d(X)]
+    T = len(X)
+    t = list(range(T)) if t is None else [Fraction(float(v)) for v in t]
+    dots = [[sum(p * q for p, q in zip(X[j], X[a])) for a in range(T)] for j in range(T)]
+    edges = []
+    for a in range(T):
+        for j in range(a + 1, T):
+            between = range(a + 1, j)
+            if horizontal:
+                ok = all(dots[k][a] < min(dots[a][a], dots[j][a]) for k in between)
+            else:
+                s = [dots[k][a] - dots[a][a] for k in range(T)]
+                ok = all(s[k] * (t[j] - t[a]) < s[j] * (t[k] - t[a]) for k in between)
+            if ok:
+                edges.append((a, j))
+    return edges
+
+
+# Exponents that put small whole numbers near 1e200, 1e300, 1e-170 and 1e-300,
+# and the subnormals (multiples of 2^-1074).
+EXTREME = [665, 990, -565, -997, -1074]
+
+
+def _small_integer_rows(rng, T, d):
+    return rng.integers(-12, 13, (T, d)).astype(np.float64)
+
+
+@pytest.mark.parametrize("exponent", EXTREME)
+def test_extreme_values_against_exact_fractions(exponent):
+    """Rows of small whole numbers times 2^exponent: every product the engines form
+    is exact once scaled, so the edges are those of exact arithmetic."""
+    rng = np.random.default_rng(abs(exponent))
+    for d in (1, 2, 3, 5):
+        X = np.ldexp(_small_integer_rows(rng, 14, d), exponent)
+        t = np.ldexp(np.cumsum(rng.integers(1, 4, 14)).astype(np.float64), [0, 990, -1000][d % 3])
+        assert pairs(NVE(X)) == fraction_oracle(X)
+        assert pairs(NVE(X, t)) == fraction_oracle(X, t)
+        assert pairs(HVE(X)) == fraction_oracle(X, horizontal=True)
+
+
+@pytest.mark.parametrize("exponent", EXTREME)
+def test_one_positive_extreme_feature_matches_the_scalar_graph(exponent):
+    rng = np.random.default_rng(11)
+    y = rng.integers(1, 60, 2000).astype(np.float64)
+    t = np.cumsum(rng.integers(1, 4, len(y))).astype(np.float64)
+    big = np.ldexp(y, exponent)[:, None]
+    assert sorted(pairs(NVE(big))) == sorted(pairs(kt.natural_visibility_edges(y)))
+    assert sorted(pairs(NVE(big, np.ldexp(t, min(-exponent, 1000))))) == sorted(pairs(kt.natural_visibility_edges(y, t)))
+    assert sorted(pairs(HVE(big))) == sorted(pairs(kt.horizontal_visibility_edges(y)))
+    y5 = np.array([1e200, 1e199, 1e200, 3e199, 2e200])
+    assert sorted(pairs(HVE(y5[:, None]))) == sorted(pairs(kt.horizontal_visibility_edges(y5)))
+    assert sorted(pairs(NVE(y5[:, None]))) == sorted(pairs(kt.natural_visibility_edges(y5)))
+
+
+def test_power_of_two_scales_change_no_edge():
+    """Random rows (d up to 6, blocks and stops included) give the same edges at any
+    scale whose values stay normal, with positions of any scale, and in batches; a
+    spread of 2^150 between rows is kept."""
+    rng = np.random.default_rng(21)
+    for T, d in [(3000, 1), (2000, 3), (700, 6)]:
+        X = rng.standard_normal((T, d))
+        X[rng.random(T) < 0.3] *= 2.0 ** 150
+        t = np.cumsum(rng.random(T) + 0.01)
+        want = (pairs(NVE(X)), pairs(NVE(X, t)), pairs(HVE(X)))
+        windows = X[: T // 4 * 4].reshape(4, T // 4, d)
+        want_batch = [e.tobytes() for e in NVB(windows) + HVB(windows)]
+        for exponent in (-1, 400, 800, -400, -700, 1000 - 150):
+            Xs = np.ldexp(X, exponent)
+            for t_exponent in (0, 900, -1000):
+                assert pairs(NVE(Xs, np.ldexp(t, t_exponent))) == want[1]
+            assert (pairs(NVE(Xs)), pairs(HVE(Xs))) == (want[0], want[2])
+            scaled = np.ldexp(windows, exponent)
+            assert [e.tobytes() for e in NVB(scaled) + HVB(scaled)] == want_batch
+        # Positions whose differences alone would overflow.
+        assert pairs(NVE(X[:50], np.linspace(-1.0, 1.0, 50) * 1.5e308)) == natural_vector_oracle(X[:50])
+
+
+def test_weights_come_from_the_values_given():
+    """Scaled rows decide the edges; the weights are those of the rows as given."""
+    rng = np.random.default_rng(5)
+    X = np.ldexp(rng.standard_normal((200, 3)), 400)
+    t = np.ldexp(np.cumsum(rng.random(200) + 0.1), 600)
+    for fn, args in ((NVE, (t,)), (HVE, ())):
+        edges = fn(X, *args)
+        for name in ("euclidean_distance", "time_diff_euclidean_distance", "normalized_euclidean_distance"):
+            got_edges, weights = fn(X, *args, weight=name)
+            assert pairs(got_edges) == pairs(edges)
+            a, b = got_edges[:, 0], got_edges[:, 1]
+            distance = np.sqrt(np.sum((X[b] - X[a]) ** 2, axis=1))
+            want = {"euclidean_distance": distance,
+                    "time_diff_euclidean_distance": distance / ((t[b] - t[a]) if args else (b - a)),
+                    "normalized_euclidean_distance":
+                        distance / (np.linalg.norm(X[a], axis=1) + np.linalg.norm(X[b], axis=1))}[name]
+            np.testing.assert_allclose(weights, want, rtol=1e-12)
+
+
+def test_normal_range_results_are_bit_identical():
+    """Values and positions inside the safe range are used as they are: these
+    results were recorded before the engines learnt to scale."""
+    import hashlib
+    rng = np.random.default_rng(2024)
+    digest = hashlib.sha256()
+    for scale in (1.0, 1e70, 1e-70, 2.0 ** 249):
+        X = rng.standard_normal((500, 3)) * scale
+        t = np.cumsum(rng.random(500) + 1e-3) * 1e60
+        for result in (NVE(X), NVE(X, t), HVE(X), *NVB(X.reshape(5, 100, 3)), *HVB(X.reshape(5, 100, 3))):
+            digest.update(result.tobytes())
+    assert digest.hexdigest()[:16] == GOLDEN_NORMAL_RANGE
+
+
+GOLDEN_NORMAL_RANGE = "7218c02dd443fa74"
