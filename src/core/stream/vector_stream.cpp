@@ -57,6 +57,49 @@ Validated VectorStream::check_run(Series data, std::size_t row_length, std::size
     return {};
 }
 
+// What push_checked does, with the products formed from the values and
+// positions scaled as `next` says, and the anchors taken into its scale.
+[[gnu::noinline]] void VectorStream::push_scaled(std::vector<Anchor>::const_iterator first_kept, const double* vector,
+                                                 double x, Scaling next, Sources& sources) {
+    const std::size_t n = size();
+    const double value_scale = std::ldexp(1.0, next.values);
+    const double position_scale = std::ldexp(1.0, next.positions);
+    const int num_shift = 2 * (next.values - scaling_.values);
+    const int den_shift = next.positions - scaling_.positions;
+    for (std::size_t d = 0; d < dim_; ++d) scratch_[d] = vector[d] * value_scale;
+    vector = scratch_.data();
+    x *= position_scale;
+    for (auto it = first_kept; it != anchors_.end(); ++it) {
+        if ((it - first_kept) % 4096 == 4095) interruption::poll();
+        Anchor anchor = *it;
+        const double* row = data_.row(anchor.index);
+        if (num_shift != 0) {
+            anchor.norm2 = self_dot(row, next.values, dim_);
+            anchor.best_num = std::ldexp(anchor.best_num, num_shift);
+        }
+        if (den_shift != 0 && !horizontal_ && anchor.best_num != kFresh) {
+            anchor.best_den = std::ldexp(anchor.best_den, den_shift);
+        }
+        const double e = scaled_dot(row, value_scale, vector, dim_);
+        const bool predecessor = anchor.index + 1 == n;
+        if (horizontal_) {
+            if (predecessor || anchor.best_num < std::min(anchor.norm2, e)) sources.push_back(anchor.index);
+            anchor.best_num = std::max(anchor.best_num, e);
+            if (!(anchor.norm2 > anchor.best_num)) continue;
+        } else {
+            const double s = e - anchor.norm2;
+            const double delta = x - positions_[anchor.index] * position_scale;
+            if (predecessor || s * anchor.best_den > delta * anchor.best_num) {
+                sources.push_back(anchor.index);
+                anchor.best_num = s;
+                anchor.best_den = delta;
+            }
+        }
+        spare_.push_back(anchor);
+    }
+    spare_.push_back({n, dot(vector, vector, dim_), kFresh, 1.0});
+}
+
 void VectorStream::push_checked(Series vector, std::optional<double> position, Sources& sources) {
     const std::size_t n = size();
     const double x = position.value_or(static_cast<double>(n));
@@ -73,74 +116,39 @@ void VectorStream::push_checked(Series vector, std::optional<double> position, S
     Scaling next = scaling_;
     widen(vector::largest_magnitude(vector.data(), dim_), next.largest_value, next.values);
     if (!horizontal_) widen(std::fabs(x), next.largest_position, next.positions);
-    if (next.values == 0 && next.positions == 0 && scaling_.values == 0 && scaling_.positions == 0) {
-        push_anchors<false>(first_kept, vector.data(), x, next, sources);
+    if (next.values != 0 || next.positions != 0 || scaling_.values != 0 || scaling_.positions != 0) [[unlikely]] {
+        push_scaled(first_kept, vector.data(), x, next, sources);
     } else {
-        push_anchors<true>(first_kept, vector.data(), x, next, sources);
+        // The anchors after this sample go to spare_; the ones before it stay
+        // as they were, for undoing the push.
+        for (auto it = first_kept; it != anchors_.end(); ++it) {
+            // Long anchor lists poll for interruption; nothing has changed yet.
+            if ((it - first_kept) % 4096 == 4095) interruption::poll();
+            Anchor anchor = *it;
+            const double e = dot(data_.row(anchor.index), vector.data(), dim_);
+            const bool predecessor = anchor.index + 1 == n;
+            if (horizontal_) {
+                if (predecessor || anchor.best_num < std::min(anchor.norm2, e)) sources.push_back(anchor.index);
+                anchor.best_num = std::max(anchor.best_num, e);
+                // Once a projection reaches the anchor's own length, nothing later can see it.
+                if (!(anchor.norm2 > anchor.best_num)) continue;
+            } else {
+                const double s = e - anchor.norm2;
+                const double delta = x - positions_[anchor.index];
+                if (predecessor || s * anchor.best_den > delta * anchor.best_num) {
+                    sources.push_back(anchor.index);
+                    anchor.best_num = s;
+                    anchor.best_den = delta;
+                }
+            }
+            spare_.push_back(anchor);
+        }
+        spare_.push_back({n, dot(vector.data(), vector.data(), dim_), kFresh, 1.0});
     }
     data_.append(vector);
     positions_.push_back(x);
     anchors_.swap(spare_);
     scaling_ = next;
-}
-
-// The anchors after the sample (vector at position x) into spare_, and its
-// sources; Scaled forms the products from the values and positions scaled
-// as `next` says, the anchors taken into its scale.
-template <bool Scaled>
-void VectorStream::push_anchors(std::vector<Anchor>::const_iterator first_kept, const double* vector, double x,
-                                Scaling next, Sources& sources) {
-    const std::size_t n = size();
-    [[maybe_unused]] const double value_scale = std::ldexp(1.0, next.values);
-    [[maybe_unused]] const double position_scale = std::ldexp(1.0, next.positions);
-    [[maybe_unused]] const int num_shift = 2 * (next.values - scaling_.values);
-    [[maybe_unused]] const int den_shift = next.positions - scaling_.positions;
-    if constexpr (Scaled) {
-        for (std::size_t d = 0; d < dim_; ++d) scratch_[d] = vector[d] * value_scale;
-        vector = scratch_.data();
-        x *= position_scale;
-    }
-    // The anchors after this sample go to spare_; the ones before it stay
-    // as they were, for undoing the push.
-    for (auto it = first_kept; it != anchors_.end(); ++it) {
-        // Long anchor lists poll for interruption; nothing has changed yet.
-        if ((it - first_kept) % 4096 == 4095) interruption::poll();
-        Anchor anchor = *it;
-        const double* row = data_.row(anchor.index);
-        double e;
-        double anchor_x;
-        if constexpr (Scaled) {
-            e = scaled_dot(row, value_scale, vector, dim_);
-            anchor_x = positions_[anchor.index] * position_scale;
-            if (num_shift != 0) {
-                anchor.norm2 = self_dot(row, next.values, dim_);
-                anchor.best_num = std::ldexp(anchor.best_num, num_shift);
-            }
-            if (den_shift != 0 && !horizontal_ && anchor.best_num != kFresh) {
-                anchor.best_den = std::ldexp(anchor.best_den, den_shift);
-            }
-        } else {
-            e = dot(row, vector, dim_);
-            anchor_x = positions_[anchor.index];
-        }
-        const bool predecessor = anchor.index + 1 == n;
-        if (horizontal_) {
-            if (predecessor || anchor.best_num < std::min(anchor.norm2, e)) sources.push_back(anchor.index);
-            anchor.best_num = std::max(anchor.best_num, e);
-            // Once a projection reaches the anchor's own length, nothing later can see it.
-            if (!(anchor.norm2 > anchor.best_num)) continue;
-        } else {
-            const double s = e - anchor.norm2;
-            const double delta = x - anchor_x;
-            if (predecessor || s * anchor.best_den > delta * anchor.best_num) {
-                sources.push_back(anchor.index);
-                anchor.best_num = s;
-                anchor.best_den = delta;
-            }
-        }
-        spare_.push_back(anchor);
-    }
-    spare_.push_back({n, dot(vector, vector, dim_), kFresh, 1.0});
 }
 
 VectorStream::Mark VectorStream::mark(std::size_t run_length) const {

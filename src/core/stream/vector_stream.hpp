@@ -97,9 +97,8 @@ private:
 
     Scaling scaling_of(Series data, Series positions) const;
     std::span<const Anchor> seen_anchors() const;
-    template <bool Scaled>
-    void push_anchors(std::vector<Anchor>::const_iterator first_kept, const double* vector, double x,
-                      Scaling next, Sources& sources);
+    void push_scaled(std::vector<Anchor>::const_iterator first_kept, const double* vector, double x, Scaling next,
+                     Sources& sources);
 };
 
 }  // namespace kaltrope
