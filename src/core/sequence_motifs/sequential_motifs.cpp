@@ -294,14 +294,8 @@ Counted count_vector_motifs(Series row, std::size_t dim, bool horizontal) {
     const std::size_t n = row.size() / dim;
     if (n >= kMaxSamples) return std::unexpected(InputError{InputError::Kind::TooLong});
     if (!std::ranges::all_of(row, is_finite)) return first_non_finite(row, dim);
-    // Projections of values outside the safe range are formed on a copy scaled into it.
-    std::vector<double> scaled;
-    const double* x = row.data();
-    if (const int exponent = vector::scale_exponent(vector::largest_magnitude(x, row.size())); exponent != 0) {
-        scaled = vector::scaled_copy(x, row.size(), exponent);
-        x = scaled.data();
-    }
-    return horizontal ? vector_histogram<true>(x, n, dim) : vector_histogram<false>(x, n, dim);
+    const vector::SafeValues x(row.data(), row.size());
+    return horizontal ? vector_histogram<true>(x.data(), n, dim) : vector_histogram<false>(x.data(), n, dim);
 }
 
 std::expected<std::vector<MotifHistogram>, InputError> count_motif_batch(std::span<const Series> rows, SeriesKind kind,

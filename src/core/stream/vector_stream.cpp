@@ -57,38 +57,48 @@ Validated VectorStream::check_run(Series data, std::size_t row_length, std::size
     return {};
 }
 
-// What push_checked does, with the products formed from the values and
-// positions scaled as `next` says, and the anchors taken into its scale.
-[[gnu::noinline]] void VectorStream::push_scaled(std::vector<Anchor>::const_iterator first_kept, const double* vector,
-                                                 double x, Scaling next, Sources& sources) {
+// The anchors after this sample go to spare_, each tested against it; the
+// ones before it stay as they were, for undoing the push. Scaled: the
+// products are formed from values and positions scaled as `next` says, and
+// the anchors taken into its scale first (the plain loop, for streams that
+// never left the safe range, is compiled apart).
+template <bool Scaled>
+void VectorStream::test_anchors(std::vector<Anchor>::const_iterator first_kept, const double* vector, double x,
+                                Scaling next, Sources& sources) {
     const std::size_t n = size();
     const double value_scale = std::ldexp(1.0, next.values);
     const double position_scale = std::ldexp(1.0, next.positions);
     const int num_shift = 2 * (next.values - scaling_.values);
     const int den_shift = next.positions - scaling_.positions;
-    for (std::size_t d = 0; d < dim_; ++d) scratch_[d] = vector[d] * value_scale;
-    vector = scratch_.data();
-    x *= position_scale;
+    if constexpr (Scaled) {
+        for (std::size_t d = 0; d < dim_; ++d) scratch_[d] = vector[d] * value_scale;
+        vector = scratch_.data();
+        x *= position_scale;
+    }
     for (auto it = first_kept; it != anchors_.end(); ++it) {
+        // Long anchor lists poll for interruption; nothing has changed yet.
         if ((it - first_kept) % 4096 == 4095) interruption::poll();
         Anchor anchor = *it;
         const double* row = data_.row(anchor.index);
-        if (num_shift != 0) {
-            anchor.norm2 = self_dot(row, next.values, dim_);
-            anchor.best_num = std::ldexp(anchor.best_num, num_shift);
+        if constexpr (Scaled) {
+            if (num_shift != 0) {
+                anchor.norm2 = self_dot(row, next.values, dim_);
+                anchor.best_num = std::ldexp(anchor.best_num, num_shift);
+            }
+            if (den_shift != 0 && !horizontal_ && anchor.best_num != kFresh) {
+                anchor.best_den = std::ldexp(anchor.best_den, den_shift);
+            }
         }
-        if (den_shift != 0 && !horizontal_ && anchor.best_num != kFresh) {
-            anchor.best_den = std::ldexp(anchor.best_den, den_shift);
-        }
-        const double e = scaled_dot(row, value_scale, vector, dim_);
+        const double e = Scaled ? scaled_dot(row, value_scale, vector, dim_) : dot(row, vector, dim_);
         const bool predecessor = anchor.index + 1 == n;
         if (horizontal_) {
             if (predecessor || anchor.best_num < std::min(anchor.norm2, e)) sources.push_back(anchor.index);
             anchor.best_num = std::max(anchor.best_num, e);
+            // Once a projection reaches the anchor's own length, nothing later can see it.
             if (!(anchor.norm2 > anchor.best_num)) continue;
         } else {
             const double s = e - anchor.norm2;
-            const double delta = x - positions_[anchor.index] * position_scale;
+            const double delta = x - (Scaled ? positions_[anchor.index] * position_scale : positions_[anchor.index]);
             if (predecessor || s * anchor.best_den > delta * anchor.best_num) {
                 sources.push_back(anchor.index);
                 anchor.best_num = s;
@@ -117,33 +127,9 @@ void VectorStream::push_checked(Series vector, std::optional<double> position, S
     widen(vector::largest_magnitude(vector.data(), dim_), next.largest_value, next.values);
     if (!horizontal_) widen(std::fabs(x), next.largest_position, next.positions);
     if (next.values != 0 || next.positions != 0 || scaling_.values != 0 || scaling_.positions != 0) [[unlikely]] {
-        push_scaled(first_kept, vector.data(), x, next, sources);
+        test_anchors<true>(first_kept, vector.data(), x, next, sources);
     } else {
-        // The anchors after this sample go to spare_; the ones before it stay
-        // as they were, for undoing the push.
-        for (auto it = first_kept; it != anchors_.end(); ++it) {
-            // Long anchor lists poll for interruption; nothing has changed yet.
-            if ((it - first_kept) % 4096 == 4095) interruption::poll();
-            Anchor anchor = *it;
-            const double e = dot(data_.row(anchor.index), vector.data(), dim_);
-            const bool predecessor = anchor.index + 1 == n;
-            if (horizontal_) {
-                if (predecessor || anchor.best_num < std::min(anchor.norm2, e)) sources.push_back(anchor.index);
-                anchor.best_num = std::max(anchor.best_num, e);
-                // Once a projection reaches the anchor's own length, nothing later can see it.
-                if (!(anchor.norm2 > anchor.best_num)) continue;
-            } else {
-                const double s = e - anchor.norm2;
-                const double delta = x - positions_[anchor.index];
-                if (predecessor || s * anchor.best_den > delta * anchor.best_num) {
-                    sources.push_back(anchor.index);
-                    anchor.best_num = s;
-                    anchor.best_den = delta;
-                }
-            }
-            spare_.push_back(anchor);
-        }
-        spare_.push_back({n, dot(vector.data(), vector.data(), dim_), kFresh, 1.0});
+        test_anchors<false>(first_kept, vector.data(), x, next, sources);
     }
     data_.append(vector);
     positions_.push_back(x);
@@ -208,7 +194,8 @@ std::vector<VectorStream::Anchor> VectorStream::saved_anchors() const {
         anchor.best_num = std::ldexp(anchor.best_num, num_shift);
         if (!horizontal_ && !fresh) {
             // A position difference stays positive, however small.
-            anchor.best_den = std::max(std::ldexp(anchor.best_den, den_shift), std::numeric_limits<double>::denorm_min());
+            anchor.best_den =
+                std::max(std::ldexp(anchor.best_den, den_shift), std::numeric_limits<double>::denorm_min());
         }
     }
     return saved;

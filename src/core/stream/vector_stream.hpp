@@ -97,8 +97,9 @@ private:
 
     Scaling scaling_of(Series data, Series positions) const;
     std::span<const Anchor> seen_anchors() const;
-    void push_scaled(std::vector<Anchor>::const_iterator first_kept, const double* vector, double x, Scaling next,
-                     Sources& sources);
+    template <bool Scaled>
+    void test_anchors(std::vector<Anchor>::const_iterator first_kept, const double* vector, double x, Scaling next,
+                      Sources& sources);
 };
 
 }  // namespace kaltrope

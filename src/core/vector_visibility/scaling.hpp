@@ -38,11 +38,25 @@ inline double largest_magnitude(const double* values, std::size_t count) {
     return largest;
 }
 
-// values * 2^exponent, each rounded once.
-inline std::vector<double> scaled_copy(const double* values, std::size_t count, int exponent) {
-    std::vector<double> scaled(count);
-    for (std::size_t i = 0; i < count; ++i) scaled[i] = std::ldexp(values[i], exponent);
-    return scaled;
-}
+// Values as the tests take them: those given, or, where their largest
+// magnitude lies outside the safe range, a copy scaled into it.
+class SafeValues {
+public:
+    SafeValues(const double* values, std::size_t count) : data_(values) {
+        if (const int exponent = scale_exponent(largest_magnitude(values, count)); exponent != 0) {
+            copy_.resize(count);
+            for (std::size_t i = 0; i < count; ++i) copy_[i] = std::ldexp(values[i], exponent);
+            data_ = copy_.data();
+        }
+    }
+    SafeValues(const SafeValues&) = delete;
+    SafeValues& operator=(const SafeValues&) = delete;
+
+    const double* data() const { return data_; }
+
+private:
+    std::vector<double> copy_;
+    const double* data_;
+};
 
 }  // namespace kaltrope::vector

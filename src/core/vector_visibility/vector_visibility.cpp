@@ -97,58 +97,34 @@ std::vector<EdgeList> with_features(std::size_t dim, Body&& body) {
     }
 }
 
-// The values, or a copy scaled into the safe range when they lie outside it.
-struct SafeValues {
-    std::vector<double> copy;
-    RowMatrix matrix;
-
-    explicit SafeValues(RowMatrix x) : matrix(x) {
-        if (const int exponent = scale_exponent(largest_magnitude(x.data, x.len)); exponent != 0) {
-            copy = scaled_copy(x.data, x.len, exponent);
-            matrix.data = copy.data();
-        }
-    }
-};
-
-// Explicit positions likewise (uniform ones are whole numbers below 2^32).
-struct SafePositions {
-    std::vector<double> copy;
-    ExplicitPositions positions;
-
-    SafePositions(ExplicitPositions given, std::size_t rows) : positions(given) {
-        if (const int exponent = scale_exponent(largest_magnitude(given.x, rows)); exponent != 0) {
-            copy = scaled_copy(given.x, rows, exponent);
-            positions.x = copy.data();
-        }
-    }
-};
-
 template <class Positions>
-std::vector<EdgeList> natural_parts(RowMatrix given, Positions given_positions, bool parallel) {
-    const SafeValues values(given);
-    const RowMatrix x = values.matrix;
-    auto positions = [&] {
-        if constexpr (std::is_same_v<Positions, ExplicitPositions>) {
-            return SafePositions(given_positions, x.rows());
-        } else {
-            return given_positions;
-        }
-    }();
+std::vector<EdgeList> natural_parts_of_safe(RowMatrix x, Positions positions, bool parallel) {
     const Prepared prepared = prepare(x);
     return with_features(x.dim, [&](auto features) {
         return run(x.rows(), parallel, [&](std::size_t begin, std::size_t end, EdgeList& edges) {
-            if constexpr (std::is_same_v<Positions, ExplicitPositions>) {
-                natural_rows<features()>(x, prepared, positions.positions, begin, end, edges);
-            } else {
-                natural_rows<features()>(x, prepared, positions, begin, end, edges);
-            }
+            natural_rows<features()>(x, prepared, positions, begin, end, edges);
         });
     });
 }
 
+template <class Positions>
+std::vector<EdgeList> natural_parts(RowMatrix given, Positions positions, bool parallel) {
+    const SafeValues values(given.data, given.len);
+    RowMatrix x = given;
+    x.data = values.data();
+    if constexpr (std::is_same_v<Positions, ExplicitPositions>) {
+        // Explicit positions likewise; uniform ones are whole numbers below 2^32.
+        const SafeValues safe_positions(positions.x, x.rows());
+        return natural_parts_of_safe(x, ExplicitPositions{safe_positions.data()}, parallel);
+    } else {
+        return natural_parts_of_safe(x, positions, parallel);
+    }
+}
+
 std::vector<EdgeList> horizontal_parts(RowMatrix given, bool parallel) {
-    const SafeValues values(given);
-    const RowMatrix x = values.matrix;
+    const SafeValues values(given.data, given.len);
+    RowMatrix x = given;
+    x.data = values.data();
     const Prepared prepared = prepare(x);
     return with_features(x.dim, [&](auto features) {
         return run(x.rows(), parallel, [&](std::size_t begin, std::size_t end, EdgeList& edges) {
