@@ -67,8 +67,10 @@ def plot(
     ImportError
         If matplotlib is not installed (``pip install 'kaltrope[plot]'``).
     ValueError
-        If `kind` is unknown, `max_edges` is below 1, or the series or the
-        edges are not valid.
+        If `kind` is unknown, `max_edges` is below 1, the series is not
+        one-dimensional or (when the edges are computed here) holds a
+        non-finite value, `x` is not finite and strictly increasing, or the
+        edges are not of shape (E, 2) or refer to a sample outside the series.
 
     Examples
     --------
@@ -87,11 +89,19 @@ def plot(
     positions = np.arange(len(values), dtype=np.float64) if x is None else np.asarray(x, dtype=np.float64)
     if positions.shape != values.shape:
         raise ValueError("x must have one position per sample")
+    if x is not None:
+        # Given edges or horizontal lines skip the engine's check, and bars
+        # take their width from the smallest step.
+        bad = np.flatnonzero(~np.isfinite(positions))
+        steps = np.flatnonzero(np.diff(positions) <= 0) + 1
+        first = min([*bad[:1], *steps[:1]], default=None)
+        if first is not None:
+            raise ValueError(f"x must be finite and strictly increasing (index {first})")
     if edges is None:
         edges = natural_visibility_edges(values, None if x is None else positions) if kind == "natural" \
             else horizontal_visibility_edges(values)
-    pairs = np.asarray(edges, dtype=np.int64).reshape(-1, 2)
-    if len(pairs) and (pairs.min() < 0 or pairs.max() >= len(values)):
+    pairs = _edge_pairs(edges)
+    if len(pairs) and pairs.max() >= len(values):
         raise ValueError("an edge refers to a sample outside the series")
     plt = require("matplotlib.pyplot")
     collections = require("matplotlib.collections")
@@ -126,12 +136,28 @@ def plot(
     return ax
 
 
+def _edge_pairs(edges: ArrayLike) -> np.ndarray:
+    pairs = np.asarray(edges, dtype=np.int64)
+    if pairs.size == 0:
+        return pairs.reshape(0, 2)
+    if pairs.ndim != 2 or pairs.shape[1] != 2:
+        raise ValueError(f"edges must have shape (E, 2), not {pairs.shape}")
+    if pairs.min() < 0:
+        raise ValueError("an edge refers to a negative node index")
+    return pairs
+
+
 def _degrees(graph_or_edges: VisibilityGraph | ArrayLike, n: int | None) -> np.ndarray:
     if isinstance(graph_or_edges, VisibilityGraph):
         return graph_or_edges.degrees()
-    pairs = np.asarray(graph_or_edges, dtype=np.int64).reshape(-1, 2)
-    count = (int(pairs.max()) + 1 if len(pairs) else 0) if n is None else n
-    return np.bincount(pairs.ravel(), minlength=count)
+    pairs = _edge_pairs(graph_or_edges)
+    if n is None:
+        return np.bincount(pairs.ravel(), minlength=int(pairs.max()) + 1 if len(pairs) else 0)
+    if n < 0:
+        raise ValueError("n must not be negative")
+    if len(pairs) and pairs.max() >= n:
+        raise ValueError(f"an edge refers to node {int(pairs.max())}, outside the {n} nodes")
+    return np.bincount(pairs.ravel(), minlength=n)
 
 
 def plot_degree_distribution(
@@ -163,6 +189,9 @@ def plot_degree_distribution(
     ------
     ImportError
         If matplotlib is not installed (``pip install 'kaltrope[plot]'``).
+    ValueError
+        If the edges are not of shape (E, 2), refer to a negative node or,
+        with `n`, to a node at or past `n`, or if `n` is negative.
 
     Examples
     --------
@@ -185,6 +214,11 @@ def plot_degree_distribution(
                 label="i.i.d. horizontal: (1/3)(2/3)^(k-2)")
     ax.set_xscale("log")
     ax.set_yscale("log")
+    if not len(k):
+        # No node has an edge: nothing lies on log axes, which then need
+        # limits of their own (the empty axes' 0..1 cannot be drawn).
+        ax.set_xlim(1.0, 10.0)
+        ax.set_ylim(1e-3, 1.0)
     ax.set_xlabel("degree k")
     ax.set_ylabel("P(k)")
     ax.legend(loc="lower left", fontsize="small")

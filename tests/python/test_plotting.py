@@ -77,3 +77,44 @@ def test_degree_distribution_with_the_iid_reference(tmp_path):
     ax.figure.savefig(tmp_path / "degrees.png", dpi=100)
     png = (tmp_path / "degrees.png").read_bytes()
     assert int.from_bytes(png[16:20], "big") == 300 and int.from_bytes(png[20:24], "big") == 200
+
+
+@pytest.mark.parametrize("edges, n", [
+    (np.empty((0, 2), dtype=np.int64), None),
+    ([], 4),
+    (kt.natural_visibility([1.0]), None),
+    (kt.natural_visibility([np.nan, np.nan, np.nan]), None),
+])
+def test_degree_distribution_of_an_edgeless_graph_draws(edges, n, tmp_path):
+    ax = kt.plot_degree_distribution(edges, n=n)
+    assert len(ax.get_lines()[0].get_xdata()) == 0
+    ax.figure.savefig(tmp_path / "edgeless.png")
+
+
+@pytest.mark.parametrize("edges, n, message", [
+    ([[0, 5]], 3, "node 5, outside the 3 nodes"),
+    ([[0, 1]], -1, "n must not be negative"),
+    ([[-1, 2]], None, "negative node"),
+    ([[0, 1, 2]], None, r"shape \(E, 2\)"),
+])
+def test_degree_distribution_rejects_edges_outside_the_nodes(edges, n, message):
+    with pytest.raises(ValueError, match=message):
+        kt.plot_degree_distribution(edges, n=n)
+
+
+@pytest.mark.parametrize("call", [
+    lambda: kt.plot([1.0, 3.0, 2.0], [[0, 1]], x=[0.0, 0.0, 1.0], bars=True),
+    lambda: kt.plot([1.0, 3.0, 2.0], kind="horizontal", x=[2.0, 1.0, 0.0], bars=True),
+    lambda: kt.plot([1.0, 3.0, 2.0], [[0, 2]], x=[0.0, np.nan, 1.0]),
+])
+def test_given_positions_are_checked_whatever_draws_the_lines(call):
+    # Bars took a zero or negative width from such positions.
+    with pytest.raises(ValueError, match="x must be finite and strictly increasing"):
+        call()
+
+
+@pytest.mark.parametrize("y, edges", [([], None), ([2.0], None), ([np.nan] * 4, [[0, 3]]), ([2.0] * 5, None)])
+def test_degenerate_series_draw(y, edges, tmp_path):
+    ax = kt.plot(y, edges, bars=True)
+    ax.figure.savefig(tmp_path / "series.png")
+    assert len(segments(ax)) == (len(edges) if edges is not None else max(len(y) - 1, 0))
