@@ -301,7 +301,8 @@ def to_scipy_sparse(graph: VisibilityGraph | ArrayLike, format: str = "csr", n: 
     ImportError
         If SciPy is not installed (``pip install 'kaltrope[scipy]'``).
     ValueError
-        If the edges or `n` are not valid.
+        If the edges or `n` are not valid, or `format` is not a format of
+        ``scipy.sparse``.
     TypeError
         If `n` is not an int, or comes with a VisibilityGraph.
     """

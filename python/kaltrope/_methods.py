@@ -3,6 +3,7 @@ the classes are the extension's own, so the package adds these to them."""
 
 from __future__ import annotations
 
+import inspect
 from typing import Any
 
 from _kaltrope import TimeSeries, VisibilityGraph
@@ -31,8 +32,13 @@ def features_frame(self: VisibilityGraph) -> Any:
 
 
 def attach() -> None:
-    """Adds the methods, each with the documentation of its function."""
+    """Adds the methods, each with the documentation of its function,
+    headed by the call it makes."""
     for method in (to_networkx, to_igraph, to_scipy_sparse, to_pandas, features_frame):
-        method.__doc__ = getattr(_conversions, method.__name__).__doc__
-        setattr(VisibilityGraph, method.__name__, method)
+        name = method.__name__
+        call = f"graph.{name}(format)`` is ``kaltrope.{name}(graph, format)" if method is to_scipy_sparse \
+            else f"graph.{name}()`` is ``kaltrope.{name}(graph)"
+        method.__doc__ = (f"``{call}``: the method takes no other argument.\n\n"
+                          + inspect.cleandoc(getattr(_conversions, name).__doc__ or ""))
+        setattr(VisibilityGraph, name, method)
     TimeSeries.from_pandas = staticmethod(time_series_from_pandas)  # type: ignore[method-assign]

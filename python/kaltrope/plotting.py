@@ -52,7 +52,9 @@ def plot(
     ax : matplotlib.axes.Axes, optional
         Where to draw; by default a new figure.
     x : array_like of shape (n,), optional
-        Sample positions (natural visibility only); by default 0, 1, 2, ...
+        Finite, strictly increasing sample positions, by default 0, 1, 2,
+        ...; the natural edges computed here are those at these positions,
+        horizontal ones do not depend on them.
     max_edges : int, default 5000
         The most edges drawn.
     bars : bool, default False

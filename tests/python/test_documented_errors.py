@@ -1,0 +1,50 @@
+"""Errors and edge cases the docstrings promise, where no other test holds
+them: graph limits of TimeSeries, scalar series, vectors without features,
+and sparse formats."""
+import numpy as np
+import pytest
+
+import kaltrope as kt
+
+
+def delta_forward():
+    return kt.FeatureSet().add_builtin(kt.BuiltinFeature(kt.BuiltinFeature.DELTA_FORWARD))
+
+
+@pytest.mark.parametrize("method", ["natural_visibility", "horizontal_visibility"])
+@pytest.mark.parametrize("limits, message", [
+    ({"penetrable": -1}, "penetrable must be a non-negative int, got -1"),
+    ({"window": 0}, "window must be a positive int or None, got 0"),
+])
+def test_series_graph_limits_are_value_errors_that_keep_the_feature_set(method, limits, message):
+    series = kt.TimeSeries([1.0, 3.0, 2.0])
+    with pytest.raises(ValueError, match=message):
+        getattr(series, method)(**limits)
+    features = delta_forward()
+    with pytest.raises(ValueError, match=message):
+        getattr(series, method + "_with_features")(features, **limits)
+    # Refused limits leave the set whole: it still serves one graph.
+    graph = getattr(series, method + "_with_features")(features)
+    assert graph.get_node_features(0) == {"delta_forward": 2.0}
+
+
+@pytest.mark.parametrize("scalar", [2.5, np.float64(-1.0), np.array(3.0)])
+def test_a_scalar_graph_has_one_node(scalar):
+    for build in (kt.natural_visibility, kt.horizontal_visibility):
+        graph = build(scalar)
+        assert graph.node_count() == 1 and graph.edge_count() == 0
+
+
+def test_vectors_without_features_are_refused_as_documented():
+    for edges in (kt.natural_vector_visibility_edges, kt.horizontal_vector_visibility_edges):
+        with pytest.raises(ValueError, match="x and y must have the same length"):
+            edges(np.empty((3, 0)))
+
+
+def test_unknown_sparse_format_is_a_value_error():
+    pytest.importorskip("scipy")
+    graph = kt.natural_visibility([1.0, 3.0, 2.0])
+    with pytest.raises(ValueError):
+        kt.to_scipy_sparse(graph, "nope")
+    with pytest.raises(ValueError):
+        graph.to_scipy_sparse("nope")
