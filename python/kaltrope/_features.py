@@ -225,10 +225,12 @@ def features(X: ArrayLike | Iterable[ArrayLike], kind: _Kind = "natural", **keyw
         If pandas is not installed (``pip install 'kaltrope[pandas]'``).
     ValueError
         If `kind` is not "natural" or "horizontal", `X` is not 2-D or holds
-        an item that is not 1-D, or a series is empty or not finite (the
-        message names the series).
+        an item that is not 1-D, or a series is empty or not finite, or a
+        keyword's value is refused, such as ``penetrable=-1`` (the message
+        names the series).
     TypeError
-        If a keyword is not one of the array function's.
+        If `X` is not iterable, or a keyword is not one of the array
+        function's.
 
     Examples
     --------

@@ -68,7 +68,8 @@ def time_series_from_pandas(series: Any) -> TimeSeries:
         If `series` is not a pandas Series, its values are not numeric, or
         its index is neither a DatetimeIndex nor numeric.
     ValueError
-        If the index holds NaT or NaN.
+        If the index holds NaT or NaN, or `series` is empty ("Time series
+        is empty").
 
     Examples
     --------

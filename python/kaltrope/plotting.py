@@ -151,6 +151,8 @@ def _edge_pairs(edges: ArrayLike) -> np.ndarray:
 
 def _degrees(graph_or_edges: VisibilityGraph | ArrayLike, n: int | None) -> np.ndarray:
     if isinstance(graph_or_edges, VisibilityGraph):
+        if n is not None:
+            raise TypeError("plot_degree_distribution() takes n only with an edge array, not a VisibilityGraph")
         return graph_or_edges.degrees()
     pairs = _edge_pairs(graph_or_edges)
     if n is None:
@@ -194,6 +196,8 @@ def plot_degree_distribution(
     ValueError
         If the edges are not of shape (E, 2), refer to a negative node or,
         with `n`, to a node at or past `n`, or if `n` is negative.
+    TypeError
+        If `n` comes with a VisibilityGraph, which knows its nodes.
 
     Examples
     --------

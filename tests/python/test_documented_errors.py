@@ -48,3 +48,13 @@ def test_unknown_sparse_format_is_a_value_error():
         kt.to_scipy_sparse(graph, "nope")
     with pytest.raises(ValueError):
         graph.to_scipy_sparse("nope")
+
+
+def test_documented_errors_of_the_pandas_entry_points():
+    pd = pytest.importorskip("pandas")
+    with pytest.raises(ValueError, match="Time series is empty"):
+        kt.TimeSeries.from_pandas(pd.Series([], dtype=float))
+    with pytest.raises(ValueError, match="series 0: penetrable must be a non-negative int"):
+        kt.features([[1.0, 2.0, 3.0]], penetrable=-1)
+    with pytest.raises(TypeError):
+        kt.features(None)

@@ -102,6 +102,11 @@ def test_degree_distribution_rejects_edges_outside_the_nodes(edges, n, message):
         kt.plot_degree_distribution(edges, n=n)
 
 
+def test_a_graph_knows_its_nodes():
+    with pytest.raises(TypeError, match="n only with an edge array"):
+        kt.plot_degree_distribution(kt.natural_visibility([1.0, 2.0]), n=5)
+
+
 @pytest.mark.parametrize("call", [
     lambda: kt.plot([1.0, 3.0, 2.0], [[0, 1]], x=[0.0, 0.0, 1.0], bars=True),
     lambda: kt.plot([1.0, 3.0, 2.0], kind="horizontal", x=[2.0, 1.0, 0.0], bars=True),
