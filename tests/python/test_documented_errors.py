@@ -1,6 +1,6 @@
 """Errors and edge cases the docstrings promise, where no other test holds
-them: graph limits of TimeSeries, scalar series, vectors without features,
-and sparse formats."""
+them: graph limits of TimeSeries, vectors without features, sparse formats
+and the pandas entry points."""
 import numpy as np
 import pytest
 
@@ -26,13 +26,6 @@ def test_series_graph_limits_are_value_errors_that_keep_the_feature_set(method, 
     # Refused limits leave the set whole: it still serves one graph.
     graph = getattr(series, method + "_with_features")(features)
     assert graph.get_node_features(0) == {"delta_forward": 2.0}
-
-
-@pytest.mark.parametrize("scalar", [2.5, np.float64(-1.0), np.array(3.0)])
-def test_a_scalar_graph_has_one_node(scalar):
-    for build in (kt.natural_visibility, kt.horizontal_visibility):
-        graph = build(scalar)
-        assert graph.node_count() == 1 and graph.edge_count() == 0
 
 
 def test_vectors_without_features_are_refused_as_documented():
