@@ -266,3 +266,39 @@ def test_other_threads_run_to_the_end():
         print(len(results[0]) == len(kt.natural_visibility_edges(y, algorithm="hull")))
     """)
     assert out.strip() == "True"
+
+
+def test_cached_graph_results_asked_again_while_computed():
+    # A handler run during a graph's first betweenness computation asks for
+    # the same result (it once waited for itself for ever); the main thread
+    # waiting for another thread's computation of it still stops at SIGINT.
+    out = run_python("""
+        import os, signal, threading, time
+        import numpy as np
+        import kaltrope as kt
+
+        y = np.cumsum(np.random.default_rng(0).normal(size=6000))
+        graph = kt.natural_visibility(y)
+        inner = []
+        signal.signal(signal.SIGALRM, lambda *_: inner.append(graph.betweenness_centrality_all()))
+        signal.setitimer(signal.ITIMER_REAL, 0.05)
+        outer = graph.betweenness_centrality_all()
+        fresh = kt.natural_visibility(y).betweenness_centrality_all()
+        print(len(inner) == 1 and inner[0] == outer == fresh)
+
+        graph = kt.natural_visibility(np.cumsum(np.random.default_rng(1).normal(size=9000)))
+        other = []
+        worker = threading.Thread(target=lambda: other.append(graph.betweenness_centrality_all()))
+        worker.start()
+        time.sleep(0.2)
+        threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT)).start()
+        start = time.monotonic()
+        try:
+            graph.betweenness_centrality_all()
+            print("finished")
+        except KeyboardInterrupt:
+            print("stopped", time.monotonic() - start < 1.0)
+        worker.join()
+        print(graph.betweenness_centrality_all() == other[0])
+    """, timeout=120)
+    assert out.split() == ["True", "stopped", "True", "True"]

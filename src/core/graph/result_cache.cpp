@@ -1,6 +1,16 @@
 #include "core/graph/result_cache.hpp"
 
+#include <chrono>
+
+#include "support/interruption.hpp"
+
 namespace kaltrope {
+namespace {
+
+// How long a waiting thread sleeps between polls for interruption.
+constexpr std::chrono::milliseconds kWaitSlice{20};
+
+}  // namespace
 
 ResultCache::Slot& ResultCache::slot_for(std::type_index kind) const {
     const std::lock_guard lock(mutex_);
@@ -13,6 +23,39 @@ const void* ResultCache::value_of(std::type_index kind) const {
     const std::lock_guard lock(mutex_);
     const auto found = slots_.find(kind);
     return found == slots_.end() ? nullptr : found->second->ready.load(std::memory_order_acquire);
+}
+
+const void* ResultCache::wait_or_claim(Slot& slot) const {
+    if (const void* ready = slot.ready.load(std::memory_order_acquire)) return ready;
+    const std::thread::id self = std::this_thread::get_id();
+    std::unique_lock lock(slot.mutex);
+    for (;;) {
+        if (slot.owner) return slot.owner.get();
+        if (slot.depth == 0 || slot.computing == self) {
+            slot.computing = self;
+            ++slot.depth;
+            return nullptr;
+        }
+        // A thread that waits long can still be interrupted; a computation
+        // that fails leaves the claim to a waiter.
+        slot.finished.wait_for(lock, kWaitSlice);
+        lock.unlock();
+        interruption::poll();
+        lock.lock();
+    }
+}
+
+const void* ResultCache::release(Slot& slot, std::shared_ptr<const void> made) const {
+    const std::lock_guard lock(slot.mutex);
+    if (made && !slot.owner) {
+        slot.owner = std::move(made);
+        slot.ready.store(slot.owner.get(), std::memory_order_release);
+    }
+    if (--slot.depth == 0) {
+        slot.computing = std::thread::id();
+        slot.finished.notify_all();
+    }
+    return slot.owner.get();
 }
 
 }  // namespace kaltrope
