@@ -302,3 +302,31 @@ def test_cached_graph_results_asked_again_while_computed():
         print(graph.betweenness_centrality_all() == other[0])
     """, timeout=120)
     assert out.split() == ["True", "stopped", "True", "True"]
+
+
+def test_child_forked_from_another_thread_stops_at_sigint():
+    # The forking thread is the child's main thread, and runs its handlers.
+    out = run_python("""
+        import os, signal, threading, time
+        import numpy as np
+        import _kaltrope as kt
+
+        kt.natural_visibility_edges(np.random.default_rng(0).random(100_000))   # the pool exists
+
+        def fork_and_wait():
+            pid = os.fork()
+            if pid == 0:
+                threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT)).start()
+                start = time.monotonic()
+                try:
+                    kt.natural_visibility_edges(np.arange(30_000) * 0.1, algorithm="scan")
+                    os._exit(3)
+                except KeyboardInterrupt:
+                    os._exit(0 if time.monotonic() - start < 1.5 else 4)
+            print(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]))
+
+        thread = threading.Thread(target=fork_and_wait)
+        thread.start()
+        thread.join()
+    """, timeout=120)
+    assert out.strip() == "0"

@@ -1,5 +1,7 @@
 #include "bindings/common/interruptible.hpp"
 
+#include <pthread.h>
+
 #include "bindings/common/py_ref.hpp"
 #include "bindings/common/python.hpp"
 
@@ -17,6 +19,10 @@ bool run_signal_handlers() {
     return raised;
 }
 
+// The child of a fork has one thread, the one that forked: the interpreter
+// makes it the main thread, and so does this module.
+void after_fork_in_child() { main_thread = PyThread_get_thread_ident(); }
+
 interruption::SignalCheck check_for_this_thread() {
     return main_thread != 0 && PyThread_get_thread_ident() == main_thread ? run_signal_handlers : nullptr;
 }
@@ -31,7 +37,10 @@ int find_main_thread() {
     PyRef ident = PyRef::steal(PyObject_GetAttrString(thread.get(), "ident"));
     if (!ident) return -1;
     main_thread = PyLong_AsUnsignedLong(ident.get());
-    return PyErr_Occurred() ? -1 : 0;
+    if (PyErr_Occurred()) return -1;
+    static const bool fork_handler_installed = pthread_atfork(nullptr, nullptr, after_fork_in_child) == 0;
+    (void)fork_handler_installed;
+    return 0;
 }
 
 InterruptibleCall::InterruptibleCall() : interruption::Call(check_for_this_thread()) {}
