@@ -204,3 +204,25 @@ assert np.array_equal(kt.natural_visibility_edges(y), kt.natural_visibility_batc
 @pytest.mark.parametrize("pool", ["warm", "cold"])
 def test_parallel_call_in_forked_child(pool):
     run_python(FORK, pool, timeout=120)
+
+
+def test_forked_child_computes_a_graph_result_the_parent_was_computing():
+    # The thread computing it in the parent does not exist in the child.
+    out = run_python("""
+        import os, signal, threading, time
+        import numpy as np
+        import kaltrope as kt
+
+        graph = kt.natural_visibility(np.cumsum(np.random.default_rng(0).normal(size=9000)))
+        thread = threading.Thread(target=graph.betweenness_centrality_all)
+        thread.start()
+        time.sleep(0.3)
+        pid = os.fork()
+        if pid == 0:
+            signal.alarm(60)          # a child that waits for ever ends
+            whole = graph.betweenness_centrality_all()
+            os._exit(0 if len(whole) == 9000 and graph.betweenness_centrality_all() == whole else 3)
+        thread.join()
+        print(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]), len(graph.betweenness_centrality_all()))
+    """, timeout=120)
+    assert out.split() == ["0", "9000"]

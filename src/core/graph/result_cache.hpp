@@ -5,7 +5,8 @@
 // meanwhile). The computing thread itself may ask again before it is done (a
 // signal handler run during the computation, say): it then computes the
 // result a second time rather than wait for itself, and the first result
-// finished is the one kept.
+// finished is the one kept. The child of a fork has none of its parent's
+// other threads: a computation claimed in the parent is claimed again there.
 
 #include <atomic>
 #include <condition_variable>
@@ -48,6 +49,7 @@ private:
         std::condition_variable finished;
         std::thread::id computing;  // the thread computing the result, if any
         std::size_t depth = 0;      // its computations in progress
+        unsigned generation = 0;    // the process's fork generation when claimed
         std::shared_ptr<const void> owner;
         // The value once owner is set, for readers that do not wait for it.
         std::atomic<const void*> ready{nullptr};
