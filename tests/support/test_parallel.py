@@ -226,3 +226,32 @@ def test_forked_child_computes_a_graph_result_the_parent_was_computing():
         print(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]), len(graph.betweenness_centrality_all()))
     """, timeout=120)
     assert out.split() == ["0", "9000"]
+
+
+@pytest.mark.parametrize("call", ["kt.natural_visibility_edges(y)", "kt.horizontal_visibility_batch([y, y])",
+                                  "kt.TimeSeries.from_csv_string(csv, 't', 'v')"])
+def test_exit_while_daemon_threads_are_in_calls(call):
+    # Shutdown runs slow finalizers while daemon threads keep finishing calls:
+    # the interpreter ends a thread that asks for its lock back then, and
+    # that once aborted the process.
+    out = run_python(f"""
+        import threading, time
+        import numpy as np
+        import _kaltrope as kt
+
+        y = np.random.default_rng(0).random(20_000)
+        csv = "t,v\\n" + "".join(f"{{i}},{{v}}\\n" for i, v in enumerate(y[:5000]))
+        def loop():
+            while True:
+                {call}
+        for _ in range(3):
+            threading.Thread(target=loop, daemon=True).start()
+
+        class Slow:
+            def __del__(self):
+                time.sleep(0.001)
+        garbage = [Slow() for _ in range(1000)]
+        time.sleep(0.2)
+        print("exiting")
+    """, timeout=120)
+    assert out == "exiting\n"

@@ -1,6 +1,8 @@
 #pragma once
 // Ownership helpers for the interpreter: references and the interpreter lock.
 
+#include <unistd.h>
+
 #include <type_traits>
 #include <utility>
 
@@ -44,7 +46,17 @@ private:
 class ThreadsReleased {
 public:
     ThreadsReleased() : state_(PyEval_SaveThread()) {}
-    ~ThreadsReleased() { PyEval_RestoreThread(state_); }
+    ~ThreadsReleased() {
+        try {
+            PyEval_RestoreThread(state_);
+        } catch (...) {
+            // While the interpreter shuts down, a thread that asks for the
+            // lock back is ended by pthread_exit, whose unwinding would stop
+            // at this destructor and abort the process. The thread waits here
+            // instead, its work unused, until the process exits.
+            for (;;) pause();
+        }
+    }
     ThreadsReleased(const ThreadsReleased&) = delete;
     ThreadsReleased& operator=(const ThreadsReleased&) = delete;
 
