@@ -49,8 +49,9 @@ class _RegisteringLoader(importlib.abc.Loader):
     """threadpoolctl's own loader, followed by the registration; everything
     else is asked of the loader it wraps."""
 
-    def __init__(self, loader: importlib.abc.Loader) -> None:
+    def __init__(self, loader: importlib.abc.Loader, finder: _Finder) -> None:
         self._loader = loader
+        self._finder = finder
 
     def __getattr__(self, name: str) -> Any:
         return getattr(self._loader, name)
@@ -60,23 +61,36 @@ class _RegisteringLoader(importlib.abc.Loader):
 
     def exec_module(self, module: ModuleType) -> None:
         self._loader.exec_module(module)
+        self._finder.stop_waiting()
         _register(module)
 
 
 class _Finder(importlib.abc.MetaPathFinder):
     """Waits, first on sys.meta_path, for the first import of threadpoolctl;
-    the other finders find it."""
+    the other finders find it. It waits until threadpoolctl is loaded, not
+    just looked for: a library probing for it with importlib.util.find_spec
+    loads nothing."""
 
     def find_spec(
         self, fullname: str, path: Sequence[str] | None, target: ModuleType | None = None
     ) -> importlib.machinery.ModuleSpec | None:
         if fullname != _MODULE:
             return None
-        sys.meta_path.remove(self)
-        found = importlib.util.find_spec(fullname)
-        if found is not None and found.loader is not None:
-            found.loader = _RegisteringLoader(found.loader)
-        return found
+        for finder in list(sys.meta_path):
+            if finder is self or not hasattr(finder, "find_spec"):
+                continue
+            found = finder.find_spec(fullname, path, target)
+            if found is not None:
+                if found.loader is not None:
+                    found.loader = _RegisteringLoader(found.loader, self)
+                return found
+        return None
+
+    def stop_waiting(self) -> None:
+        try:
+            sys.meta_path.remove(self)
+        except ValueError:  # removed already
+            pass
 
 
 def register_when_imported() -> None:

@@ -115,7 +115,10 @@ print(json.dumps([ours, start, inside, chosen, others, kaltrope.get_num_threads(
 
 
 @pytest.mark.parametrize("imports", ["import kaltrope\nimport threadpoolctl", "import threadpoolctl\nimport kaltrope",
-                                     "import kaltrope, importlib\nimportlib.reload(kaltrope)\nimport threadpoolctl"])
+                                     "import kaltrope, importlib\nimportlib.reload(kaltrope)\nimport threadpoolctl",
+                                     # a library probing for it first
+                                     "import kaltrope, importlib.util\nimportlib.util.find_spec('threadpoolctl')\n"
+                                     "import threadpoolctl"])
 def test_threadpoolctl_controls_the_pool(imports):
     pytest.importorskip("threadpoolctl")
     ours, start, inside, chosen, others, after, source = run_python_json(CONTROLLER.format(imports=imports))
@@ -134,3 +137,16 @@ def test_controller_waits_once_for_threadpoolctl():
         print(json.dumps([type(finder).__name__ for finder in sys.meta_path]))
     """)
     assert finders.count("_Finder") == 1
+
+
+def test_controller_stops_waiting_once_threadpoolctl_is_loaded():
+    pytest.importorskip("threadpoolctl")
+    finders = run_python_json("""
+        import importlib.util, json, sys
+        import kaltrope
+        found = importlib.util.find_spec("threadpoolctl") is not None
+        before = [type(finder).__name__ for finder in sys.meta_path]
+        import threadpoolctl
+        print(json.dumps([found, before.count("_Finder"), [type(finder).__name__ for finder in sys.meta_path]]))
+    """)
+    assert finders[:2] == [True, 1] and "_Finder" not in finders[2]
