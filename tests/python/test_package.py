@@ -138,15 +138,3 @@ def test_controller_waits_once_for_threadpoolctl():
     """)
     assert finders.count("_Finder") == 1
 
-
-def test_controller_stops_waiting_once_threadpoolctl_is_loaded():
-    pytest.importorskip("threadpoolctl")
-    finders = run_python_json("""
-        import importlib.util, json, sys
-        import kaltrope
-        found = importlib.util.find_spec("threadpoolctl") is not None
-        before = [type(finder).__name__ for finder in sys.meta_path]
-        import threadpoolctl
-        print(json.dumps([found, before.count("_Finder"), [type(finder).__name__ for finder in sys.meta_path]]))
-    """)
-    assert finders[:2] == [True, 1] and "_Finder" not in finders[2]
