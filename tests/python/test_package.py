@@ -137,4 +137,3 @@ def test_controller_waits_once_for_threadpoolctl():
         print(json.dumps([type(finder).__name__ for finder in sys.meta_path]))
     """)
     assert finders.count("_Finder") == 1
-
