@@ -8,6 +8,7 @@ import numpy as np
 from numpy.typing import ArrayLike
 
 from _kaltrope import VisibilityGraph, horizontal_visibility_edges, natural_visibility_edges
+from kaltrope._conversions import _edge_pairs, _node_count
 from kaltrope._optional import require
 
 __all__ = ["plot", "plot_degree_distribution"]
@@ -72,7 +73,8 @@ def plot(
         If `kind` is unknown, `max_edges` is below 1, the series is not
         one-dimensional or (when the edges are computed here) holds a
         non-finite value, `x` is not finite and strictly increasing, or the
-        edges are not of shape (E, 2) or refer to a sample outside the series.
+        edges are not an (E, 2) array of non-negative integers or refer to a
+        sample outside the series.
 
     Examples
     --------
@@ -138,30 +140,13 @@ def plot(
     return ax
 
 
-def _edge_pairs(edges: ArrayLike) -> np.ndarray:
-    pairs = np.asarray(edges, dtype=np.int64)
-    if pairs.size == 0:
-        return pairs.reshape(0, 2)
-    if pairs.ndim != 2 or pairs.shape[1] != 2:
-        raise ValueError(f"edges must have shape (E, 2), not {pairs.shape}")
-    if pairs.min() < 0:
-        raise ValueError("an edge refers to a negative node index")
-    return pairs
-
-
 def _degrees(graph_or_edges: VisibilityGraph | ArrayLike, n: int | None) -> np.ndarray:
     if isinstance(graph_or_edges, VisibilityGraph):
         if n is not None:
             raise TypeError("plot_degree_distribution() takes n only with an edge array, not a VisibilityGraph")
         return graph_or_edges.degrees()
     pairs = _edge_pairs(graph_or_edges)
-    if n is None:
-        return np.bincount(pairs.ravel(), minlength=int(pairs.max()) + 1 if len(pairs) else 0)
-    if n < 0:
-        raise ValueError("n must not be negative")
-    if len(pairs) and pairs.max() >= n:
-        raise ValueError(f"an edge refers to node {int(pairs.max())}, outside the {n} nodes")
-    return np.bincount(pairs.ravel(), minlength=n)
+    return np.bincount(pairs.ravel(), minlength=_node_count(pairs, n))
 
 
 def plot_degree_distribution(
@@ -194,10 +179,11 @@ def plot_degree_distribution(
     ImportError
         If matplotlib is not installed (``pip install 'kaltrope[plot]'``).
     ValueError
-        If the edges are not of shape (E, 2), refer to a negative node or,
-        with `n`, to a node at or past `n`, or if `n` is negative.
+        If the edges are not an (E, 2) array of non-negative integers or,
+        with `n`, refer to a node at or past `n`, or if `n` is negative.
     TypeError
-        If `n` comes with a VisibilityGraph, which knows its nodes.
+        If `n` is not an int, or comes with a VisibilityGraph, which knows
+        its nodes.
 
     Examples
     --------

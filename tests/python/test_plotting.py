@@ -92,10 +92,10 @@ def test_degree_distribution_of_an_edgeless_graph_draws(edges, n, tmp_path):
 
 
 @pytest.mark.parametrize("edges, n, message", [
-    ([[0, 5]], 3, "node 5, outside the 3 nodes"),
-    ([[0, 1]], -1, "n must not be negative"),
-    ([[-1, 2]], None, "negative node"),
-    ([[0, 1, 2]], None, r"shape \(E, 2\)"),
+    ([[0, 5]], 3, "n=3 is too small for an edge to node 5"),
+    ([[0, 1]], -1, "n must be at least 0, got -1"),
+    ([[-1, 2]], None, "negative node indices"),
+    ([[0, 1, 2]], None, r"an \(E, 2\) array of integers, got shape \(1, 3\)"),
 ])
 def test_degree_distribution_rejects_edges_outside_the_nodes(edges, n, message):
     with pytest.raises(ValueError, match=message):
