@@ -11,6 +11,12 @@
 //     natural visibility graph of the samples (one number a line), with the
 //     node features named (variant names, "DeltaForward", ...).
 //
+//   graph_probe degrees SPLIT... < samples
+//     One sample "y" or "x y" a line (all with positions or none). Prints,
+//     a line for each SPLIT, the natural degrees as the degree sweep counts
+//     them with its two ends meeting at that sample ("d0 d1 ..."), or
+//     "gave up" where it leaves a dense graph to the scans.
+//
 //   graph_probe measures NODES < edges
 //     One edge "a b", a < b < NODES, a line, each edge once. Prints the
 //     radius and diameter by bounding ("bounds R D"), the all-pairs summary
@@ -32,6 +38,7 @@
 #include "analysis/metrics/eccentricity_bounds.hpp"
 #include "analysis/metrics/paths.hpp"
 #include "core/graph/visibility_graph_builder.hpp"
+#include "core/scalar_visibility/degree_sweep.hpp"
 #include "io/export/graph_text.hpp"
 #include "io/import/float_text.hpp"
 
@@ -82,6 +89,44 @@ int print_json(char** flags, int feature_count, char** feature_names) {
     return 0;
 }
 
+int print_split_degrees(int split_count, char** splits) {
+    std::vector<double> positions;
+    std::vector<double> values;
+    for (std::string line; std::getline(std::cin, line);) {
+        std::istringstream fields(line);
+        std::vector<double> numbers;
+        for (std::string field; fields >> field;) {
+            const auto number = kaltrope::io::parse_float(field);
+            if (!number) break;
+            numbers.push_back(*number);
+        }
+        if (numbers.empty() || numbers.size() > 2) {
+            std::cerr << "not a sample: " << line << "\n";
+            return 2;
+        }
+        if (numbers.size() == 2) positions.push_back(numbers[0]);
+        values.push_back(numbers.back());
+    }
+    if (!positions.empty() && positions.size() != values.size()) return 2;
+    std::vector<std::int64_t> degrees(values.size());
+    for (int k = 0; k < split_count; ++k) {
+        const std::uint64_t split = std::stoull(splits[k]);
+        const bool counted =
+            positions.empty()
+                ? kaltrope::sweep_natural_degrees_split(values, kaltrope::UniformPositions{}, split, degrees.data())
+                : kaltrope::sweep_natural_degrees_split(values, kaltrope::ExplicitPositions{positions.data()}, split,
+                                                        degrees.data());
+        if (!counted) {
+            std::printf("gave up\n");
+            continue;
+        }
+        for (std::size_t i = 0; i < degrees.size(); ++i)
+            std::printf(i == 0 ? "%lld" : " %lld", static_cast<long long>(degrees[i]));
+        std::printf("\n");
+    }
+    return 0;
+}
+
 int print_measures(const std::string& nodes_text) {
     const std::size_t node_count = std::stoul(nodes_text);
     kaltrope::EdgeList edges;
@@ -117,7 +162,8 @@ int main(int argc, char** argv) {
     if (mode == "triads" && argc == 2) return print_triad_classes();
     if (mode == "json" && argc >= 5) return print_json(argv + 2, argc - 5, argv + 5);
     if (mode == "measures" && argc == 3) return print_measures(argv[2]);
+    if (mode == "degrees") return print_split_degrees(argc - 2, argv + 2);
     std::cerr << "usage: graph_probe triads | graph_probe json WEIGHTS FEATURES PRETTY [FEATURE...] | "
-                 "graph_probe measures NODES\n";
+                 "graph_probe measures NODES | graph_probe degrees SPLIT...\n";
     return 2;
 }

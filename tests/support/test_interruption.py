@@ -96,6 +96,7 @@ def setup(name, folder):
         "scan": lambda: plain(lambda: kt.natural_visibility_edges(RAMP, algorithm="scan")),
         "hull": lambda: plain(lambda: kt.natural_visibility_edges(RAMP, x=np.arange(RAMP.size) * 0.5, algorithm="hull")),
         "batch": lambda: plain(lambda: kt.natural_visibility_batch([RAMP[:100], RAMP])),
+        "degrees": lambda: plain(lambda: kt.natural_visibility_degrees(np.sin(np.arange(10**6) * 0.001))),
         "vector": lambda: plain(lambda: kt.natural_vector_visibility_batch([np.column_stack([RAMP, RAMP])] * 64)),
         "stream_scan": lambda: stream_case("natural", "scan", RAMP[:1000], RAMP[1000:]),
         "stream_auto": lambda: stream_case("natural", "auto", RAMP[:5000], RAMP[5000:]),
@@ -134,7 +135,7 @@ for name in sys.argv[2:]:
 '''
 
 GROUPS = {
-    "arrays": ["scan", "hull", "batch", "vector"],
+    "arrays": ["scan", "hull", "batch", "degrees", "vector"],
     "streams": ["stream_scan", "stream_auto", "stream_window"],
     "graphs": ["graph", "paths", "betweenness", "statistics", "motifs", "clustering"],
     "files": ["graphml", "json", "save", "csv_open", "csv_read"],

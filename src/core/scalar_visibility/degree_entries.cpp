@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/scalar_visibility/degree_sweep.hpp"
 #include "core/scalar_visibility/horizontal.hpp"
 #include "core/scalar_visibility/limited_horizontal_scan.hpp"
 #include "core/scalar_visibility/limited_natural_scan.hpp"
@@ -21,6 +22,8 @@ void natural_degrees(Series y, Positions x, const VisibilityLimits& limits, bool
         return;
     }
     if (limits.penetrable == 0) {
+        const bool whole_reach = !limits.window || *limits.window >= y.size() - 1;
+        if (whole_reach && sweep_natural_degrees(y, x, parallel, degrees)) return;
         if (scans_over_reach(y, x, limits.window, Algorithm::Auto)) {
             const SampleReach reach(limits.window, y.size());
             degrees_by_sample(y.size(), ReachScan(y, reach), degrees, parallel);
