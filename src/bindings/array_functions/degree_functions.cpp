@@ -83,7 +83,7 @@ PyObject* natural_visibility_degrees(PyObject*, PyObject* args, PyObject* kwargs
                                     if (input->series) {
                                         return checked_natural_degrees(input->series->values(), positions, *limits);
                                     }
-                                    return natural_degree_rows(input->rows, positions, *limits);
+                                    return natural_degree_rows(input->rows, input->length, positions, *limits);
                                 }),
                                 *input);
     });

@@ -53,10 +53,11 @@ private:
     int held_ = 0;
 };
 
-// An optional count argument: None, or a non-negative int.
+// An optional count argument: None, or a non-negative int (not a bool, as
+// the array functions' window).
 bool count_argument(PyObject* object, const char* name, std::optional<std::size_t>& count) {
     if (object == Py_None) return true;
-    if (!PyLong_Check(object)) {
+    if (!PyLong_Check(object) || PyBool_Check(object)) {
         PyErr_Format(PyExc_TypeError, "argument '%s': expected int or None", name);
         return false;
     }
@@ -459,8 +460,8 @@ constexpr const char kStreamDoc[] =
     "    If `kind` or `mode` is unknown, if `window` is 0, or if a vector\n"
     "    kind has no `dim` or a `dim` of 0.\n"
     "TypeError\n"
-    "    If `window` or `dim` is neither an int nor None, or `kind` or `mode`\n"
-    "    is not a str.\n"
+    "    If `window` or `dim` is neither an int nor None (a bool is refused),\n"
+    "    or `kind` or `mode` is not a str.\n"
     "OverflowError\n"
     "    If `window` or `dim` is negative.\n"
     "\n"

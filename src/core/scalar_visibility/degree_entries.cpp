@@ -58,15 +58,14 @@ void horizontal_degrees(Series y, const VisibilityLimits& limits, bool parallel,
 
 // Validates the rows, then the positions shared by every row, if any.
 template <class RowDegrees>
-std::expected<Degrees, InputError> degree_rows(std::span<const Series> rows, std::optional<Series> x,
-                                               RowDegrees row_degrees) {
+std::expected<Degrees, InputError> degree_rows(std::span<const Series> rows, std::size_t length,
+                                               std::optional<Series> x, RowDegrees row_degrees) {
     if (auto valid = validate_rows(rows); !valid) return std::unexpected(valid.error());
-    if (x && !rows.empty()) {
-        if (auto valid = validate_positions(rows[0], *x); !valid) return std::unexpected(valid.error());
+    if (x) {
+        if (auto valid = validate_positions(length, *x); !valid) return std::unexpected(valid.error());
     }
-    const std::size_t n = rows.empty() ? 0 : rows[0].size();
-    Degrees degrees = memory::allocate_large_buffer<std::int64_t>(rows.size() * n);
-    parallel::for_each_index(rows.size(), [&](std::size_t k) { row_degrees(rows[k], degrees.get() + k * n); });
+    Degrees degrees = memory::allocate_large_buffer<std::int64_t>(rows.size() * length);
+    parallel::for_each_index(rows.size(), [&](std::size_t k) { row_degrees(rows[k], degrees.get() + k * length); });
     return degrees;
 }
 
@@ -94,9 +93,9 @@ std::expected<Degrees, InputError> checked_horizontal_degrees(Series y, const Vi
     return degrees;
 }
 
-std::expected<Degrees, InputError> natural_degree_rows(std::span<const Series> rows, std::optional<Series> x,
-                                                       const VisibilityLimits& limits) {
-    return degree_rows(rows, x, [&](Series row, std::int64_t* out) {
+std::expected<Degrees, InputError> natural_degree_rows(std::span<const Series> rows, std::size_t length,
+                                                       std::optional<Series> x, const VisibilityLimits& limits) {
+    return degree_rows(rows, length, x, [&](Series row, std::int64_t* out) {
         if (x) {
             natural_degrees(row, ExplicitPositions{x->data()}, limits, false, out);
         } else {
@@ -107,7 +106,7 @@ std::expected<Degrees, InputError> natural_degree_rows(std::span<const Series> r
 
 std::expected<Degrees, InputError> horizontal_degree_rows(std::span<const Series> rows,
                                                           const VisibilityLimits& limits) {
-    return degree_rows(rows, std::nullopt,
+    return degree_rows(rows, rows.empty() ? 0 : rows[0].size(), std::nullopt,
                        [&](Series row, std::int64_t* out) { horizontal_degrees(row, limits, false, out); });
 }
 

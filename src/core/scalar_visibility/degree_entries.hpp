@@ -22,10 +22,11 @@ std::expected<Degrees, InputError> checked_natural_degrees(Series y, std::option
                                                            const VisibilityLimits& limits);
 std::expected<Degrees, InputError> checked_horizontal_degrees(Series y, const VisibilityLimits& limits);
 
-// Rows of equal length n, row after row (B * n values), each row by one
-// worker; natural rows all at the positions x (default 0, 1, ...).
-std::expected<Degrees, InputError> natural_degree_rows(std::span<const Series> rows, std::optional<Series> x,
-                                                       const VisibilityLimits& limits);
+// Rows of `length` samples each, row after row (B * length values), each
+// row by one worker; natural rows all at the positions x (default 0, 1,
+// ...), which are checked against length even when there are no rows.
+std::expected<Degrees, InputError> natural_degree_rows(std::span<const Series> rows, std::size_t length,
+                                                       std::optional<Series> x, const VisibilityLimits& limits);
 std::expected<Degrees, InputError> horizontal_degree_rows(std::span<const Series> rows, const VisibilityLimits& limits);
 
 }  // namespace kaltrope

@@ -51,8 +51,10 @@ Validated validate_series(Series y) {
     return {};
 }
 
-Validated validate_positions(Series y, Series x) {
-    if (x.size() != y.size()) return std::unexpected(InputError{InputError::Kind::MismatchedLength});
+Validated validate_positions(Series y, Series x) { return validate_positions(y.size(), x); }
+
+Validated validate_positions(std::size_t length, Series x) {
+    if (x.size() != length) return std::unexpected(InputError{InputError::Kind::MismatchedLength});
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (!is_finite(x[i])) return std::unexpected(InputError{InputError::Kind::BadPosition, i});
     }

@@ -39,6 +39,8 @@ Validated validate_series(Series y);
 
 // Lengths match, every position is finite, then positions strictly increase.
 Validated validate_positions(Series y, Series x);
+// The same for positions shared by series of `length` samples each.
+Validated validate_positions(std::size_t length, Series x);
 
 // Every row as validate_series, in row order; the first failure wins.
 Validated validate_rows(std::span<const Series> rows);

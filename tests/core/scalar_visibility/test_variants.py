@@ -364,6 +364,11 @@ def test_keywords_are_keyword_only_and_checked_before_the_series():
         kt.natural_visibility_degrees([1.0, float("inf")], penetrable=1)
     with pytest.raises(ValueError, match="strictly increasing"):
         kt.natural_visibility_degrees([[1.0, 2.0]], [1.0, 1.0])
+    # Positions are checked against the rows' length when there are no rows.
+    with pytest.raises(ValueError, match="same length"):
+        kt.natural_visibility_degrees(np.empty((0, 5)), [1.0, 2.0])
+    with pytest.raises(ValueError, match="strictly increasing"):
+        kt.natural_visibility_degrees(np.empty((0, 2)), [2.0, 1.0])
     with pytest.raises(ValueError, match="penetrable"):
         kt.horizontal_visibility_degrees([1.0], penetrable=-2)
 

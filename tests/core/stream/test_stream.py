@@ -221,6 +221,7 @@ class TestErrors:
     @pytest.mark.parametrize("kwargs, error", [
         ({"window": -1}, OverflowError), ({"dim": -2, "kind": "vector_natural"}, OverflowError),
         ({"window": "3"}, TypeError), ({"kind": None}, TypeError), ({"mode": 1}, TypeError),
+        ({"window": True}, TypeError), ({"dim": True, "kind": "vector_natural"}, TypeError),
     ])
     def test_argument_types(self, kwargs, error):
         with pytest.raises(error):
