@@ -13,18 +13,23 @@ BUILD = ROOT / "build" / "probes"
 
 
 @functools.lru_cache(maxsize=None)
-def graph_probe():
-    """The path of the graph probe, built if needed."""
-    beside = pathlib.Path(_kaltrope.__file__).parent / "graph_probe"
+def native_probe(name):
+    """The path of the probe program name, built if needed."""
+    beside = pathlib.Path(_kaltrope.__file__).parent / name
     if beside.exists():
         return beside
     cmake = shutil.which("cmake")
-    assert cmake is not None, "CMake is needed to build the graph probe (pip install '.[test]')"
+    assert cmake is not None, f"CMake is needed to build the probe {name} (pip install '.[test]')"
     configure = [cmake, "-S", str(ROOT), "-B", str(BUILD), "-DKALTROPE_PYTHON_MODULE=OFF",
                  "-DCMAKE_BUILD_TYPE=Release"]
     if shutil.which("ninja") and not (BUILD / "CMakeCache.txt").exists():
         configure += ["-G", "Ninja"]
-    for command in (configure, [cmake, "--build", str(BUILD), "--target", "graph_probe", "--parallel", "2"]):
+    for command in (configure, [cmake, "--build", str(BUILD), "--target", name, "--parallel", "2"]):
         proc = subprocess.run(command, capture_output=True, text=True)
         assert proc.returncode == 0, f"{' '.join(command)}\n{proc.stdout}\n{proc.stderr}"
-    return BUILD / "graph_probe"
+    return BUILD / name
+
+
+def graph_probe():
+    """The path of the graph probe, built if needed."""
+    return native_probe("graph_probe")

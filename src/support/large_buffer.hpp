@@ -3,7 +3,6 @@
 // whole files.
 
 #include <cstddef>
-#include <cstdlib>
 #include <memory>
 #include <new>
 #include <type_traits>
@@ -11,19 +10,28 @@
 
 namespace kaltrope::memory {
 
+// Gives back a block of allocate_large or reallocate_large (or null).
+void release_large(void* data) noexcept;
+
+// Gives back such a block for a later one to reuse its pages (as
+// page_recycling.hpp tells): for results, which a program frees and asks for
+// again, call after call.
+void recycle_large(void* data) noexcept;
+
 struct FreeMemory {
-    void operator()(void* data) const { std::free(data); }
+    void operator()(void* data) const { release_large(data); }
 };
 
 template <class T>
 using LargeBuffer = std::unique_ptr<T[], FreeMemory>;
 
-// Uninitialised room for bytes (at least one byte), released with std::free.
-// Ordinary pages, not huge ones: on virtual machines whose host backs memory
-// only when first touched, fresh huge pages fault in two to five times slower
-// (a 10^7-sample walk took 10.9 to 12.8 s with them, 5.8 to 8.4 s without),
-// and results are written front to back, where huge pages save nothing.
-// Throws std::bad_alloc.
+// Uninitialised room for bytes, released with release_large or
+// recycle_large. Large blocks are mappings of their own
+// (page_recycling.hpp), of ordinary pages, not huge ones: on virtual
+// machines whose host backs memory only when first touched, fresh huge pages
+// fault in two to five times slower (a 10^7-sample walk took 10.9 to 12.8 s
+// with them, 5.8 to 8.4 s without), and results are written front to back,
+// where huge pages save nothing. Throws std::bad_alloc.
 void* allocate_large(std::size_t bytes);
 
 template <class T>
@@ -54,7 +62,7 @@ struct LargeAllocator {
     LargeAllocator(const LargeAllocator<U>&) noexcept {}
 
     T* allocate(std::size_t count) { return static_cast<T*>(allocate_large(count * sizeof(T))); }
-    void deallocate(T* data, std::size_t) noexcept { std::free(data); }
+    void deallocate(T* data, std::size_t) noexcept { release_large(data); }
 
     // resize() default-initialises new elements, so that a buffer of a
     // trivial type is not written twice: once with zeros, once with results.

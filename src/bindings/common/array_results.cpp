@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* kBufferCapsule = "kaltrope.result_buffer";
 
-void free_buffer(PyObject* capsule) { std::free(PyCapsule_GetPointer(capsule, kBufferCapsule)); }
+void free_buffer(PyObject* capsule) { memory::recycle_large(PyCapsule_GetPointer(capsule, kBufferCapsule)); }
 
 // An array over data, which it then owns (through a capsule as its base).
 template <class Value>
