@@ -110,10 +110,12 @@ void release_large(void* data) noexcept {
 }
 
 void recycle_large(void* data) noexcept {
-    if (data && header_of(data)->mapped != 0) {
-        keep_pages(mapping_of(header_of(data)));
+    if (!data) return;
+    Header* header = header_of(data);
+    if (header->mapped != 0) {
+        keep_pages(mapping_of(header));
     } else {
-        release_large(data);
+        std::free(header);
     }
 }
 

@@ -1,7 +1,7 @@
 #include "bindings/common/array_results.hpp"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstddef>
 
 #include "bindings/common/numpy_api.hpp"
 #include "bindings/common/py_ref.hpp"
